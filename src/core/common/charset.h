@@ -1,0 +1,40 @@
+// Character sets. Text inside the core is Windows-1252, one byte per character; the
+// printer speaks code page 850 for 47 accented letters; the edges (Qt, terminal, XML)
+// speak UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+// Windows-1252 to UTF-8. Never fails: every byte has a meaning (the five bytes that
+// Windows-1252 leaves undefined, 81h 8Dh 8Fh 90h 9Dh, map to U+0081 and so on).
+std::string Cp1252ToUtf8(std::string_view text);
+
+// UTF-8 to Windows-1252. Returns false when the input is not valid UTF-8 or holds a
+// character that Windows-1252 cannot hold; `out` then holds what was converted before
+// that point and `badOffset` (when given) the byte offset of the offending sequence.
+bool Utf8ToCp1252(std::string_view text, std::string& out, size_t* badOffset = nullptr);
+
+// UTF-8 to Windows-1252 for texts that come from a person at the edge (a command-line
+// argument, a widget). A character Windows-1252 cannot hold becomes '?'; callers that
+// must not lose text use Utf8ToCp1252 instead.
+std::string Utf8ToCp1252Lossy(std::string_view text);
+
+// True when the bytes are valid UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// The 47-letter conversion between Windows-1252 and code page 850, in place. Bytes
+// below 80h and every other byte are left unchanged; FromPrinterCharset is the exact
+// inverse of ToPrinterCharset.
+void ToPrinterCharset(std::string& text);
+void FromPrinterCharset(std::string& text);
+unsigned char ToPrinterByte(unsigned char c);
+unsigned char FromPrinterByte(unsigned char c);
+
+// Renders a received byte for display: bytes below 60h unchanged, the rest through the
+// code page 850 table shown in Windows-1252 (box drawing as "_", "¦", "+", "-").
+unsigned char DisplayByte(unsigned char c);
+
+}  // namespace tervane

@@ -1,0 +1,37 @@
+// Small text helpers shared by every subsystem. Texts are Windows-1252 bytes.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+// Reads a decimal integer by the rules of the C library's atoi: leading white space
+// skipped, an optional sign, digits up to the first non-digit, 0 when there are none.
+// Values beyond the int range saturate instead of being undefined.
+int Atoi(std::string_view text);
+
+// printf-style formatting into a std::string.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args);
+
+// Replaces every occurrence of `from` (non-empty) by `to`.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
+
+// Removes every occurrence of the character c.
+void RemoveAll(std::string& text, char c);
+
+// Pads on the left (right) with `fill` up to `width` characters; longer texts are kept.
+std::string PadLeft(std::string_view text, size_t width, char fill);
+std::string PadRight(std::string_view text, size_t width, char fill);
+
+// Upper-case two-digit hexadecimal of a byte, e.g. "0A".
+std::string HexByte(unsigned char b);
+
+// The nibble rule of the printer protocol: a character's low four bits, plus 9 when it
+// lies between 3Ah and 46h, so "0"-"9" and "A"-"F" read as hexadecimal and lower-case
+// letters do not.
+unsigned char HexNibble(unsigned char c);
+
+}  // namespace tervane
