@@ -1,0 +1,69 @@
+// The abstract port through which every frame and reply byte passes. Four kinds: a serial
+// device, the USB link, a TCP bridge and a pair of exchange files. Every operation
+// reports failure by returning false and keeps no error text; nothing throws.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/settings.h"
+#include "common/clock.h"
+
+namespace tervane {
+
+class CPort {
+ public:
+  virtual ~CPort() = default;
+
+  // Makes the port usable: a baud rate for the serial kind, 0 for the exchange files,
+  // ignored by the others.
+  virtual bool Open(int baudRate) = 0;
+  // Releases what Open took. Safe to call more than once.
+  virtual void Close() = 0;
+  // Writes a whole frame on a stream kind; `param` is kind-specific (the TCP kind sends it
+  // as the 16-bit expected reply length).
+  virtual bool Send(const std::uint8_t* data, int length, int param) = 0;
+  // Reads exactly `length` bytes on a stream kind, waiting at most about timeoutMs (the
+  // serial kind applies its own per-byte time-outs). False on time-out or a dead link.
+  virtual bool Receive(std::uint8_t* buffer, int length, int timeoutMs) = 0;
+  // Throws away anything pending in both directions.
+  virtual bool Purge() = 0;
+  // Exchange-file kind: appends the bytes to the request file.
+  virtual bool WriteRequest(const std::uint8_t* data, int length, std::uint32_t* written) = 0;
+  // Exchange-file kind: reads reply bytes and empties the reply file.
+  virtual bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) = 0;
+  // Exchange-file kind: the number of reply bytes waiting; 0 for the other kinds.
+  virtual int PendingReplySize() { return 0; }
+
+  // The device name the port was created with (serial kind); empty for the others.
+  const std::string& Name() const { return name_; }
+
+ protected:
+  CPort() = default;
+  explicit CPort(std::string name) : name_(std::move(name)) {}
+
+ private:
+  std::string name_;
+};
+
+// What the port kinds need from the program: the settings (COM map, printer address,
+// exchange folder) and the timing seam.
+struct PortContext {
+  const ProgramSettings* settings = nullptr;
+  Clock* clock = nullptr;
+};
+
+// Chooses the kind by exact, case-sensitive comparison of the whole name: "USB", "FILE"
+// (creating it deletes the request file), "SOCKET", else a serial device of that name.
+// Never returns null.
+std::unique_ptr<CPort> CreatePort(const std::string& name, const PortContext& context);
+
+// A factory seam so the exchange and detection can be run against fake ports in tests.
+class PortFactory {
+ public:
+  virtual ~PortFactory() = default;
+  virtual std::unique_ptr<CPort> Create(const std::string& name) = 0;
+};
+
+}  // namespace tervane
