@@ -23,7 +23,7 @@ std::string MakeRandomDigits(int n, Clock& clock) {
   bool allZero = true;
   for (int i = 0; i < n; ++i) {
     int d = std::rand() % 10;
-    if (i == n - 1 && allZero && d == 0) d = 1;
+    if (i == n - 1 && allZero) d = 1;  // never an all-zero number
     if (d != 0) allZero = false;
     s += static_cast<char>('0' + d);
   }
