@@ -15,12 +15,15 @@ CLI::App* CatalogueCommand::attach(CLI::App& app) {
       "catalogue",
       "List the commands of comandos.xml: one line per command with its index, group, title and "
       "\"enabled\" or \"disabled\", separated by tabs.");
-  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)");
+  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)")
+      ->type_name("DIR");
   sub->add_option("--model", model_,
                   "Printer model, as chosen in the settings (\"ZT-300 A\"); a name outside the model "
-                  "table enables every model bit");
+                  "table enables every model bit")
+      ->type_name("NAME");
   sub->add_flag("--filter", filter_, "Disable the commands not meant for the model");
-  sub->footer("Exit status: 0 listed; 1 bad arguments or catalogue not loadable.");
+  sub->footer(std::string(kRawOptionNote) +
+              "\nExit status: 0 listed; 1 bad arguments or catalogue not loadable.");
   return sub;
 }
 

@@ -166,10 +166,12 @@ const CommandRecord* FindCommand(const CommandCatalogue& catalogue, const Comman
 
 void AddCommandChoice(CLI::App& sub, CommandChoice& choice) {
   choice.titleOption = sub.add_option("--title", choice.title,
-                                      "The command with this title (the first one when several share it)");
+                                      "The command with this title (the first one when several share it)")
+                           ->type_name("TITLE");
   choice.indexOption = sub.add_option("--index", choice.index,
                                       "The command at this catalogue index (0-based, as `catalogue` lists "
-                                      "it; decimal or 0x hex)");
+                                      "it; decimal or 0x hex)")
+                           ->type_name("INDEX");
   choice.titleOption->excludes(choice.indexOption);
 }
 

@@ -20,6 +20,11 @@ class Option;
 
 namespace tervane::cli {
 
+// Help line of the program-wide --raw option, shown under every command.
+inline constexpr const char* kRawOptionNote =
+    "--raw (before or after the command name) writes texts as the core holds them: "
+    "Windows-1252 bytes with CR LF line ends, instead of UTF-8 with LF.";
+
 // Reads a non-negative number written in decimal or as 0x-prefixed hexadecimal.
 // Returns nothing when the text is empty, holds anything else, or passes `max`.
 std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t max = 0xFFFFFFFFu);

@@ -24,16 +24,19 @@ CLI::App* DecodeCommand::attach(CLI::App& app) {
       "decode",
       "Decode a reply of a catalogue command: its return fields by kind and its status bytes, "
       "as the workbench shows them.");
-  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)");
+  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)")
+      ->type_name("DIR");
   AddCommandChoice(*sub, choice_);
   sub->add_option("--reply", reply_,
                   "The reply as hexadecimal bytes, from the acknowledgement (06h) to the status "
                   "bytes: \"06 31 12 09 00 00\" (blanks or commas between bytes)")
+      ->type_name("HEX")
       ->required();
   sub->add_flag("--extended", extended_,
                 "Extended-reply mode: two extended error-code bytes follow ST1 and ST2");
   sub->footer(
-      "GPRS commands are answered in their own form and are not decoded here.\n"
+      std::string(kRawOptionNote) +
+      "\nGPRS commands are answered in their own form and are not decoded here.\n"
       "Exit status: 0 decoded; 1 bad arguments, unknown or GPRS command, or catalogue not loadable.");
   return sub;
 }

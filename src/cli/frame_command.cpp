@@ -15,14 +15,17 @@ CLI::App* FrameCommand::attach(CLI::App& app) {
       "frame",
       "Build the frame of a catalogue command and print it as upper-case hexadecimal bytes "
       "separated by spaces. Parameters not set keep their catalogue value.");
-  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)");
+  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)")
+      ->type_name("DIR");
   AddCommandChoice(*sub, choice_);
   sub->add_option("--set", values_,
                   "N=VALUE: value of parameter N (1-based, decimal or 0x hex); VALUE is UTF-8 and "
-                  "must be representable in Windows-1252. Repeatable.");
+                  "must be representable in Windows-1252. Repeatable.")
+      ->type_name("N=VALUE");
   sub->add_flag("--extended", extended_, "Extended-reply mode: the frame starts with 1Ch instead of 1Bh");
   sub->footer(
-      "Exit status: 0 frame printed; 1 bad arguments, unknown command or catalogue not loadable; "
+      std::string(kRawOptionNote) +
+      "\nExit status: 0 frame printed; 1 bad arguments, unknown command or catalogue not loadable; "
       "2 a mandatory parameter is empty; 3 a parameter has the wrong size.");
   return sub;
 }

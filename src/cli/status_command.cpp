@@ -16,9 +16,11 @@ CLI::App* StatusCommand::attach(CLI::App& app) {
       "Print the messages of the status bytes ST1 ST2 and, with LOW HIGH, of the extended error "
       "code HIGH * 256 + LOW, one message per line. \"status 0 0\" prints COMANDO OK.");
   sub->add_option("bytes", bytes_, "ST1 ST2 [LOW HIGH]: bytes 0-255, decimal or 0x hex")
+      ->type_name("BYTE")
       ->required()
       ->expected(2, 4);
-  sub->footer("Exit status: 0 printed; 1 bad arguments (not 2 or 4 bytes, or a byte outside 0-255).");
+  sub->footer(std::string(kRawOptionNote) +
+              "\nExit status: 0 printed; 1 bad arguments (not 2 or 4 bytes, or a byte outside 0-255).");
   return sub;
 }
 
