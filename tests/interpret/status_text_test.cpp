@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "interpret_test_support.h"
 
 namespace tervane {
@@ -35,17 +33,7 @@ TEST(StatusText, EachSetBitGivesItsOwnLineInBitOrder) {
   EXPECT_EQ(StatusText(0, 0x20), W("\r\nERRO NA MEMÓRIA RAM CMOS NÃO VOLÁTIL"));
 }
 
-TEST(StatusText, SixteenBitsGiveSixteenDistinctLines) {
-  std::set<std::string> seen;
-  for (int bit = 0; bit < 8; ++bit) {
-    for (const std::string& t : {StatusText(1 << bit, 0), StatusText(0, 1 << bit)}) {
-      EXPECT_EQ(CountLines(t), 1u) << t;
-      EXPECT_EQ(t.rfind("\r\n", 0), 0u) << t;
-      seen.insert(t);
-    }
-  }
-  EXPECT_EQ(seen.size(), 16u);
-
+TEST(StatusText, AllBitsGiveSixteenLinesSt1First) {
   const std::string all = StatusText(0xFF, 0xFF);
   EXPECT_EQ(CountLines(all), 16u);
   EXPECT_EQ(all.rfind(W("\r\nFIM DE PAPEL\r\nPOUCO PAPEL"), 0), 0u);
@@ -67,9 +55,7 @@ TEST(ExtendedErrorText, EndsOfTheTable) {
 TEST(ExtendedErrorText, MessagesAreExactAndInPlace) {
   EXPECT_EQ(ExtendedErrorText(64, 0), "\r\n FP ABERTA");
   EXPECT_EQ(ExtendedErrorText(56, 0), W("\r\nERRO DE ALOCAÇÃO"));
-  EXPECT_EQ(ExtendedErrorText(63, 0), "\r\nBLOQUEIO POR RZ");
   EXPECT_EQ(ExtendedErrorText(65, 0), "\r\nAGUARDANDO PRIMEIRO PROPRIETARIO");
-  EXPECT_EQ(ExtendedErrorText(100, 0), "\r\nDATA E HORA INVALIDA");
   EXPECT_EQ(ExtendedErrorText(147, 0),
             "\r\nAGUARDANDO ACERTO DO RELOGIO OU DESBLOQUEIO PELO TECLADO");
   EXPECT_EQ(ExtendedErrorText(186, 0), W("\r\nRETORNO ACRESIMO/DESCONTO EM ITEM NÃO PERMITIDO"));
