@@ -61,13 +61,13 @@ const std::array<BitGroupLines, 5>& GroupLines() {
   return lines;
 }
 
-struct SwitchSpec {
+struct SwitchMessages {
   std::uint8_t on;
   int equalId;
   int differentId;
 };
 
-constexpr std::array<SwitchSpec, 10> kSwitches = {{
+constexpr std::array<SwitchMessages, 10> kSwitches = {{
     {0x55, 32886, 32932},  // technical intervention
     {0x55, 32855, 32856},  // EPROM
     {0x00, 32947, 32917},  // truncation / rounding
@@ -115,7 +115,7 @@ void DecodeIssBinding(const FieldBytes& bytes, int, ReturnFieldRecord& field, st
 }
 
 void DecodeSwitch(const FieldBytes& bytes, int which, ReturnFieldRecord& field, std::string& result) {
-  const SwitchSpec& s = kSwitches[static_cast<size_t>(which)];
+  const SwitchMessages& s = kSwitches[static_cast<size_t>(which)];
   const std::string& message = LoadString(bytes.data[0] == s.on ? s.equalId : s.differentId);
   result += "\r\n";
   result += message;
