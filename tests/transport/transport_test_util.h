@@ -1,5 +1,5 @@
-// Helpers for the transport tests: pseudo-terminal pairs, descriptor counts, scoped
-// environment variables and temporary folders.
+// Helpers for the transport tests: pseudo-terminals, descriptor counts, scoped
+// environment variables, temporary folders.
 #pragma once
 
 #include <dirent.h>
@@ -17,67 +17,48 @@
 
 namespace tervane::testing {
 
-// A pseudo-terminal: the test drives the master side, the port under test opens `slave`.
+// The test drives the non-blocking master side; the port under test opens `slave`.
 struct PtyPair {
-  PtyPair() {
-    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
-    if (const char* name = ::ptsname(master)) slave = name;
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  PtyPair() : master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK)) {
+    if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) slave = ::ptsname(master);
   }
   ~PtyPair() { CloseMaster(); }
-  PtyPair(const PtyPair&) = delete;
-  PtyPair& operator=(const PtyPair&) = delete;
-
   bool ok() const { return master >= 0 && !slave.empty(); }
   void CloseMaster() {
     if (master >= 0) ::close(master);
     master = -1;
   }
-  bool Write(const std::vector<std::uint8_t>& bytes) const {
-    return ::write(master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  }
-  // Reads what the port wrote, waiting up to about a second for `count` bytes.
-  std::vector<std::uint8_t> Read(size_t count) const {
-    std::vector<std::uint8_t> out;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (out.size() < count && std::chrono::steady_clock::now() < end) {
-      std::uint8_t buffer[256];
-      const ssize_t n = ::read(master, buffer, std::min(sizeof buffer, count - out.size()));
-      if (n > 0) out.insert(out.end(), buffer, buffer + n);
+  bool Write(const std::vector<std::uint8_t>& b) const { return ::write(master, b.data(), b.size()) == ssize_t(b.size()); }
+  std::vector<std::uint8_t> Read(size_t count) const {  // waits up to a second
+    std::vector<std::uint8_t> out(count);
+    size_t got = 0;
+    for (int i = 0; i < 1000 && got < count; ++i) {
+      const ssize_t n = ::read(master, out.data() + got, count - got);
+      if (n > 0) got += size_t(n);
       else ::usleep(1000);
     }
+    out.resize(got);
     return out;
   }
-
-  int master = -1;
+  int master;
   std::string slave;
 };
 
 inline int CountOpenFds() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/fd")) {
-    while (const dirent* item = ::readdir(dir)) {
-      if (item->d_name[0] != '.') ++count;
-    }
-    ::closedir(dir);
-  }
-  return count - 1;  // the directory stream itself
+  int count = -1;  // the directory stream itself
+  DIR* dir = ::opendir("/proc/self/fd");
+  while (const dirent* item = ::readdir(dir)) count += item->d_name[0] != '.';
+  ::closedir(dir);
+  return count;
 }
 
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
     if (const char* old = ::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value->c_str(), 1);
-    else ::unsetenv(name);
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
   }
-  ~ScopedEnv() {
-    if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-    else ::unsetenv(name_.c_str());
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  ~ScopedEnv() { old_ ? ::setenv(name_.c_str(), old_->c_str(), 1) : ::unsetenv(name_.c_str()); }
 
  private:
   std::string name_;
@@ -88,14 +69,9 @@ class TempDir {
  public:
   TempDir() {
     char pattern[] = "/tmp/tervane-transport-XXXXXX";
-    if (const char* made = ::mkdtemp(pattern)) path_ = made;
+    path_ = ::mkdtemp(pattern);
   }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() { std::filesystem::remove_all(path_); }
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 

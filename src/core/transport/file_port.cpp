@@ -1,6 +1,7 @@
 #include "transport/file_port.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,25 @@ bool DropFront(int fd, std::int64_t count) {
   return true;
 }
 
+// Holds the advisory lock of the reply file while bytes are taken from it, so that a peer
+// which locks the file for each append never appends between our read and the cut.
+// A lock held by the peer right now is not waited for: the read reports nothing taken
+// and the caller polls again.
+class ReplyLock {
+ public:
+  explicit ReplyLock(int fd) : fd_(fd), held_(::flock(fd, LOCK_EX | LOCK_NB) == 0) {}
+  ~ReplyLock() {
+    if (held_) ::flock(fd_, LOCK_UN);
+  }
+  ReplyLock(const ReplyLock&) = delete;
+  ReplyLock& operator=(const ReplyLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int fd_;
+  bool held_;
+};
+
 }  // namespace
 
 CFilePort::CFilePort(std::string folder)
@@ -122,6 +142,8 @@ bool CFilePort::ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read)
   if (read != nullptr) *read = 0;
   if (replyFd_ < 0 || length < 0 || (length > 0 && buffer == nullptr)) return false;
   if (length == 0) return true;
+  const ReplyLock lock(replyFd_);
+  if (!lock.held()) return true;
   const ssize_t got = ReadAt(replyFd_, buffer, static_cast<size_t>(length), 0);
   if (got < 0) return false;
   if (got == 0) return true;
@@ -140,6 +162,8 @@ int CFilePort::PendingReplySize() {
 
 bool CFilePort::Purge() {
   if (replyFd_ < 0) return false;
+  const ReplyLock lock(replyFd_);
+  if (!lock.held()) return false;
   struct stat st {};
   if (::fstat(replyFd_, &st) != 0) return false;
   if (st.st_size == 0) return true;

@@ -1,6 +1,10 @@
 // The port kind for a printer served by a peer program through two exchange files
 // ("FILE"): the request file comando.dat, to which each frame is appended, and the reply
 // file retorno.dat, which the peer fills and this side empties as it reads.
+//
+// A peer that holds an advisory lock (flock, exclusive) on the reply file while it
+// appends never loses bytes to the emptying; this side takes the same lock while it
+// reads and cuts the file.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +38,8 @@ class CFilePort final : public CPort {
   // Not offered by this kind: always false.
   bool Send(const std::uint8_t* data, int length, int param) override;
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
-  // Reads and discards every reply byte waiting. False when not open or a read fails.
+  // Reads and discards every reply byte waiting. False when not open, a read fails, or
+  // the peer holds the file's lock at this moment.
   bool Purge() override;
   // Appends the bytes to the request file (created when absent). True only when every
   // byte is in the file; on failure the file is cut back to its size before the call
@@ -42,7 +47,8 @@ class CFilePort final : public CPort {
   bool WriteRequest(const std::uint8_t* data, int length, std::uint32_t* written) override;
   // Takes up to `length` reply bytes from the start of the reply file and removes them
   // from it: the file is emptied, and bytes beyond `length` already in the file are put
-  // back for the next read. `read` gets the count (0 when nothing waits). False, with
+  // back for the next read. `read` gets the count (0 when nothing waits, or while the
+  // peer holds the file's lock). False, with
   // `read` 0, when not open or the file cannot be read.
   bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
   // The number of reply bytes waiting (the reply file's size, at most INT_MAX); 0 when
