@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +22,14 @@ constexpr int kDrainPollMs = 10;
 // Errors after which the device will not come back for this descriptor: the adapter was
 // unplugged, the line hung up, or the other side of a pseudo-terminal closed.
 bool IsGoneError(int error) { return error == EIO || error == ENODEV || error == ENXIO || error == EPIPE; }
+
+// The slave side of a pseudo-terminal (majors 136..143). Its kernel state outlives every
+// open while the master side stays open, so an exclusive flag left by a process that
+// died would keep every unprivileged program out until the master closes.
+bool IsPseudoTerminalSlave(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
 
 }  // namespace
 
@@ -73,13 +83,15 @@ bool CSerialPort::Open(int baudRate) {
     return false;
   }
   // The advisory lock keeps out every other open of the device, from this process too
-  // (each open is its own lock owner); TIOCEXCL adds the kernel's refusal of further
-  // opens for programs that do not take the lock (privileged processes bypass it).
+  // (each open is its own lock owner), and dies with its holder. TIOCEXCL adds the
+  // kernel's refusal of further opens for programs that do not take the lock
+  // (privileged processes bypass it); on a pseudo-terminal the lock alone is used, as the
+  // flag would outlive a holder that was killed.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return false;
   }
-  if (::ioctl(fd, TIOCEXCL) != 0) return fail();
+  if (!IsPseudoTerminalSlave(fd) && ::ioctl(fd, TIOCEXCL) != 0) return fail();
   if (::tcgetattr(fd, &saved) != 0) return fail();
 
   termios line = saved;
