@@ -235,8 +235,8 @@ class FakePort final : public CPort {
   std::int64_t writtenAt_ = -1;
 };
 
-// Hands out FakePorts: each name takes the scripts queued for it in order (the last one is
-// reused); names with no script get `defaultScript` (opens, never answers).
+// Hands out FakePorts: each port of a name takes the next script queued for that name;
+// when none is left it gets `defaultScript` (opens, never answers).
 class FakePortFactory final : public PortFactory {
  public:
   explicit FakePortFactory(FakeClock* clock = nullptr) : clock_(clock) {}
@@ -249,8 +249,8 @@ class FakePortFactory final : public PortFactory {
     FakePortScript script = defaultScript;
     auto it = scripts_.find(name);
     if (it != scripts_.end() && !it->second.empty()) {
-      script = it->second.front();
-      if (it->second.size() > 1) it->second.pop_front();
+      script = std::move(it->second.front());
+      it->second.pop_front();
     }
     return std::make_unique<FakePort>(name, std::move(script), record, clock_);
   }
