@@ -719,8 +719,4 @@ int ExecuteCommand(CommandRecord& command, const ExchangeContext& context) {
   return result;
 }
 
-std::unique_ptr<CPort> SystemPortFactory::Create(const std::string& name) {
-  return CreatePort(name, context_);
-}
-
 }  // namespace tervane

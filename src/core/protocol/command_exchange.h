@@ -85,15 +85,4 @@ int ReceiveReply(CommandRecord& command, const ExchangeContext& context, Exchang
 // writes the log on every path; a null port fails with -4.
 int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, ExchangePort& port);
 
-// The port factory of the program: the real kinds, chosen by name (CreatePort).
-class SystemPortFactory final : public PortFactory {
- public:
-  explicit SystemPortFactory(const PortContext& context) : context_(context) {}
-  // Never returns null.
-  std::unique_ptr<CPort> Create(const std::string& name) override;
-
- private:
-  PortContext context_;
-};
-
 }  // namespace tervane
