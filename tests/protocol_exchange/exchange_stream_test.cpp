@@ -90,16 +90,6 @@ TEST_F(ExchangeTest, CancelDrainsTheRestBeforeClosing) {
   EXPECT_EQ(ports.Last().drainCalls, kMaxDrainBytes);
 }
 
-TEST_F(ExchangeTest, BrokenLinkShowsAsTimeouts) {
-  FakePortScript script = Reply({Bytes({0x06, 0x00})});
-  script.breakAfterBytes = 1;
-  ports.Script("COM1:", script);
-  CommandRecord c = Command(0);
-  EXPECT_EQ(Run(c), kExchangeFailed);
-  EXPECT_THAT(c.HexTrace, EndsWith("RET:  06\r\n"));
-  EXPECT_EQ(c.replyData, (std::vector<std::uint8_t>{0x06}));
-}
-
 // --- open replies ---------------------------------------------------------------------------
 
 // A fiscal-memory read: escape 08h and a 13-character parameter whose last character
