@@ -2,7 +2,9 @@
 
 #include <pugixml.hpp>
 
+#include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "common/atomic_file.h"
 #include "common/charset.h"
@@ -14,9 +16,23 @@ namespace {
 // Inside a document every name and text is held as Windows-1252 bytes. pugixml is told
 // the buffer is UTF-8, which makes it pass bytes from 80h up through untouched; only
 // character references (&#...;) come out as UTF-8 and need converting afterwards.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata |
-                                   pugi::parse_comments | pugi::parse_pi |
-                                   pugi::parse_declaration;
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments |
+                                   pugi::parse_pi | pugi::parse_declaration;
+
+unsigned ParseOptions(XmlLoadMode mode) {
+  return mode == XmlLoadMode::kFull
+             ? kParseOptions | pugi::parse_ws_pcdata
+             : kParseOptions | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
+}
+
+// pugi::xml_node is a single pointer to its node, copyable as plain bytes; converting
+// without the library's out-of-line constructor and accessor keeps walks over large
+// documents cheap.
+static_assert(sizeof(pugi::xml_node) == sizeof(pugi::xml_node_struct*));
+static_assert(std::is_trivially_copyable_v<pugi::xml_node>);
+
+pugi::xml_node Pugi(pugi::xml_node_struct* node) { return std::bit_cast<pugi::xml_node>(node); }
+pugi::xml_node_struct* Raw(pugi::xml_node node) { return std::bit_cast<pugi::xml_node_struct*>(node); }
 
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>";
 
@@ -246,9 +262,9 @@ bool CStringEquals(const char* s, std::string_view v) {
 
 // Next node in document order (pre-order) within the subtree of `top`.
 pugi::xml_node NextInOrder(pugi::xml_node n, pugi::xml_node top) {
-  if (pugi::xml_node c = n.first_child()) return c;
-  while (n && n != top) {
-    if (pugi::xml_node s = n.next_sibling()) return s;
+  if (const pugi::xml_node c = n.first_child(); Raw(c)) return c;
+  while (Raw(n) && Raw(n) != Raw(top)) {
+    if (const pugi::xml_node s = n.next_sibling(); Raw(s)) return s;
     n = n.parent();
   }
   return {};
@@ -265,12 +281,75 @@ class StringWriter final : public pugi::xml_writer {
   std::string& out_;
 };
 
+// Collects the elements of one name in document order, walking inside the library.
+class ElementCollector final : public pugi::xml_tree_walker {
+ public:
+  ElementCollector(std::string_view name, std::vector<pugi::xml_node_struct*>& out)
+      : name_(name), out_(out) {}
+  bool for_each(pugi::xml_node& node) override {
+    // Text nodes have an empty name, so most nodes cost one call.
+    const char* n = node.name();
+    if (!name_.empty() && n[0] == name_[0] && CStringEquals(n, name_) &&
+        node.type() == pugi::node_element) {
+      out_.push_back(Raw(node));
+    }
+    return true;
+  }
+
+ private:
+  std::string_view name_;
+  std::vector<pugi::xml_node_struct*>& out_;
+};
+
+// Turns the library's pre-order walk into start, text and end calls. An element's end
+// is known when a node arrives at its depth or above, or when the walk ends.
+class VisitorAdapter final : public pugi::xml_tree_walker {
+ public:
+  VisitorAdapter(XmlVisitor& visitor, bool embedded) : visitor_(visitor), embedded_(embedded) {}
+  bool for_each(pugi::xml_node& node) override {
+    const int d = depth();
+    for (; open_ > d; --open_) visitor_.EndElement();
+    switch (node.type()) {
+      case pugi::node_element:
+        visitor_.StartElement(node.name());
+        ++open_;
+        // Its leading text, when the load stored it with the element.
+        if (embedded_ && visitor_.wantsText) {
+          if (const char* text = node.value(); *text) visitor_.Text(text, false);
+        }
+        break;
+      case pugi::node_pcdata:
+        if (visitor_.wantsText) visitor_.Text(node.value(), false);
+        break;
+      case pugi::node_cdata:
+        if (visitor_.wantsText) visitor_.Text(node.value(), true);
+        break;
+      case pugi::node_comment:
+      case pugi::node_pi:
+        if (d > 0) visitor_.Markup();
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+  bool end(pugi::xml_node&) override {
+    for (; open_ > 0; --open_) visitor_.EndElement();
+    return true;
+  }
+
+ private:
+  XmlVisitor& visitor_;
+  const bool embedded_;
+  int open_ = 0;   // elements started and not yet ended
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------- XmlNode
 
 XmlNodeType XmlNode::Type() const {
-  switch (pugi::xml_node(node_).type()) {
+  switch (Pugi(node_).type()) {
     case pugi::node_null: return XmlNodeType::kNull;
     case pugi::node_document: return XmlNodeType::kDocument;
     case pugi::node_element: return XmlNodeType::kElement;
@@ -284,41 +363,37 @@ XmlNodeType XmlNode::Type() const {
   return XmlNodeType::kNull;
 }
 
-std::string XmlNode::Name() const {
-  const pugi::xml_node n(node_);
-  if (!n) return {};
-  if (const char* pseudo = PseudoName(n.type())) return pseudo;
-  return n.name();
+std::string_view XmlNode::NameView() const {
+  if (!node_) return {};
+  const pugi::xml_node n = Pugi(node_);
+  // Elements and processing instructions have a name of their own; the others answer
+  // with a "#" name, so one call settles most nodes.
+  const char* own = n.name();
+  if (*own) return own;
+  const char* pseudo = PseudoName(n.type());
+  return pseudo ? pseudo : "";
 }
 
-bool XmlNode::NameIs(std::string_view name) const {
-  const pugi::xml_node n(node_);
-  if (!n) return false;
-  const char* pseudo = PseudoName(n.type());
-  return CStringEquals(pseudo ? pseudo : n.name(), name);
-}
+std::string XmlNode::Name() const { return std::string(NameView()); }
+
+bool XmlNode::NameIs(std::string_view name) const { return NameView() == name; }
 
 std::string XmlNode::Text() const {
-  const pugi::xml_node n(node_);
-  switch (n.type()) {
-    case pugi::node_null:
-      return {};
-    case pugi::node_pcdata:
-    case pugi::node_cdata:
-    case pugi::node_comment:
-    case pugi::node_pi:
-    case pugi::node_doctype:
-      return n.value();
-    default:
-      break;
-  }
+  if (!node_) return {};
+  const pugi::xml_node n = Pugi(node_);
+  const pugi::xml_node_type type = n.type();
+  if (type != pugi::node_element && type != pugi::node_document) return n.value();
   // The usual element holds a single text node: no walk needed.
   const pugi::xml_node first = n.first_child();
-  if (!first) return {};
-  if (first.type() == pugi::node_pcdata && !first.next_sibling()) return first.value();
+  if (!Raw(first)) return n.value();   // an element's own value: leading text stored with it
+  if (!Raw(first.next_sibling()) && !*n.value()) {
+    const pugi::xml_node_type t = first.type();
+    if (t == pugi::node_pcdata || t == pugi::node_cdata) return first.value();
+  }
   std::string out;
-  for (pugi::xml_node c = first; c; c = NextInOrder(c, n)) {
-    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) out += c.value();
+  for (pugi::xml_node c = n; Raw(c); c = NextInOrder(c, n)) {
+    const pugi::xml_node_type t = c.type();
+    if (t == pugi::node_pcdata || t == pugi::node_cdata || t == pugi::node_element) out += c.value();
   }
   return out;
 }
@@ -331,39 +406,40 @@ XmlNodeList XmlNode::Children() const {
 
 void XmlNode::ChildrenInto(XmlNodeList& list) const {
   list.nodes_.clear();
-  for (pugi::xml_node c = pugi::xml_node(node_).first_child(); c; c = c.next_sibling()) {
-    list.nodes_.push_back(c.internal_object());
+  if (!node_) return;
+  for (pugi::xml_node c = Pugi(node_).first_child(); Raw(c); c = c.next_sibling()) {
+    list.nodes_.push_back(Raw(c));
   }
 }
 
 XmlNode XmlNode::FirstChild() const {
-  return XmlNode(pugi::xml_node(node_).first_child().internal_object());
+  return XmlNode(Raw(Pugi(node_).first_child()));
 }
 
 XmlNode XmlNode::NextSibling() const {
-  return XmlNode(pugi::xml_node(node_).next_sibling().internal_object());
+  return XmlNode(Raw(Pugi(node_).next_sibling()));
 }
 
 XmlNode XmlNode::Parent() const {
-  return XmlNode(pugi::xml_node(node_).parent().internal_object());
+  return XmlNode(Raw(Pugi(node_).parent()));
 }
 
 std::string XmlNode::Attribute(std::string_view name) const {
-  for (pugi::xml_attribute a = pugi::xml_node(node_).first_attribute(); a; a = a.next_attribute()) {
+  for (pugi::xml_attribute a = Pugi(node_).first_attribute(); a; a = a.next_attribute()) {
     if (CStringEquals(a.name(), name)) return a.value();
   }
   return {};
 }
 
 bool XmlNode::HasAttribute(std::string_view name) const {
-  for (pugi::xml_attribute a = pugi::xml_node(node_).first_attribute(); a; a = a.next_attribute()) {
+  for (pugi::xml_attribute a = Pugi(node_).first_attribute(); a; a = a.next_attribute()) {
     if (CStringEquals(a.name(), name)) return true;
   }
   return false;
 }
 
 long long XmlNode::SourceOffset() const {
-  return static_cast<long long>(pugi::xml_node(node_).offset_debug());
+  return static_cast<long long>(Pugi(node_).offset_debug());
 }
 
 XmlNode XmlNode::AppendElement(std::string_view name) {
@@ -377,7 +453,7 @@ XmlNode XmlNode::AppendElement(std::string_view name) {
   }
   pugi::xml_node e = n.append_child(pugi::node_element);
   if (!e || !e.set_name(std::string(name).c_str())) return {};
-  return XmlNode(e.internal_object());
+  return XmlNode(Raw(e));
 }
 
 XmlNode XmlNode::AppendText(std::string_view text) {
@@ -385,7 +461,7 @@ XmlNode XmlNode::AppendText(std::string_view text) {
   if (!n || HoldsNul(text) || n.type() != pugi::node_element) return {};
   pugi::xml_node t = n.append_child(pugi::node_pcdata);
   if (!t || !t.set_value(std::string(text).c_str())) return {};
-  return XmlNode(t.internal_object());
+  return XmlNode(Raw(t));
 }
 
 bool XmlNode::SetAttribute(std::string_view name, std::string_view value) {
@@ -412,15 +488,18 @@ int FindChild(const XmlNodeList& children, std::string_view name, int k) {
 struct XmlDocument::Impl {
   pugi::xml_document doc;
   std::string buffer;   // parsed in place: the document's names and texts point into it
+  XmlLoadMode loadedMode = XmlLoadMode::kFull;
 
   void Reset() {
     doc.reset();
     std::string().swap(buffer);
+    loadedMode = XmlLoadMode::kFull;
   }
 
   // Loads `original`. When `movable` is given it holds the same bytes and may become the
   // parse buffer; positions of a failure are then taken from a fresh read of `path`.
-  XmlLoadResult Load(std::string_view original, std::string* movable, const std::string* path);
+  XmlLoadResult Load(std::string_view original, std::string* movable, const std::string* path,
+                     XmlLoadMode mode);
   XmlLoadResult ConvertReferences(const Source& src);
 };
 
@@ -429,7 +508,7 @@ XmlDocument::~XmlDocument() = default;
 XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
 XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 
-XmlLoadResult XmlDocument::LoadFile(const std::string& path) {
+XmlLoadResult XmlDocument::LoadFile(const std::string& path, XmlLoadMode mode) {
   impl_->Reset();
   std::string bytes;
   std::string error;
@@ -438,18 +517,18 @@ XmlLoadResult XmlDocument::LoadFile(const std::string& path) {
     r.description = error;
     return r;
   }
-  XmlLoadResult r = impl_->Load(bytes, &bytes, &path);
+  XmlLoadResult r = impl_->Load(bytes, &bytes, &path, mode);
   if (!r.ok) r.description = Utf8ToCp1252Lossy(path) + ": " + r.description;
   return r;
 }
 
-XmlLoadResult XmlDocument::LoadBytes(std::string_view bytes) {
+XmlLoadResult XmlDocument::LoadBytes(std::string_view bytes, XmlLoadMode mode) {
   impl_->Reset();
-  return impl_->Load(bytes, nullptr, nullptr);
+  return impl_->Load(bytes, nullptr, nullptr, mode);
 }
 
 XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* movable,
-                                      const std::string* path) {
+                                      const std::string* path, XmlLoadMode mode) {
   Source src;
   src.original = original;
   // Set when the parse buffer is the original itself: parsing in place changes it, so
@@ -550,7 +629,8 @@ XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* mo
   }
 
   const pugi::xml_parse_result parsed =
-      doc.load_buffer_inplace(buffer.data(), buffer.size(), kParseOptions, pugi::encoding_utf8);
+      doc.load_buffer_inplace(buffer.data(), buffer.size(), ParseOptions(mode),
+                              pugi::encoding_utf8);
   if (!parsed) {
     const size_t at = OriginalOffset(src, static_cast<size_t>(parsed.offset));
     std::string what = StatusText(parsed.status);
@@ -578,6 +658,7 @@ XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* mo
       return r;
     }
   }
+  loadedMode = mode;
   return Success();
 }
 
@@ -613,22 +694,23 @@ XmlLoadResult XmlDocument::Impl::ConvertReferences(const Source& src) {
 void XmlDocument::Clear() { impl_->Reset(); }
 
 XmlNode XmlDocument::DocumentNode() const {
-  return XmlNode(static_cast<const pugi::xml_node&>(impl_->doc).internal_object());
+  return XmlNode(Raw(static_cast<const pugi::xml_node&>(impl_->doc)));
 }
 
 XmlNode XmlDocument::RootElement() const {
-  return XmlNode(impl_->doc.document_element().internal_object());
+  return XmlNode(Raw(impl_->doc.document_element()));
 }
 
 XmlNodeList XmlDocument::SelectElements(std::string_view name) const {
   XmlNodeList list;
-  const pugi::xml_node top = impl_->doc;
-  for (pugi::xml_node n = top.first_child(); n; n = NextInOrder(n, top)) {
-    if (n.type() == pugi::node_element && CStringEquals(n.name(), name)) {
-      list.nodes_.push_back(n.internal_object());
-    }
-  }
+  ElementCollector collector(name, list.nodes_);
+  impl_->doc.traverse(collector);
   return list;
+}
+
+void XmlDocument::Walk(XmlVisitor& visitor) const {
+  VisitorAdapter adapter(visitor, impl_->loadedMode == XmlLoadMode::kWalkOnly);
+  impl_->doc.traverse(adapter);
 }
 
 XmlNode XmlDocument::AppendProcessingInstruction(std::string_view target, std::string_view data) {
@@ -643,13 +725,13 @@ XmlNode XmlDocument::AppendProcessingInstruction(std::string_view target, std::s
     if (!d) return {};
     d.append_attribute("version") = "1.0";
     d.append_attribute("encoding") = "Windows-1252";
-    return XmlNode(d.internal_object());
+    return XmlNode(Raw(d));
   }
   pugi::xml_node pi = doc.append_child(pugi::node_pi);
   if (!pi || !pi.set_name(std::string(target).c_str()) || !pi.set_value(std::string(data).c_str())) {
     return {};
   }
-  return XmlNode(pi.internal_object());
+  return XmlNode(Raw(pi));
 }
 
 XmlNode XmlDocument::AppendElement(std::string_view name) {

@@ -35,6 +35,18 @@ struct XmlLoadResult {
   explicit operator bool() const { return ok; }
 };
 
+// How a document is loaded.
+enum class XmlLoadMode {
+  // The document as written: every node, text nodes made only of blanks, tabs and line
+  // breaks included.
+  kFull,
+  // For a large document read whole with Walk, in about half the time: a blank text node
+  // is kept only when it is its element's only child, and an element's leading text is
+  // stored with the element, so node handles do not show it as a child (Walk and Text()
+  // still report it). An element that holds nothing but text reads exactly as in kFull.
+  kWalkOnly,
+};
+
 enum class XmlNodeType {
   kNull,
   kDocument,
@@ -58,7 +70,10 @@ class XmlNode {
   // ("xml" for the declaration), "#text", "#cdata-section", "#comment" or "#document".
   // Empty for a null node.
   std::string Name() const;
-  // True when Name() equals `name` exactly; no copy is made.
+  // The same as a view into the document (or a constant), valid while the document
+  // lives unchanged; no copy is made.
+  std::string_view NameView() const;
+  // True when Name() equals `name` exactly.
   bool NameIs(std::string_view name) const;
 
   // The concatenated text of every text and CDATA node below this one, in document
@@ -120,6 +135,25 @@ class XmlNodeList {
 // match, since their names start with "#".
 int FindChild(const XmlNodeList& children, std::string_view name, int k);
 
+// Receives the nodes of a document in document order (XmlDocument::Walk): one call when
+// an element starts, one for each text, CDATA, comment or processing instruction, one
+// when the element ends. The views stay valid while the document lives unchanged.
+class XmlVisitor {
+ public:
+  virtual ~XmlVisitor() = default;
+  virtual void StartElement(std::string_view name) = 0;
+  virtual void EndElement() = 0;
+  // A text node, or a CDATA section when `cdata` is set.
+  virtual void Text(std::string_view text, bool cdata) = 0;
+  // A comment or processing instruction inside an element (its content is not given).
+  virtual void Markup() {}
+
+  // While false, texts are skipped without a Text call (a visitor that reads only some
+  // elements' text clears it outside them, which saves most of the work on the blanks
+  // between elements).
+  bool wantsText = true;
+};
+
 class XmlDocument {
  public:
   XmlDocument();
@@ -132,8 +166,8 @@ class XmlDocument {
   // Loads a file or bytes, replacing the current content. On failure the document is
   // empty and the result says what was wrong and where (a file that cannot be read has
   // offset 0 and line 0). A file's description starts with its path.
-  XmlLoadResult LoadFile(const std::string& path);
-  XmlLoadResult LoadBytes(std::string_view bytes);
+  XmlLoadResult LoadFile(const std::string& path, XmlLoadMode mode = XmlLoadMode::kFull);
+  XmlLoadResult LoadBytes(std::string_view bytes, XmlLoadMode mode = XmlLoadMode::kFull);
 
   // Empties the document, ready for building.
   void Clear();
@@ -145,6 +179,10 @@ class XmlDocument {
 
   // Every element named `name` at any depth, in document order.
   XmlNodeList SelectElements(std::string_view name) const;
+
+  // Reports the whole document to `visitor` in one pass; the quick way to read a large
+  // document whole.
+  void Walk(XmlVisitor& visitor) const;
 
   // Building at the top level. A processing instruction with target "xml" is the
   // declaration: saving always writes it as version 1.0, encoding Windows-1252. Each
