@@ -36,8 +36,11 @@ size_t DecodeUtf8Char(std::string_view text, size_t i, char32_t& codePoint);
 int Cp1252ByteOf(char32_t codePoint);
 
 // The 47-letter conversion between Windows-1252 and code page 850, in place. Bytes
-// below 80h and every other byte are left unchanged; FromPrinterCharset is the exact
-// inverse of ToPrinterCharset.
+// below 80h and every other byte are left unchanged. FromPrinterCharset turns each of
+// the 47 code page 850 codes back into its letter, so it undoes ToPrinterCharset for
+// text made of those letters and of bytes that neither table names; a byte that is a
+// code page 850 code without being one of the letters (87h, say) is still turned into
+// the letter.
 void ToPrinterCharset(std::string& text);
 void FromPrinterCharset(std::string& text);
 unsigned char ToPrinterByte(unsigned char c);
