@@ -73,6 +73,20 @@ TEST(CatalogueLoader, ReadsTheFileInTheDirectoryOrFailsLeavingTheCatalogueAlone)
   EXPECT_EQ(Load("<comandos><outro/></comandos>").count(), 0);
 }
 
+TEST(CatalogueLoader, ReadsUtf8AndCharacterReferences) {
+  for (const char* declaration : {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                                  "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>"}) {
+    const CommandCatalogue c = Load(std::string(declaration) +
+                                    "<r><cmd><tipo>&#233;x</tipo><titulo>A &#8364;</titulo>"
+                                    "<parametro><titulo>&#231;</titulo></parametro></cmd></r>");
+    ASSERT_EQ(c.count(), 1) << declaration;
+    EXPECT_EQ(c.commands[0].group, "\xE9x");
+    EXPECT_EQ(c.commands[0].title, "A \x80");
+    EXPECT_EQ(c.commands[0].parameters.at(0).title, "\xE7");
+  }
+  EXPECT_EQ(One("<titulo>Programação</titulo>").title, Cp("Programação"));
+}
+
 TEST(CatalogueLoader, FieldsDefaultsAndNumbers) {
   const CommandRecord c = One(
       "\n\t<tipo>Relat\xF3rios</tipo><equipamentos_hab> 768abc</equipamentos_hab>"

@@ -51,11 +51,15 @@ class CatalogueBuilder final : public XmlVisitor {
     if (name == "cmd") {
       frame.role = Role::kCommand;
       frame.command = static_cast<int>(openCount_);
+      const Open* openBefore = open_.data();
+      const Entry* entriesBefore = entries_.data();
       if (openCount_ == open_.size()) open_.emplace_back();
       open_[openCount_++].Reset(entries_.size());
       entries_.emplace_back();
-      // A command inside a field (rare): the field's text may have moved.
-      if (active_ > 0) RefreshCollectors();
+      // A command inside a field (rare): the field's text moved if a list grew.
+      if (active_ > 0 && (open_.data() != openBefore || entries_.data() != entriesBefore)) {
+        RefreshCollectors();
+      }
     } else if (parent.role == Role::kCommand) {
       Open& command = open_[static_cast<size_t>(parent.command)];
       frame.command = parent.command;

@@ -19,10 +19,13 @@ namespace {
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments |
                                    pugi::parse_pi | pugi::parse_declaration;
 
-unsigned ParseOptions(XmlLoadMode mode) {
-  return mode == XmlLoadMode::kFull
-             ? kParseOptions | pugi::parse_ws_pcdata
-             : kParseOptions | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
+// Walk-only loads keep blank text only when alone in its element and, unless the texts
+// must be rewritten after parsing (which the library allows only for text nodes), store
+// an element's leading text with the element.
+unsigned ParseOptions(XmlLoadMode mode, bool rewriteTexts) {
+  if (mode == XmlLoadMode::kFull) return kParseOptions | pugi::parse_ws_pcdata;
+  return kParseOptions | pugi::parse_ws_pcdata_single |
+         (rewriteTexts ? 0u : pugi::parse_embed_pcdata);
 }
 
 // pugi::xml_node is a single pointer to its node, copyable as plain bytes; converting
@@ -488,12 +491,12 @@ int FindChild(const XmlNodeList& children, std::string_view name, int k) {
 struct XmlDocument::Impl {
   pugi::xml_document doc;
   std::string buffer;   // parsed in place: the document's names and texts point into it
-  XmlLoadMode loadedMode = XmlLoadMode::kFull;
+  bool embedded = false;   // elements hold their leading text (walk-only loads)
 
   void Reset() {
     doc.reset();
     std::string().swap(buffer);
-    loadedMode = XmlLoadMode::kFull;
+    embedded = false;
   }
 
   // Loads `original`. When `movable` is given it holds the same bytes and may become the
@@ -629,7 +632,7 @@ XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* mo
   }
 
   const pugi::xml_parse_result parsed =
-      doc.load_buffer_inplace(buffer.data(), buffer.size(), ParseOptions(mode),
+      doc.load_buffer_inplace(buffer.data(), buffer.size(), ParseOptions(mode, references),
                               pugi::encoding_utf8);
   if (!parsed) {
     const size_t at = OriginalOffset(src, static_cast<size_t>(parsed.offset));
@@ -658,7 +661,7 @@ XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* mo
       return r;
     }
   }
-  loadedMode = mode;
+  embedded = mode == XmlLoadMode::kWalkOnly && !references;
   return Success();
 }
 
@@ -709,7 +712,7 @@ XmlNodeList XmlDocument::SelectElements(std::string_view name) const {
 }
 
 void XmlDocument::Walk(XmlVisitor& visitor) const {
-  VisitorAdapter adapter(visitor, impl_->loadedMode == XmlLoadMode::kWalkOnly);
+  VisitorAdapter adapter(visitor, impl_->embedded);
   impl_->doc.traverse(adapter);
 }
 
