@@ -50,20 +50,5 @@ TEST(Text, ReplaceAllReplacesEveryOccurrenceOnce) {
   EXPECT_EQ(replaced("\r\n\r\n", "\r\n", "\n"), "\n\n");
 }
 
-TEST(Text, PaddingHexAndNibbles) {
-  EXPECT_EQ(PadLeft("7", 3, '0'), "007");
-  EXPECT_EQ(PadLeft("1234", 3, '0'), "1234");
-  EXPECT_EQ(PadRight("ab", 4, ' '), "ab  ");
-  EXPECT_EQ(HexByte(0x0A), "0A");
-  EXPECT_EQ(HexByte(0xFF), "FF");
-  EXPECT_EQ(HexNibble('7'), 7);
-  EXPECT_EQ(HexNibble('C'), 12);
-  EXPECT_EQ(HexNibble('F'), 15);
-  EXPECT_EQ(HexNibble('c'), 3);   // lower case is not read as hexadecimal
-  std::string s = "a.b.c";
-  RemoveAll(s, '.');
-  EXPECT_EQ(s, "abc");
-}
-
 }  // namespace
 }  // namespace tervane

@@ -361,7 +361,7 @@ XmlNodeType XmlNode::Type() const {
     case pugi::node_comment: return XmlNodeType::kComment;
     case pugi::node_pi: return XmlNodeType::kProcessingInstruction;
     case pugi::node_declaration: return XmlNodeType::kDeclaration;
-    case pugi::node_doctype: return XmlNodeType::kComment;
+    case pugi::node_doctype: return XmlNodeType::kComment;   // never kept by a load
   }
   return XmlNodeType::kNull;
 }
@@ -637,7 +637,7 @@ XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* mo
   if (!parsed) {
     const size_t at = OriginalOffset(src, static_cast<size_t>(parsed.offset));
     std::string what = StatusText(parsed.status);
-    if (parsed.status != pugi::status_no_document_element && at + 1 >= original.size()) {
+    if (parsed.status != pugi::status_no_document_element && at + 1 >= src.original.size()) {
       what = "unexpected end of file (" + what + "); is the file cut short?";
     }
     return fail(at, what);
