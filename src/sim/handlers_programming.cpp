@@ -171,8 +171,7 @@ void CommandHandler::ProgramRate(const Bytes& p, Response& r) {
 void CommandHandler::ReplaceRates(const Bytes& p, Response& r) {
   // One byte with the number of rates, then sixteen 4-digit rates.
   const int count = p[0];
-  std::int64_t ignored = 0;
-  if (count > kRateCount || !FieldDigits(p, 1, 64, &ignored)) {
+  if (count > kRateCount || !AllDigits(FieldText(p, 1, 64))) {
     r.Refuse(0, st2::kParameterType, 4);
     return;
   }
