@@ -198,8 +198,11 @@ void CommandHandler::ItemAdjustment(const Bytes& p, Response& r) {
   const char letter = static_cast<char>(p[0]);
   std::int64_t number = 0, amount = 0;
   const bool byValue = p.size() == 12;
-  if ((p.size() != 12 && p.size() != 8) || !FieldDigits(p, 1, 3, &number) ||
-      !FieldDigits(p, 4, p.size() - 4, &amount)) {
+  if (p.size() != 12 && p.size() != 8) {  // letter, item, and 4 percentage or 8 value digits
+    r.Refuse(st1::kParameterCount, 0, 3);
+    return;
+  }
+  if (!FieldDigits(p, 1, 3, &number) || !FieldDigits(p, 4, p.size() - 4, &amount)) {
     r.Refuse(0, st2::kParameterType, 4);
     return;
   }
