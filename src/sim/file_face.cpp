@@ -2,15 +2,17 @@
 // appends the frame to it, then watches retorno.dat grow, reads it and empties it. So
 // the face looks for comando.dat a few dozen times a second; once the file holds whole
 // frames it takes it away (renamed first, so an append racing with us is not lost),
-// answers each frame, and appends each reply to retorno.dat in one write: the client
-// truncates the file after reading, and a reply written piecemeal could lose the part
-// that arrived between its read and its truncation.
+// answers each frame, and appends each reply to retorno.dat in one write under the
+// file's advisory lock, the lock the client holds while it reads and cuts the file, so
+// no reply lands between its read and its cut. A lock held by the client is not waited
+// for: the reply stays queued and is tried again a moment later.
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <deque>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@ namespace {
 
 constexpr std::int64_t kScanUs = 20'000;
 constexpr std::int64_t kIncompleteGraceUs = 1'000'000;
+constexpr std::int64_t kLockRetryUs = 2'000;
 
 bool ReadWhole(const std::string& path, Bytes* out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -92,7 +95,10 @@ class FileFace final : public Face {
       nextScanUs_ = nowUs + kScanUs;
     }
     while (!pending_.empty() && pending_.front().dueUs <= nowUs) {
-      Append(pending_.front().bytes);
+      if (!Append(pending_.front().bytes)) {
+        pending_.front().dueUs = nowUs + kLockRetryUs;  // the client is reading: retry soon
+        break;
+      }
       pending_.pop_front();
     }
   }
@@ -143,16 +149,24 @@ class FileFace final : public Face {
     pending_.push_back(Pending{due, std::move(d.bytes)});
   }
 
-  void Append(const Bytes& bytes) {
+  // Appends a reply. False only when the client holds the file's lock right now (the
+  // reply is then tried again); a file that cannot be written is reported and skipped.
+  bool Append(const Bytes& bytes) {
     const int fd = ::open(reply_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
       context_.Warn("cannot write '" + reply_ + "': " + std::strerror(errno));
-      return;
+      return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return false;
     }
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    ::flock(fd, LOCK_UN);
     ::close(fd);
     if (n != static_cast<ssize_t>(bytes.size())) context_.Warn("short write to '" + reply_ + "'");
     context_.Trace("files", "->", bytes.data(), bytes.size());
+    return true;
   }
 
   struct Pending {
