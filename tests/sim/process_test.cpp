@@ -202,7 +202,7 @@ TEST(SimProcessTest, ExchangeFilesAreServedAndRemoved) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const int fd = ::open((dir / "retorno.dat").c_str(), O_RDONLY);
     if (fd >= 0) {
-      reply = ReadN(fd, 4, 0);
+      reply = ReadN(fd, 4, 100);
       ::close(fd);
     }
   }
