@@ -108,15 +108,17 @@ class PtyFace final : public Face {
 
   bool MakeLink(std::string* error) {
     struct stat st {};
-    if (::lstat(link_.c_str(), &st) == 0) {
-      if (!S_ISLNK(st.st_mode)) {
-        if (error) *error = "'" + link_ + "' exists and is not a symbolic link";
-        return false;
-      }
-      ::unlink(link_.c_str());
+    if (::lstat(link_.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+      if (error) *error = "'" + link_ + "' exists and is not a symbolic link";
+      return false;
     }
-    if (::symlink(slavePath_.c_str(), link_.c_str()) != 0) {
+    // Made under a temporary name and renamed over the path, so a client never finds the
+    // path missing while a replaced pty's link is being updated.
+    const std::string temporary = link_ + ".new";
+    ::unlink(temporary.c_str());
+    if (::symlink(slavePath_.c_str(), temporary.c_str()) != 0 || ::rename(temporary.c_str(), link_.c_str()) != 0) {
       if (error) *error = "cannot create the link '" + link_ + "': " + std::strerror(errno);
+      ::unlink(temporary.c_str());
       return false;
     }
     linkMade_ = true;
@@ -135,12 +137,14 @@ class PtyFace final : public Face {
     linkMade_ = false;
   }
 
-  // A hang-up fault: the device goes away and comes back as a new pseudo-terminal (the
-  // link, when there is one, follows it).
+  // A hang-up fault: the device goes away and comes back as a new pseudo-terminal. The
+  // new one (and the link, when there is one) is in place before the old one closes.
   void Replace() {
-    Cleanup();
+    const int old = stream_->fd();
+    stream_.reset();
     std::string error;
     if (!OpenPty(&error)) context_.Warn("hang-up: " + error);
+    ::close(old);
   }
 
   FaceContext& context_;
