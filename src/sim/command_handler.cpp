@@ -202,6 +202,11 @@ Bytes CommandHandler::HandleBody(const Bytes& body) {
   }
   current_ = spec;
   r.form = spec->form;
+  // A fiscal-memory reading sent back through the port is an open reply, decided by the
+  // frame alone (first command byte 08h, frame byte 17 "R" or "r"), as the reader decides it.
+  if (r.form != ReplyForm::kGprs && body.size() > 14 && body[1] == 0x08 && (body[14] == 'R' || body[14] == 'r')) {
+    r.form = ReplyForm::kOpenEtx;
+  }
   const Bytes params(body.begin() + 1 + static_cast<std::ptrdiff_t>(spec->escape.size()), body.end());
   if (params.size() < spec->minParams || params.size() > spec->maxParams) {
     r.Refuse(st1::kParameterCount, 0, 3);

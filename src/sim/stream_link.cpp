@@ -14,9 +14,15 @@ void StreamLink::LowerWake(std::int64_t* wakeUs) const {
   if (in_.HasPartial()) lower((in_.LastByteMs() + kInterByteTimeoutMs + 1) * 1000);
 }
 
-void StreamLink::Answer(FaceContext& context, const Bytes* frame, std::int64_t nowUs, bool* hangup) {
+void StreamLink::Answer(FaceContext& context, const Bytes* frame, int expectedLength, std::int64_t nowUs,
+                        bool* hangup) {
   Delivery d = Respond(*context.handler, *context.faults, frame);
   if (d.fault && context.verbose) context.Warn(std::string(face_) + " fault " + FaultName(*d.fault));
+  if (!d.fault && context.verbose && expectedLength >= 0 && static_cast<std::size_t>(expectedLength) != d.bytes.size()) {
+    // Usually a catalogue whose reply size differs from the printer's.
+    context.Warn(std::string(face_) + " client expects " + std::to_string(expectedLength) + " bytes, reply has " +
+                 std::to_string(d.bytes.size()));
+  }
   if (d.hangup) {
     *hangup = true;
     return;
@@ -40,7 +46,8 @@ StreamLink::Outcome StreamLink::Read(FaceContext& context, std::int64_t nowUs) {
     }
     context.Trace(face_, "<-", buffer, static_cast<std::size_t>(n));
     for (auto& event : in_.Feed(buffer, static_cast<std::size_t>(n), nowUs / 1000)) {
-      Answer(context, event.kind == FrameAssembler::EventKind::kFrame ? &event.frame : nullptr, nowUs, &hangup);
+      Answer(context, event.kind == FrameAssembler::EventKind::kFrame ? &event.frame : nullptr,
+             event.expectedReplyLength, nowUs, &hangup);
       if (hangup) return Outcome::kHangup;
     }
     if (static_cast<std::size_t>(n) < sizeof buffer) break;
@@ -51,7 +58,7 @@ StreamLink::Outcome StreamLink::Read(FaceContext& context, std::int64_t nowUs) {
 void StreamLink::CheckIdle(FaceContext& context, std::int64_t nowUs) {
   if (in_.Expire(nowUs / 1000, kInterByteTimeoutMs)) {
     bool hangup = false;
-    Answer(context, nullptr, nowUs, &hangup);
+    Answer(context, nullptr, -1, nowUs, &hangup);
   }
 }
 

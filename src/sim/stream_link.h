@@ -52,7 +52,7 @@ class StreamLink {
   void Reset();
 
  private:
-  void Answer(FaceContext& context, const Bytes* frame, std::int64_t nowUs, bool* hangup);
+  void Answer(FaceContext& context, const Bytes* frame, int expectedLength, std::int64_t nowUs, bool* hangup);
 
   int fd_;
   FrameAssembler in_;

@@ -86,6 +86,8 @@ TEST_F(SimRepliesTest, FiscalMemoryReadingGoesOpenOnlyThroughThePort) {
   EXPECT_EQ(refused, (Bytes{0x06, 0x00, st2::kNotExecuted, 214, 0x00, kEtx}));
   const Bytes badDate = Send({8}, "320324020324R");
   EXPECT_EQ(badDate, (Bytes{0x06, 0x00, st2::kNotExecuted, 52, 0x00, kEtx}));
+  // The reader goes by frame byte 17 alone, so even a wrong parameter count answers open.
+  EXPECT_EQ(Send({8}, "010324020324R0"), (Bytes{0x06, st1::kParameterCount, 0x00, 3, 0x00, kEtx}));
 
   // Printed: a plain fixed reply and a new document.
   const int before = state.coo;
