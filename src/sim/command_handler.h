@@ -61,7 +61,6 @@ struct Response {
     st2 |= st2Bits;
     ext = code;
   }
-  bool Refused() const { return ext != 0 || (st1 & 0x3F) != 0 || st2 != 0; }
 };
 
 class CommandHandler;

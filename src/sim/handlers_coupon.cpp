@@ -9,6 +9,10 @@
 namespace tervane::sim {
 namespace {
 
+// An item's value has at most 11 digits (cents included). This also keeps every total
+// and percentage product of a coupon far inside 64 bits.
+constexpr std::int64_t kMaxItemCents = 99'999'999'999;
+
 // The position (0-15) of a programmed rate for a tax code "01".."16"; -1 for the
 // exempt, substitution and not-levied codes; -2 for a code that cannot be used.
 int RatePosition(const PrinterState& s, const std::string& code) {
@@ -112,6 +116,10 @@ void CommandHandler::AddItem(CouponItem item, Response& r) {
   }
   if (item.gross <= 0) {
     r.Refuse(0, st2::kNotExecuted, 85);
+    return;
+  }
+  if (item.gross > kMaxItemCents) {
+    r.Refuse(0, st2::kNotExecuted, 198);
     return;
   }
   if (item.discount > item.gross) {

@@ -18,7 +18,8 @@ void StreamLink::Answer(FaceContext& context, const Bytes* frame, int expectedLe
                         bool* hangup) {
   Delivery d = Respond(*context.handler, *context.faults, frame);
   if (d.fault && context.verbose) context.Warn(std::string(face_) + " fault " + FaultName(*d.fault));
-  if (!d.fault && context.verbose && expectedLength >= 0 && static_cast<std::size_t>(expectedLength) != d.bytes.size()) {
+  if (!d.fault && context.verbose && expectedLength >= 0 &&
+      static_cast<std::size_t>(expectedLength) != d.bytes.size()) {
     // Usually a catalogue whose reply size differs from the printer's.
     context.Warn(std::string(face_) + " client expects " + std::to_string(expectedLength) + " bytes, reply has " +
                  std::to_string(d.bytes.size()));

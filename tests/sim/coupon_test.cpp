@@ -100,6 +100,7 @@ TEST_F(SimCouponTest, RefusalsCarryTheirBitsAndCodes) {
   EXPECT_EQ(s.st2, st2::kRateNotProgrammed | st2::kNotExecuted);
   EXPECT_EQ(s.ext, 14);
   EXPECT_EQ(Sell(0, 100), 85);  // no value
+  EXPECT_EQ(Sell(9999, 99999999), 198);  // a total beyond 11 digits
   EXPECT_EQ(Code({9}, std::string(13, ' ') + std::string(29, '1') + "01" + "0001" + "00000100" + "0000"),
             117);  // description without a letter
   EXPECT_EQ(Code({32}, "D0000"), 17);  // nothing sold yet

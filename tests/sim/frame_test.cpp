@@ -60,7 +60,9 @@ TEST(SimFrameTest, AssemblerCutsFramesFromPiecesAndNoise) {
   const Bytes b = Frame({35, 60}, {}, true);
   Bytes bad = Frame({35, 3});
   bad.back() ^= 0xFF;
-  for (const Bytes* f : std::initializer_list<const Bytes*>{&a, &bad, &b}) stream.insert(stream.end(), f->begin(), f->end());
+  for (const Bytes* f : std::initializer_list<const Bytes*>{&a, &bad, &b}) {
+    stream.insert(stream.end(), f->begin(), f->end());
+  }
 
   std::vector<FrameAssembler::Event> events;
   for (std::size_t i = 0; i < stream.size(); i += 3) {  // three bytes at a time
