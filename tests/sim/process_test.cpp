@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -94,6 +95,21 @@ class SimProcess {
     return line;
   }
 
+  // CPU time the process has used so far, in clock ticks (-1 when unreadable).
+  long CpuTicks() const {
+    std::FILE* f = std::fopen(("/proc/" + std::to_string(pid_) + "/stat").c_str(), "r");
+    if (!f) return -1;
+    char buffer[1024] = {};
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+    std::fclose(f);
+    // Fields 14 and 15 (user and system time) follow the parenthesised command name.
+    const char* p = std::strrchr(buffer, ')');
+    if (n == 0 || !p) return -1;
+    long utime = 0, stime = 0;
+    if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld", &utime, &stime) != 2) return -1;
+    return utime + stime;
+  }
+
   // Sends the signal and returns the exit status (-1 if it did not end in time).
   int Stop(int signal = SIGTERM) {
     ::kill(pid_, signal);
@@ -169,6 +185,14 @@ TEST(SimProcessTest, PtyAndTcpAnswerAndStopCleansUp) {
     EXPECT_EQ(ReadN(fd, 4, 2000), kProbeReply) << "round " << round;
     ::close(fd);
   }
+
+  // With no client on the slave the master reports a hang-up all the time; the loop must
+  // not spin on it.
+  const long before = sim.CpuTicks();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const long after = sim.CpuTicks();
+  ASSERT_GE(before, 0);
+  EXPECT_LE(after - before, 10) << "clock ticks of CPU in half a second of idling";
 
   const int port = std::atoi(tcpLine.substr(tcpLine.rfind(':') + 1).c_str());
   const int sock = Connect(port);
