@@ -42,8 +42,22 @@ const char* kFooter = R"(Faces (at least one; each prints one line on standard o
                       created when missing; retorno.dat is removed at exit when it did
                       not exist at start, DIR when it was created and is empty.
 
+Printer:
+  Knows every command of the shipped catalogue by itself. "35 20" answers 55h in
+  normal mode and 'I' in technical intervention; "35 60" the brand, the --model
+  identifier padded to 20 characters, and "ECF-IF". Owner data, clock, cliche, tax
+  rates and their ISS binding, totalizer names, payment methods and option switches
+  are kept while it runs and read back by the query commands. Commands of the older
+  models (ZK-110 A/AR/B/BR, ZK-140 B: "35 0", "35 2", "35 25", "126") and of the
+  newer ones ("35 40", "35 42".."35 44", "35 70", "35 48", "95", GPRS) are unknown on
+  the other group; an unknown --model has them all. Sales follow the fiscal day: a
+  coupon must be opened, sold, totalized, paid and closed; an owner must be
+  programmed first; after a Z reduction sales wait for the next day, and a day left
+  unreduced must be reduced before the next sale.
+
 Replies:
-  A frame with a bad length or sum gets NAK (15h). A good one gets ACK (06h), the
+  A frame with a bad length or sum gets NAK (15h); a frame left unfinished for a
+  second gets NAK too. A good one gets ACK (06h), the
   command's data, ST1, ST2, and, when the frame used 1Ch instead of 1Bh, the extended
   code (two bytes, low first). Open replies: status block, text, 03h ("35 55",
   "80 70", and "8" with R/r as last parameter byte); NUL-ended replies ("35 56"):
