@@ -155,28 +155,28 @@ CommandHandler::CommandHandler(PrinterState& state, Clock& clock) : state_(state
       {{80, 82}, "GPRS: Mensagem do Módulo", F::kGprs, 0, 0, 0, false, false, kNewer, &H::GprsMessage},
   };
   for (const Row& row : rows) {
-    CommandSpec spec;
-    spec.escape = row.escape;
-    spec.title = row.title;
-    spec.form = row.form;
-    spec.replySize = row.replySize;
-    spec.minParams = row.minParams;
-    spec.maxParams = row.maxParams;
-    spec.needsIntervention = row.intervention;
-    spec.prints = row.prints;
-    spec.models = row.models;
-    spec.handler = row.handler;
-    commands_.push_back(std::move(spec));
+    CommandEntry entry;
+    entry.escape = row.escape;
+    entry.title = row.title;
+    entry.form = row.form;
+    entry.replySize = row.replySize;
+    entry.minParams = row.minParams;
+    entry.maxParams = row.maxParams;
+    entry.needsIntervention = row.intervention;
+    entry.prints = row.prints;
+    entry.models = row.models;
+    entry.handler = row.handler;
+    commands_.push_back(std::move(entry));
   }
 }
 
-const CommandSpec* CommandHandler::Find(const Bytes& body) const {
-  const CommandSpec* best = nullptr;
-  for (const CommandSpec& spec : commands_) {
-    if (spec.escape.size() + 1 > body.size()) continue;
-    if ((spec.models & state_.modelMask) == 0) continue;
-    if (!std::equal(spec.escape.begin(), spec.escape.end(), body.begin() + 1)) continue;
-    if (!best || spec.escape.size() > best->escape.size()) best = &spec;
+const CommandEntry* CommandHandler::Find(const Bytes& body) const {
+  const CommandEntry* best = nullptr;
+  for (const CommandEntry& entry : commands_) {
+    if (entry.escape.size() + 1 > body.size()) continue;
+    if ((entry.models & state_.modelMask) == 0) continue;
+    if (!std::equal(entry.escape.begin(), entry.escape.end(), body.begin() + 1)) continue;
+    if (!best || entry.escape.size() > best->escape.size()) best = &entry;
   }
   return best;
 }
@@ -195,27 +195,27 @@ Bytes CommandHandler::HandleBody(const Bytes& body) {
     return Layout(r, 0, false);
   }
   const bool extended = body[0] == kFs;
-  const CommandSpec* spec = Find(body);
-  if (!spec) {
+  const CommandEntry* entry = Find(body);
+  if (!entry) {
     r.Refuse(st1::kUnknownCommand, 0, 1);
     return Layout(r, 0, extended);
   }
-  current_ = spec;
-  r.form = spec->form;
+  current_ = entry;
+  r.form = entry->form;
   // A fiscal-memory reading sent back through the port is an open reply, decided by the
   // frame alone (first command byte 08h, frame byte 17 "R" or "r"), as the reader decides it.
   if (r.form != ReplyForm::kGprs && body.size() > 14 && body[1] == 0x08 && (body[14] == 'R' || body[14] == 'r')) {
     r.form = ReplyForm::kOpenEtx;
   }
-  const Bytes params(body.begin() + 1 + static_cast<std::ptrdiff_t>(spec->escape.size()), body.end());
-  if (params.size() < spec->minParams || params.size() > spec->maxParams) {
+  const Bytes params(body.begin() + 1 + static_cast<std::ptrdiff_t>(entry->escape.size()), body.end());
+  if (params.size() < entry->minParams || params.size() > entry->maxParams) {
     r.Refuse(st1::kParameterCount, 0, 3);
-  } else if (spec->needsIntervention && !state_.intervention) {
+  } else if (entry->needsIntervention && !state_.intervention) {
     r.Refuse(0, st2::kNotExecuted, 59);
-  } else if (spec->prints && state_.paper == PaperState::kOut) {
+  } else if (entry->prints && state_.paper == PaperState::kOut) {
     r.Refuse(0, st2::kNotExecuted, 11);
   } else {
-    (this->*spec->handler)(params, r);
+    (this->*entry->handler)(params, r);
   }
   if (r.form == ReplyForm::kGprs && r.data.empty() && !r.gprsBusy) {
     // A refused GPRS command still answers in its form: kind 0, "not executed".
@@ -224,7 +224,7 @@ Bytes CommandHandler::HandleBody(const Bytes& body) {
   if (state_.paper == PaperState::kOut) r.st1 |= st1::kPaperOut;
   if (state_.paper == PaperState::kLow) r.st1 |= st1::kPaperLow;
   current_ = nullptr;
-  return Layout(r, spec->replySize, extended);
+  return Layout(r, entry->replySize, extended);
 }
 
 Bytes CommandHandler::Layout(const Response& r, int replySize, bool extended) {

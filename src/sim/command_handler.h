@@ -82,7 +82,7 @@ struct LearnedCommand {
 };
 
 // One entry of the command table.
-struct CommandSpec {
+struct CommandEntry {
   Bytes escape;
   std::string title;
   ReplyForm form = ReplyForm::kFixed;
@@ -114,9 +114,9 @@ class CommandHandler {
 
   // The command a body addresses (longest escape that matches and exists on the model),
   // or null.
-  const CommandSpec* Find(const Bytes& body) const;
+  const CommandEntry* Find(const Bytes& body) const;
 
-  const std::vector<CommandSpec>& Commands() const { return commands_; }
+  const std::vector<CommandEntry>& Commands() const { return commands_; }
   PrinterState& State() { return state_; }
 
   // The printer's clock now (host local time plus the programmed offset).
@@ -251,9 +251,9 @@ class CommandHandler {
 
   PrinterState& state_;
   Clock& clock_;
-  std::vector<CommandSpec> commands_;
+  std::vector<CommandEntry> commands_;
   std::vector<LearnedCommand> learned_;
-  const CommandSpec* current_ = nullptr;
+  const CommandEntry* current_ = nullptr;
 };
 
 }  // namespace tervane::sim

@@ -57,7 +57,7 @@ int CommandHandler::Learn(const CommandCatalogue& catalogue) {
     if (!record.hasEscape || !record.escapeError.empty() || record.escapeCount == 0) continue;
     const Bytes escape(record.escapeBytes.begin(), record.escapeBytes.begin() + record.escapeCount);
     const bool known = std::any_of(commands_.begin(), commands_.end(),
-                                   [&](const CommandSpec& spec) { return spec.escape == escape; });
+                                   [&](const CommandEntry& entry) { return entry.escape == escape; });
     if (known) continue;  // the printer's own behaviour wins
 
     LearnedCommand learned;
@@ -78,18 +78,18 @@ int CommandHandler::Learn(const CommandCatalogue& catalogue) {
       learned.maxParams = std::min(kMaxFrame, learned.maxParams + span.max);
     }
 
-    CommandSpec spec;
-    spec.escape = escape;
-    spec.title = record.title;
-    spec.form = learned.form;
-    spec.replySize = learned.replySize;
-    spec.minParams = learned.minParams;
-    spec.maxParams = learned.maxParams;
-    spec.models = record.modelMask == 0 ? 0x1FFFF : record.modelMask;
-    spec.handler = &CommandHandler::LearnedReply;
-    spec.learned = static_cast<int>(learned_.size());
+    CommandEntry entry;
+    entry.escape = escape;
+    entry.title = record.title;
+    entry.form = learned.form;
+    entry.replySize = learned.replySize;
+    entry.minParams = learned.minParams;
+    entry.maxParams = learned.maxParams;
+    entry.models = record.modelMask == 0 ? 0x1FFFF : record.modelMask;
+    entry.handler = &CommandHandler::LearnedReply;
+    entry.learned = static_cast<int>(learned_.size());
     learned_.push_back(std::move(learned));
-    commands_.push_back(std::move(spec));
+    commands_.push_back(std::move(entry));
     ++added;
   }
   return added;

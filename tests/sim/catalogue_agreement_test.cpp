@@ -34,25 +34,25 @@ TEST(SimCatalogueAgreementTest, ShippedCatalogueMatchesTheBuiltInTable) {
     SCOPED_TRACE(c.title + " [" + c.escapeText + "]");
     Bytes body{kEsc};
     for (int i = 0; i < c.escapeCount; ++i) body.push_back(c.escapeBytes[static_cast<std::size_t>(i)]);
-    const CommandSpec* spec = handler.Find(body);
-    ASSERT_NE(spec, nullptr);
-    ASSERT_EQ(spec->escape.size(), static_cast<std::size_t>(c.escapeCount));
-    EXPECT_EQ(spec->learned, -1);
+    const CommandEntry* entry = handler.Find(body);
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(entry->escape.size(), static_cast<std::size_t>(c.escapeCount));
+    EXPECT_EQ(entry->learned, -1);
     if (c.group == "GPRS") {
-      EXPECT_EQ(spec->form, ReplyForm::kGprs);
+      EXPECT_EQ(entry->form, ReplyForm::kGprs);
     } else if (c.declaredReturnSize == -1) {
-      EXPECT_EQ(spec->form, ReplyForm::kOpenEtx);
+      EXPECT_EQ(entry->form, ReplyForm::kOpenEtx);
     } else if (c.declaredReturnSize == -2) {
-      EXPECT_EQ(spec->form, ReplyForm::kOpenNul);
+      EXPECT_EQ(entry->form, ReplyForm::kOpenNul);
     } else if (c.escapeBytes[0] != 8) {  // the fiscal-memory reading turns open by its last byte
-      EXPECT_EQ(spec->form, ReplyForm::kFixed);
-      EXPECT_EQ(spec->replySize, c.declaredReturnSize);
+      EXPECT_EQ(entry->form, ReplyForm::kFixed);
+      EXPECT_EQ(entry->replySize, c.declaredReturnSize);
     }
     std::size_t filled = 0;
     for (const ParameterRecord& p : c.parameters) filled += FilledSize(p);
-    EXPECT_GE(filled, spec->minParams);
-    EXPECT_LE(filled, spec->maxParams);
-    EXPECT_EQ(spec->models & c.modelMask, c.modelMask) << "catalogue offers it on models the printer lacks";
+    EXPECT_GE(filled, entry->minParams);
+    EXPECT_LE(filled, entry->maxParams);
+    EXPECT_EQ(entry->models & c.modelMask, c.modelMask) << "catalogue offers it on models the printer lacks";
   }
 }
 

@@ -8,9 +8,9 @@ namespace tervane::sim::testing {
 namespace {
 
 // Checks the shape of a reply; returns an empty text when it is right.
-std::string ShapeFault(const CommandSpec& spec, const Bytes& body, const Bytes& reply) {
+std::string ShapeFault(const CommandEntry& entry, const Bytes& body, const Bytes& reply) {
   const bool extended = body[0] == kFs;
-  ReplyForm form = spec.form;
+  ReplyForm form = entry.form;
   if (form != ReplyForm::kGprs && body.size() > 14 && body[1] == 0x08 && (body[14] == 'R' || body[14] == 'r')) {
     form = ReplyForm::kOpenEtx;
   }
@@ -18,7 +18,7 @@ std::string ShapeFault(const CommandSpec& spec, const Bytes& body, const Bytes& 
   const std::size_t status = extended ? 4 : 2;
   switch (form) {
     case ReplyForm::kFixed:
-      if (reply.size() != 1 + static_cast<std::size_t>(spec.replySize) + status) {
+      if (reply.size() != 1 + static_cast<std::size_t>(entry.replySize) + status) {
         return "fixed reply of " + std::to_string(reply.size()) + " bytes";
       }
       return {};
@@ -43,7 +43,7 @@ TEST(SimRobustnessTest, EveryCommandKeepsItsShapeUnderRandomParameters) {
   PrinterState state;
   tervane::testing::FakeClock clock;
   CommandHandler handler(state, clock);
-  const std::vector<CommandSpec> specs = handler.Commands();
+  const std::vector<CommandEntry> entries = handler.Commands();
   std::mt19937 rng(2024);
   const std::string alphabet = "0123456789          ABCDEFGHIJKLMNOPQRSTUVWXYZadrRiIX\n\x01\x03\xFF";
   int checked = 0;
@@ -53,19 +53,19 @@ TEST(SimRobustnessTest, EveryCommandKeepsItsShapeUnderRandomParameters) {
       state.cnpj = round % 16 == 0 ? "12345678000190" : "";
       state.totalizerNames[0] = "SUPRIMENTO";
     }
-    for (const CommandSpec& spec : specs) {
-      const std::size_t maxLen = std::min<std::size_t>(spec.maxParams, 300);
-      const std::size_t spread = maxLen > spec.minParams ? maxLen - spec.minParams + 1 : 1;
-      const std::size_t len = spec.minParams + rng() % spread;
-      state.modelMask = spec.models & (~spec.models + 1);  // a model the command exists on
+    for (const CommandEntry& entry : entries) {
+      const std::size_t maxLen = std::min<std::size_t>(entry.maxParams, 300);
+      const std::size_t spread = maxLen > entry.minParams ? maxLen - entry.minParams + 1 : 1;
+      const std::size_t len = entry.minParams + rng() % spread;
+      state.modelMask = entry.models & (~entry.models + 1);  // a model the command exists on
       Bytes body{rng() % 2 ? kFs : kEsc};
-      for (std::uint8_t b : spec.escape) body.push_back(b);
+      for (std::uint8_t b : entry.escape) body.push_back(b);
       for (std::size_t i = 0; i < len; ++i) {
         body.push_back(static_cast<std::uint8_t>(alphabet[rng() % alphabet.size()]));
       }
       const Bytes reply = handler.Handle(MakeFrame(body));
-      const std::string fault = ShapeFault(spec, body, reply);
-      EXPECT_TRUE(fault.empty()) << spec.title << ": " << fault;
+      const std::string fault = ShapeFault(entry, body, reply);
+      EXPECT_TRUE(fault.empty()) << entry.title << ": " << fault;
       ++checked;
     }
   }
