@@ -1,0 +1,99 @@
+// Programming a printer in technical intervention from an equipment profile: the
+// property sheet, the save questions, the programming sequence and its results; and the
+// "Programar Equipamento" dialog's three ways in, which all end in that run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalogue/command_record.h"
+#include "common/prompter.h"
+#include "equipment/profile_pages.h"
+#include "equipment/profile_record.h"
+#include "protocol/command_exchange.h"
+
+namespace tervane {
+
+// What a programming run shows that is not a question or a message: the property sheet
+// and the results window. The workbench implements it with its pages and dialogs, the
+// command line and tests without windows.
+class ProgrammingFrontEnd {
+ public:
+  virtual ~ProgrammingFrontEnd() = default;
+  // Shows the sheet modally, the pages bound to `sheet`. Returns true when it was closed
+  // with OK (the pages' values are then in `sheet`), false otherwise.
+  virtual bool EditProfile(ProfileSheet& sheet) = 0;
+  // Shows the accumulated result text and exchange trace of the run, modally.
+  virtual void ShowResults(const std::string& resultText, const std::string& hexTrace) = 0;
+};
+
+// What a run needs. `exchange.settings` and `exchange.ports` are required for anything to
+// be sent; a null prompter answers every question No and shows nothing; a null front end
+// accepts the sheet unchanged and shows no results. `profileFile` is the profile file;
+// empty means equipamentos.xml in g_workDir.
+struct ProgrammingContext {
+  ExchangeContext exchange;
+  Prompter* prompter = nullptr;
+  ProgrammingFrontEnd* frontEnd = nullptr;
+  std::string profileFile;
+};
+
+// One programming command as it ran.
+struct ProgrammedCommand {
+  std::string title;
+  int result = kOk;          // ExecuteCommand's code
+  std::string resultText;
+};
+
+// What a run did, for the caller to report.
+struct ProgrammingOutcome {
+  bool accepted = false;        // the sheet was closed with OK
+  bool saved = false;           // the profile was written to the profile file
+  int commandsBuilt = 0;
+  int runResult = kOk;          // the sequence's result code (0 when it ran to the end)
+  std::vector<ProgrammedCommand> ran;  // the commands executed, the failing one last
+  std::string resultText;       // accumulated, with the sequence banners
+  std::string hexTrace;
+};
+
+// Runs the command list as a sequence: an opening banner, each command through
+// ExecuteCommand with its result text and trace appended, a stop at the first nonzero
+// code, a closing banner. Returns 0, the first nonzero code, or -6 when the progress
+// display was cancelled between commands.
+int RunProgrammingSequence(std::vector<CommandRecord>& commands, const ExchangeContext& context,
+                           ProgrammingOutcome& outcome);
+
+// Shows the sheet for `profile` and, on OK, copies the pages back into it (the serial
+// number without spaces, the password as typed), asks "Deseja salvar as alterações?" and
+// stores the profile when asked to (a serial number is required; an existing one is
+// replaced only after "Deseja substituir o registro já existente?"; a profile file that
+// exists but cannot be read is never overwritten: "Registro não salvo" is shown), then
+// builds the programming commands, runs them under the wait notice, and shows the
+// results. Programming goes on whatever was answered about saving. Cancel on the sheet
+// changes nothing and sends nothing.
+ProgrammingOutcome RunProgramming(ProfileRecord& profile, const ProgrammingContext& context);
+
+// The "Programar Equipamento" dialog's state: one profile, created with defaults when the
+// dialog opens and kept between its runs.
+class ProgramEquipmentSession {
+ public:
+  explicit ProgramEquipmentSession(ProgrammingContext context) : context_(std::move(context)) {}
+
+  // "Carregar configurações existentes": the profile chosen in the browser becomes the
+  // session's profile, then the run.
+  ProgrammingOutcome ProgramFromStoredProfile(const ProfileRecord& chosen);
+  // "Carregar configurações do equipamemto": under the wait notice, the printer's
+  // configuration is read into the session's profile (a read that stops early keeps
+  // what was read), then the run. `readResult` (when given) receives the read's code.
+  ProgrammingOutcome ProgramFromPrinter(int* readResult = nullptr);
+  // "Nova Configuração de equipamento": the run with the profile as it stands.
+  ProgrammingOutcome ProgramFromCurrentProfile();
+
+  const ProfileRecord& Profile() const { return profile_; }
+
+ private:
+  ProgrammingContext context_;
+  ProfileRecord profile_;
+};
+
+}  // namespace tervane
