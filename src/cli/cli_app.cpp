@@ -10,7 +10,9 @@
 #include "cli/cli_command.h"
 #include "cli/cli_support.h"
 #include "cli/decode_command.h"
+#include "cli/equipment_command.h"
 #include "cli/frame_command.h"
+#include "cli/profile_command.h"
 #include "cli/status_command.h"
 
 namespace tervane::cli {
@@ -39,6 +41,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   commands.push_back(std::make_unique<FrameCommand>(output));
   commands.push_back(std::make_unique<DecodeCommand>(output));
   commands.push_back(std::make_unique<StatusCommand>(output));
+  commands.push_back(std::make_unique<EquipmentCommand>(output));
+  commands.push_back(std::make_unique<ProfileCommand>(output));
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);

@@ -18,6 +18,12 @@ std::uint8_t Bits(std::initializer_list<bool> bits) {
   return value;
 }
 
+// A totalizer never named is a field of zeros, which reads as no name at all; a named one
+// is padded with spaces.
+void PutTotalizerName(Bytes& out, const std::string& name) {
+  PutText(out, name, 19, name.empty() ? '\0' : ' ');
+}
+
 }  // namespace
 
 void CommandHandler::StatusProbe(const Bytes&, Response& r) {
@@ -103,11 +109,11 @@ void CommandHandler::IssRead(const Bytes&, Response& r) {
 }
 
 void CommandHandler::TotalizerNames9(const Bytes&, Response& r) {
-  for (int i = 0; i < 9; ++i) PutText(r.data, state_.totalizerNames[i], 19);
+  for (int i = 0; i < 9; ++i) PutTotalizerName(r.data, state_.totalizerNames[i]);
 }
 
 void CommandHandler::TotalizerNames30(const Bytes&, Response& r) {
-  for (const std::string& name : state_.totalizerNames) PutText(r.data, name, 19);
+  for (const std::string& name : state_.totalizerNames) PutTotalizerName(r.data, name);
 }
 
 void CommandHandler::PrintConfiguration(const Bytes&, Response& r) {
@@ -132,7 +138,7 @@ void CommandHandler::DepartmentsRead(const Bytes&, Response& r) {
 }
 
 void CommandHandler::NonFiscalTotalizersRead(const Bytes&, Response& r) {
-  for (const std::string& name : state_.totalizerNames) PutText(r.data, name, 19);
+  for (const std::string& name : state_.totalizerNames) PutTotalizerName(r.data, name);
   for (std::int64_t value : state_.day.nonFiscal) PutBcd(r.data, value, 7);
 }
 

@@ -1,5 +1,6 @@
 #include "equipment/equipment_programming.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/string_table.h"
@@ -87,7 +88,14 @@ int RunProgrammingSequence(std::vector<CommandRecord>& commands, const ExchangeC
   int code = kOk;
   for (CommandRecord& command : commands) {
     code = ExecuteCommand(command, context);
-    outcome.ran.push_back(ProgrammedCommand{command.title, code, command.ResultText});
+    ProgrammedCommand ran{command.title, code, command.ResultText};
+    // A fixed reply: ACK, the declared data, ST1, ST2.
+    const size_t at = static_cast<size_t>(1 + std::max(command.declaredReturnSize, 0));
+    if (code == kOk && command.replyData.size() >= at + 2) {
+      ran.st1 = command.replyData[at];
+      ran.st2 = command.replyData[at + 1];
+    }
+    outcome.ran.push_back(std::move(ran));
     outcome.resultText += command.ResultText;
     outcome.hexTrace += command.HexTrace;
     if (code != kOk) break;

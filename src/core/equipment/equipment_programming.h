@@ -43,6 +43,12 @@ struct ProgrammedCommand {
   std::string title;
   int result = kOk;          // ExecuteCommand's code
   std::string resultText;
+  int st1 = -1;              // status bytes of a complete reply; -1 when none came
+  int st2 = -1;
+
+  // True when the printer answered with a status other than "paper low": it refused
+  // the command or could not carry it out.
+  bool Refused() const { return (st1 > 0 && (st1 & ~0x40) != 0) || st2 > 0; }
 };
 
 // What a run did, for the caller to report.

@@ -1,0 +1,226 @@
+#include "cli/equipment_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <ostream>
+
+#include "app/string_table.h"
+#include "cli/batch_prompter.h"
+#include "cli/cli_support.h"
+#include "cli/profile_text.h"
+#include "common/charset.h"
+#include "common/text.h"
+#include "equipment/configuration_reader.h"
+#include "equipment/equipment_programming.h"
+#include "equipment/profile_file.h"
+#include "equipment/profile_pages.h"
+#include "equipment/programming_commands.h"
+#include "protocol/frame_builder.h"
+
+namespace tervane::cli {
+namespace {
+
+// The sheet of a run without windows: the stored values as they are, the password from
+// the command line (or the page's default).
+class UnattendedSheet final : public ProgrammingFrontEnd {
+ public:
+  explicit UnattendedSheet(const std::string* password) : password_(password) {}
+  bool EditProfile(ProfileSheet& sheet) override {
+    if (password_) sheet.general.password = *password_;
+    return true;
+  }
+  void ShowResults(const std::string&, const std::string&) override {}
+
+ private:
+  const std::string* password_;
+};
+
+// Upper-case hexadecimal: the protocol reads only "A".."F" as digits.
+std::string UpperHex(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+int ExitFor(int code) {
+  switch (code) {
+    case kOk: return kExitOk;
+    case kMandatoryEmpty: return kExitMandatoryEmpty;
+    case kWrongSize: return kExitWrongSize;
+    case kCatalogueNotLoadable: return kExitUsage;
+    default: return kExitPrinterFailed;
+  }
+}
+
+}  // namespace
+
+CLI::App* EquipmentCommand::attach(CLI::App& app) {
+  CLI::App* sub = app.add_subcommand(
+      "equipment", "Read a printer's configuration into an equipment profile, or program a printer in "
+                   "technical intervention from a stored profile.");
+  sub->require_subcommand(1);
+
+  read_ = sub->add_subcommand(
+      "read", "Read the printer's serial number, owner data, store and till numbers, clock, cliche, "
+              "tax rates with their ISS binding, totalizer names and passenger-ticket option, and print "
+              "them as a profile.");
+  AddExchangeOptions(*read_, readOptions_);
+  read_->add_flag("--save", save_,
+                  "Store the profile in the profile file, replacing a stored profile with the same serial "
+                  "number");
+  read_->add_option("--file", readFile_, "Profile file (default: equipamentos.xml in the working folder)")
+      ->type_name("FILE");
+  read_->fallthrough();
+  read_->footer(std::string(kRawOptionNote) +
+                "\nExit status: 0 read; 1 bad arguments or the profile could not be stored; 4 the printer "
+                "stopped answering (what was read is printed, nothing is stored).");
+
+  program_ = sub->add_subcommand(
+      "program", "Program the printer from the stored profile with serial number S: owner data, clock, "
+                 "cliche, till and store, tax rates, ISS binding, totalizer names, option switches and, on "
+                 "restaurant models, the restaurant settings. Prints every command's outcome.");
+  AddExchangeOptions(*program_, programOptions_);
+  program_->add_option("--serial", serial_, "Serial number of the stored profile")->required()->type_name("S");
+  program_->add_option("--password", password_,
+                       "Intervention password, 20 hexadecimal digits (default C3C3C3C3C3C3C3C3C3C3)")
+      ->type_name("HEX");
+  program_->add_flag("--dry-run", dryRun_,
+                     "Print the commands and their frames without sending anything (the model comes from "
+                     "--model, else the newer models' commands are shown)");
+  program_->add_flag("--trace", trace_, "Also print the bytes sent and received");
+  program_->add_option("--file", programFile_, "Profile file (default: equipamentos.xml in the working folder)")
+      ->type_name("FILE");
+  program_->fallthrough();
+  program_->footer(std::string(kRawOptionNote) +
+                   "\nExit status: 0 every command accepted; 1 bad arguments, no such profile or unreadable "
+                   "profile file; 2 a mandatory value is empty; 3 a value has the wrong size; 4 the printer "
+                   "did not answer or refused a command.");
+  return sub;
+}
+
+int EquipmentCommand::execute(std::ostream& out, std::ostream& err) {
+  if (read_ != nullptr && read_->parsed()) return read(out, err);
+  return program(out, err);
+}
+
+std::string EquipmentCommand::profileFile(const ExchangeOptions& options, const std::string& file) const {
+  if (!file.empty()) return file;
+  ProgramSettings settings;
+  settings.g_workDir = ResolveWorkDir(options.workdir);
+  return ProfileFilePath(settings);
+}
+
+int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
+  CliExchange exchange(readOptions_);
+  if (!exchange.ResolveModel(true, err, output_)) return kExitPrinterFailed;
+  BatchPrompter prompter(err, output_);
+  ProfileRecord profile;
+  const int code = ReadEquipmentConfiguration(profile, exchange.Context(), &prompter);
+  profile.serialNumber = WithoutSpaces(profile.serialNumber);
+  WriteText(out, ProfileText(profile), output_);
+  if (code != kOk) return kExitPrinterFailed;
+  if (!save_) return kExitOk;
+
+  if (profile.serialNumber.empty()) {
+    WriteText(err, LoadString(33008), output_);
+    return kExitUsage;
+  }
+  const std::string path = profileFile(readOptions_, readFile_);
+  ProfileList list;
+  ProfileLoadInfo info;
+  if (LoadProfiles(path, list, &info) != 0 && !info.fileMissing) {
+    WriteText(err, LoadString(32887), output_);   // Registro não salvo
+    WriteText(err, info.description, output_);
+    return kExitUsage;
+  }
+  const bool replaced = StoreProfile(list, profile, false);
+  if (replaced) StoreProfile(list, profile, true);
+  std::string error;
+  if (SaveProfiles(path, list, &error) != 0) {
+    WriteText(err, LoadString(32887), output_);
+    WriteText(err, error, output_);
+    return kExitUsage;
+  }
+  WriteMessage(err,
+               "Profile " + Cp1252ToUtf8(profile.serialNumber) + (replaced ? " replaced in " : " stored in ") +
+                   path + ".",
+               output_);
+  return kExitOk;
+}
+
+int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
+  const std::string path = profileFile(programOptions_, programFile_);
+  ProfileList list;
+  ProfileLoadInfo info;
+  if (LoadProfiles(path, list, &info) != 0) {
+    WriteMessage(err, "Cannot read the profile file " + path + ":", output_);
+    WriteText(err, info.description, output_);
+    return kExitUsage;
+  }
+  const std::string serial = WithoutSpaces(Utf8ToCp1252Lossy(serial_));
+  const auto found = std::find_if(list.rbegin(), list.rend(),
+                                  [&](const ProfileRecord& p) { return p.serialNumber == serial; });
+  if (found == list.rend()) {
+    WriteMessage(err, "No profile with serial number " + serial_ + " in " + path + ".", output_);
+    return kExitUsage;
+  }
+  const std::string password = UpperHex(Utf8ToCp1252Lossy(password_));
+  const std::string* givenPassword = password_.empty() ? nullptr : &password;
+
+  CliExchange exchange(programOptions_);
+  if (!exchange.ResolveModel(!dryRun_, err, output_)) return kExitPrinterFailed;
+  BatchPrompter prompter(err, output_);
+  UnattendedSheet sheet(givenPassword);
+
+  if (dryRun_) {
+    if (programOptions_.model.empty()) {
+      WriteMessage(err, "No --model given: showing the commands of the newer models.", output_);
+    }
+    ProfileRecord profile = *found;
+    ProfileSheet pages = MakeProfileSheet(profile, exchange.Settings());
+    sheet.EditProfile(pages);
+    ApplyProfileSheet(pages, profile);
+    std::vector<CommandRecord> commands = BuildProgrammingCommands(profile, exchange.Settings(), &prompter);
+    int status = kExitOk;
+    for (size_t i = 0; i < commands.size(); ++i) {
+      CommandRecord& c = commands[i];
+      std::string text = Format("%2zu %s [%s]\r\n", i + 1, c.title.c_str(), c.escapeText.c_str());
+      for (const ParameterRecord& p : c.parameters) {
+        text += "   " + p.title + " (" + p.kind + " " + std::to_string(p.size) + ") = \"" + p.value + "\"\r\n";
+      }
+      c.ResultText.clear();
+      const int code = AssembleFrame(c, exchange.Settings());
+      if (code == kOk) {
+        text += "   " + HexLine(c.frame.bytes.data(), c.frame.length) + "\r\n";
+      } else {
+        text += "   " + c.ResultText + "\r\n";
+        if (status == kExitOk) status = ExitFor(code);
+      }
+      WriteText(out, text, output_);
+    }
+    return status;
+  }
+
+  ProgrammingContext context;
+  context.exchange = exchange.Context();
+  context.prompter = &prompter;
+  context.frontEnd = &sheet;
+  context.profileFile = path;
+  ProfileRecord profile = *found;
+  const ProgrammingOutcome outcome = RunProgramming(profile, context);
+  WriteText(out, outcome.resultText, output_);
+  if (trace_) WriteText(out, outcome.hexTrace, output_);
+
+  int refused = 0;
+  for (const ProgrammedCommand& c : outcome.ran) refused += c.Refused() ? 1 : 0;
+  WriteMessage(err,
+               std::to_string(outcome.ran.size()) + " of " + std::to_string(outcome.commandsBuilt) +
+                   " commands run; " + std::to_string(refused) + " refused by the printer.",
+               output_);
+  if (outcome.runResult != kOk) return ExitFor(outcome.runResult);
+  return refused > 0 ? kExitPrinterFailed : kExitOk;
+}
+
+}  // namespace tervane::cli
