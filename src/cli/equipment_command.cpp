@@ -44,6 +44,23 @@ std::string UpperHex(std::string text) {
   return text;
 }
 
+// What the printer does not report (client, the option switches other than passenger
+// tickets, the restaurant settings) is taken from the stored profile being replaced, so
+// that storing a read does not wipe it.
+void KeepUnreadFields(const ProfileList& list, ProfileRecord& read) {
+  const auto stored = std::find_if(list.rbegin(), list.rend(),
+                                   [&](const ProfileRecord& p) { return p.serialNumber == read.serialNumber; });
+  if (stored == list.rend()) return;
+  read.client = stored->client;
+  read.additionalCoupon = stored->additionalCoupon;
+  read.issDiscount = stored->issDiscount;
+  read.linkedToCnf = stored->linkedToCnf;
+  read.rvInConference = stored->rvInConference;
+  read.automaticZ = stored->automaticZ;
+  read.restaurantOrStore = stored->restaurantOrStore;
+  read.conferenceCouponParameter = stored->conferenceCouponParameter;
+}
+
 int ExitFor(int code) {
   switch (code) {
     case kOk: return kExitOk;
@@ -69,7 +86,8 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
   AddExchangeOptions(*read_, readOptions_);
   read_->add_flag("--save", save_,
                   "Store the profile in the profile file, replacing a stored profile with the same serial "
-                  "number");
+                  "number (its client, option switches and restaurant settings, which the printer does not "
+                  "report, are kept)");
   read_->add_option("--file", readFile_, "Profile file (default: equipamentos.xml in the working folder)")
       ->type_name("FILE");
   read_->fallthrough();
@@ -119,11 +137,13 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   ProfileRecord profile;
   const int code = ReadEquipmentConfiguration(profile, exchange.Context(), &prompter);
   profile.serialNumber = WithoutSpaces(profile.serialNumber);
-  WriteText(out, ProfileText(profile), output_);
-  if (code != kOk) return kExitPrinterFailed;
-  if (!save_) return kExitOk;
+  if (code != kOk || !save_) {
+    WriteText(out, ProfileText(profile), output_);
+    return code == kOk ? kExitOk : kExitPrinterFailed;
+  }
 
   if (profile.serialNumber.empty()) {
+    WriteText(out, ProfileText(profile), output_);
     WriteText(err, LoadString(33008), output_);
     return kExitUsage;
   }
@@ -131,10 +151,13 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   ProfileList list;
   ProfileLoadInfo info;
   if (LoadProfiles(path, list, &info) != 0 && !info.fileMissing) {
+    WriteText(out, ProfileText(profile), output_);
     WriteText(err, LoadString(32887), output_);   // Registro não salvo
     WriteText(err, info.description, output_);
     return kExitUsage;
   }
+  KeepUnreadFields(list, profile);
+  WriteText(out, ProfileText(profile), output_);
   const bool replaced = StoreProfile(list, profile, false);
   if (replaced) StoreProfile(list, profile, true);
   std::string error;
