@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QStringList>
 

@@ -2,6 +2,8 @@
 // window the user is working in.
 #pragma once
 
+#include <QString>
+
 #include "common/prompter.h"
 
 class QWidget;

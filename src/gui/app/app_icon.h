@@ -1,0 +1,11 @@
+// The program's icon, drawn in code (the same design as data/icons/tervane.svg) so that
+// the window needs no image plug-in.
+#pragma once
+
+#include <QIcon>
+
+namespace tervane::gui {
+
+QIcon AppIcon();
+
+}  // namespace tervane::gui
