@@ -1,0 +1,173 @@
+#include "transport/com_port_map.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+
+namespace tervane {
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+ComMapEntry ResolveCom(int number) {
+  ComMapEntry entry;
+  entry.number = number;
+  entry.name = "COM" + std::to_string(number) + ":";
+  const std::string var = "TERVANE_COM" + std::to_string(number);
+  if (const char* env = std::getenv(var.c_str()); env != nullptr && *env != '\0') {
+    entry.device = env;
+    entry.source = ComMapSource::kEnvironment;
+    return entry;
+  }
+  std::string value;
+  const std::string file = PortSettingsFilePath();
+  if (!file.empty() && ReadIniValue(file, "ports", "COM" + std::to_string(number), &value) &&
+      !value.empty()) {
+    entry.device = value;
+    entry.source = ComMapSource::kSettingsFile;
+    return entry;
+  }
+  entry.device = "/dev/ttyS" + std::to_string(number - 1);
+  entry.source = ComMapSource::kDefault;
+  return entry;
+}
+
+// Orders "ttyS2" before "ttyS10": the digit tails compare as numbers.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& s) {
+    size_t i = s.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
+    const std::string digits = s.substr(i);
+    return std::make_pair(s.substr(0, i),
+                          digits.empty() ? -1L : std::strtol(digits.c_str(), nullptr, 10));
+  };
+  return split(a) < split(b);
+}
+
+}  // namespace
+
+int ComPortNumber(const std::string& name) {
+  if (name.size() != 5 || name.compare(0, 3, "COM") != 0 || name[4] != ':') return 0;
+  const char digit = name[3];
+  if (digit < '1' || digit > '0' + kComPortCount) return 0;
+  return digit - '0';
+}
+
+std::string PortSettingsFilePath() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    base = std::string(home) + "/.config";
+  } else {
+    return {};
+  }
+  return base + "/tervane/tervane.ini";
+}
+
+bool ReadIniValue(const std::string& path, const std::string& section, const std::string& key,
+                  std::string* value) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bool inSection = false;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::string_view text = Trim(line);
+    if (text.empty() || text.front() == ';' || text.front() == '#') continue;
+    if (text.front() == '[') {
+      const size_t close = text.find(']');
+      inSection = close != std::string_view::npos && EqualsNoCase(Trim(text.substr(1, close - 1)), section);
+      continue;
+    }
+    if (!inSection) continue;
+    const size_t eq = text.find('=');
+    if (eq == std::string_view::npos || !EqualsNoCase(Trim(text.substr(0, eq)), key)) continue;
+    std::string_view found = Trim(text.substr(eq + 1));
+    if (found.size() >= 2 && found.front() == '"' && found.back() == '"') {
+      found = found.substr(1, found.size() - 2);
+    }
+    *value = std::string(found);
+    return true;
+  }
+  return false;
+}
+
+std::vector<ComMapEntry> ComPortMap() {
+  std::vector<ComMapEntry> map;
+  for (int n = 1; n <= kComPortCount; ++n) map.push_back(ResolveCom(n));
+  return map;
+}
+
+std::string ResolvePortDevice(const std::string& name) {
+  const int number = ComPortNumber(name);
+  if (number == 0) return name;
+  return ResolveCom(number).device;
+}
+
+const char* ComMapSourceName(ComMapSource source) {
+  switch (source) {
+    case ComMapSource::kEnvironment: return "environment";
+    case ComMapSource::kSettingsFile: return "settings";
+    case ComMapSource::kDefault: return "default";
+  }
+  return "default";
+}
+
+std::vector<PortListEntry> ListPorts(const std::vector<std::string>& names, const std::string& devDir) {
+  std::vector<PortListEntry> list;
+  for (const ComMapEntry& entry : ComPortMap()) {
+    list.push_back({entry.name, entry.device, ComMapSourceName(entry.source), Exists(entry.device)});
+  }
+
+  std::vector<std::string> found;
+  if (DIR* dir = ::opendir(devDir.c_str()); dir != nullptr) {
+    while (const dirent* item = ::readdir(dir)) {
+      const std::string_view file = item->d_name;
+      for (std::string_view prefix : {"ttyS", "ttyUSB", "ttyACM"}) {
+        if (file.size() > prefix.size() && file.substr(0, prefix.size()) == prefix &&
+            std::all_of(file.begin() + prefix.size(), file.end(),
+                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+          found.emplace_back(file);
+          break;
+        }
+      }
+    }
+    ::closedir(dir);
+  }
+  std::sort(found.begin(), found.end(), NaturalLess);
+  const std::string prefix = devDir.empty() || devDir.back() == '/' ? devDir : devDir + "/";
+  for (const std::string& file : found) {
+    list.push_back({prefix + file, prefix + file, "present", true});
+  }
+
+  for (const std::string& name : names) {
+    const std::string device = ResolvePortDevice(name);
+    list.push_back({name, device, "given", Exists(device)});
+  }
+  return list;
+}
+
+}  // namespace tervane

@@ -1,0 +1,77 @@
+// The port kind for a printer on a serial line (a tty device): fixed line settings,
+// exclusive use while open, per-byte time-outs of its own.
+#pragma once
+
+#include <termios.h>
+
+#include <cstdint>
+#include <string>
+
+#include "transport/port.h"
+
+namespace tervane {
+
+// Time-outs of the line, in milliseconds: a read of n bytes gives up after
+// kSerialReadMsPerByte * n + kSerialReadConstantMs, a write of n bytes after
+// kSerialWriteMsPerByte * n + kSerialWriteConstantMs.
+inline constexpr int kSerialReadMsPerByte = 1000;
+inline constexpr int kSerialReadConstantMs = 5;
+inline constexpr int kSerialWriteMsPerByte = 1000;
+inline constexpr int kSerialWriteConstantMs = 1;
+
+class CSerialPort final : public CPort {
+ public:
+  // `name` is "COM1:".."COM8:" (resolved through the COM map at Open) or a device path.
+  CSerialPort(std::string name, Clock& clock);
+  ~CSerialPort() override;
+  CSerialPort(const CSerialPort&) = delete;
+  CSerialPort& operator=(const CSerialPort&) = delete;
+
+  // Opens the device for exclusive use and applies the line settings: the given baud
+  // rate, 8 data bits, no parity, two stop bits, raw bytes, no flow control, RTS on and
+  // DTR off (lines a device cannot drive, as on a pseudo-terminal, are left alone).
+  // False when the device cannot be opened, is not a terminal, is held by another open
+  // (here or in another process), the baud rate is not one the system knows, the port
+  // is already open, or the settings are refused; a failed Open holds nothing.
+  bool Open(int baudRate) override;
+  // Lets queued output drain for a bounded time, restores the line settings found at
+  // Open and releases the device. The device is released even when restoring fails or
+  // the device has gone away. Safe to call more than once.
+  void Close() override;
+  // Writes all `length` bytes, giving up after 1000 ms per byte + 1 ms. `param` is
+  // ignored. False when not open, the device has gone, or not every byte was accepted.
+  bool Send(const std::uint8_t* data, int length, int param) override;
+  // Reads exactly `length` bytes, giving up after 1000 ms per byte + 5 ms; `timeoutMs`
+  // is ignored, the line's own time-outs apply. False on time-out, when not open, or
+  // when the device has hung up (then at once, and every later call fails at once).
+  bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
+  // Discards what is queued in both directions. False when not open or the device is gone.
+  bool Purge() override;
+  // Not offered by this kind: always false.
+  bool WriteRequest(const std::uint8_t* data, int length, std::uint32_t* written) override;
+  bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // True once a hang-up or end of file has been seen since Open.
+  bool HasHungUp() const { return hungUp_; }
+  // The device path opened (or last tried) by Open.
+  const std::string& DevicePath() const { return device_; }
+
+ private:
+  void DrainOutput();
+  void Release();
+
+  Clock& clock_;
+  std::string device_;
+  int fd_ = -1;
+  int baudRate_ = 0;
+  bool hungUp_ = false;
+  bool savedValid_ = false;
+  termios saved_{};
+};
+
+// The termios speed constant for a baud rate; false for a rate the system has no
+// constant for (the value is then untouched).
+bool BaudRateToSpeed(int baudRate, speed_t* speed);
+
+}  // namespace tervane
