@@ -1,15 +1,11 @@
 #include "gui/app/port_map.h"
 
+#include <string>
+
 #include "gui/common/app_profile.h"
+#include "transport/com_port_map.h"
 
 namespace tervane::gui {
-namespace {
-
-QString Key(int n) {
-  return QStringLiteral("ports/COM%1").arg(n);
-}
-
-}  // namespace
 
 QString DefaultComDevice(int n) {
   return QStringLiteral("/dev/ttyS%1").arg(n - 1);
@@ -17,20 +13,21 @@ QString DefaultComDevice(int n) {
 
 std::array<QString, kComPorts> LoadSavedComPortMap() {
   std::array<QString, kComPorts> devices;
-  auto profile = OpenProfile();
+  const std::string path = ProfilePath().toStdString();
   for (int n = 1; n <= kComPorts; ++n) {
-    const QString saved = profile->value(Key(n)).toString().trimmed();
-    devices[n - 1] = saved.isEmpty() ? DefaultComDevice(n) : saved;
+    std::string saved;
+    const bool found = ReadIniValue(path, "ports", "COM" + std::to_string(n), &saved) && !saved.empty();
+    devices[n - 1] = found ? QString::fromStdString(saved) : DefaultComDevice(n);
   }
   return devices;
 }
 
 std::array<ComPortEntry, kComPorts> LoadComPortMap() {
-  const std::array<QString, kComPorts> saved = LoadSavedComPortMap();
   std::array<ComPortEntry, kComPorts> map;
-  for (int n = 1; n <= kComPorts; ++n) {
-    const QString fromEnv = qEnvironmentVariable(qPrintable(QStringLiteral("TERVANE_COM%1").arg(n)));
-    map[n - 1] = fromEnv.isEmpty() ? ComPortEntry{saved[n - 1], false} : ComPortEntry{fromEnv, true};
+  for (const ComMapEntry& entry : ComPortMap()) {
+    if (entry.number < 1 || entry.number > kComPorts) continue;
+    map[entry.number - 1] = ComPortEntry{QString::fromStdString(entry.device),
+                                         entry.source == ComMapSource::kEnvironment};
   }
   return map;
 }
@@ -38,11 +35,12 @@ std::array<ComPortEntry, kComPorts> LoadComPortMap() {
 bool SaveComPortMap(const std::array<QString, kComPorts>& devices) {
   auto profile = OpenProfile();
   for (int n = 1; n <= kComPorts; ++n) {
+    const QString key = QStringLiteral("ports/COM%1").arg(n);
     const QString device = devices[n - 1].trimmed();
     if (device.isEmpty()) {
-      profile->remove(Key(n));
+      profile->remove(key);
     } else {
-      profile->setValue(Key(n), device);
+      profile->setValue(key, device);
     }
   }
   profile->sync();

@@ -2,13 +2,15 @@
 
 #include <QDir>
 
+#include "transport/com_port_map.h"
+
 namespace tervane::gui {
 
 QString ProfilePath() {
-  QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-  // The XDG rules ignore a relative path in the variable.
-  if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
-  return base + QStringLiteral("/tervane/tervane.ini");
+  // The same file the serial transport reads its COM-port map from.
+  const std::string path = PortSettingsFilePath();
+  if (!path.empty()) return QString::fromStdString(path);
+  return QDir::homePath() + QStringLiteral("/.config/tervane/tervane.ini");
 }
 
 std::unique_ptr<QSettings> OpenProfile() {
