@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -76,11 +77,15 @@ int main(int argc, char* argv[]) {
 
   tervane::gui::SimulatorProcess sim;
   if (parser.isSet(simulator)) {
+    // The simulator learns the work folder's catalogue when there is one.
+    const QString workDir = options.workDir.empty() ? QDir::currentPath() : QString::fromStdString(options.workDir);
     QStringList simArguments;
-    if (!options.workDir.empty()) simArguments << QStringLiteral("--workdir") << QString::fromStdString(options.workDir);
+    if (QFile::exists(workDir + QStringLiteral("/comandos.xml"))) simArguments << QStringLiteral("--workdir") << workDir;
     if (!sim.Start(tervane::gui::SimulatorProcess::DefaultProgram(), simArguments)) {
       std::fprintf(stderr, "tervane: simulador: %s\n", qPrintable(sim.Error()));
-      QMessageBox::critical(nullptr, QStringLiteral("Tervane"), QStringLiteral("Simulador: %1").arg(sim.Error()));
+      if (!parser.isSet(screenshot)) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tervane"), QStringLiteral("Simulador: %1").arg(sim.Error()));
+      }
       return 1;
     }
     qputenv("TERVANE_COM1", sim.PtyPath().toLocal8Bit());

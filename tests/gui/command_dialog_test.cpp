@@ -121,15 +121,17 @@ class CommandDialogTest : public QObject {
 
   void editarWritesWhatTheEditorReturnsErroIncluded() {
     Harness h;
-    h.prompter.QueueText("ok").QueueCancel(PromptKind::kText);
+    h.prompter.QueueCancel(PromptKind::kText);
     auto dialog = h.Make(Command({Param("Texto", "STRING_VAR_SIZE", 10, "abc")}));
-    dialog->Open();  // the walk's editor is cancelled: nothing scripted
+    dialog->Open();  // the walk's editor is cancelled
     QCOMPARE(RowText(*dialog, 0), std::string("abc"));
     h.prompter.QueueText("depois");
     dialog->OnEdit(0);
     QCOMPARE(RowText(*dialog, 0), std::string("depois"));
-    dialog->OnEdit(0);  // cancelled
+    h.prompter.QueueCancel(PromptKind::kText);
+    dialog->OnEdit(0);
     QCOMPARE(RowText(*dialog, 0), std::string("ERRO"));
+    QCOMPARE(dialog->RowEditAt(0)->maxLength(), 10);
   }
 
   void editorStartsFromWhatTheBoxShows() {

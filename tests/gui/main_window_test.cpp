@@ -116,13 +116,17 @@ class MainWindowTest : public QObject {
     options.workDir = empty.path().toStdString();
     gui::CMainWindow window(options);
     QString message;
-    QTimer::singleShot(0, [&message] {
+    // The message box is modal: answer it from a timer once it is up.
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&message] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         message = box->text();
         box->accept();
       }
     });
+    answer.start(20);
     window.StartUp();
+    answer.stop();
     QVERIFY(message.startsWith(QStringLiteral("Não foi possível carregar o arquivo \".xml\"")));
     QVERIFY(!window.CatalogueLoaded());
     QCOMPARE(MenuTitles(window), (QStringList{"Operações", "Ajuda"}));

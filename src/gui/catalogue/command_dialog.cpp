@@ -130,8 +130,9 @@ void CCommandDlg::OnEdit(int row) {
 }
 
 void CCommandDlg::OnOk() {
-  if (running_ || !runner_) return;
+  if (running_ || ran_ || !runner_) return;
   running_ = true;
+  ran_ = true;
   ok_->setEnabled(false);
   cancel_->setEnabled(false);
   group_->setEnabled(false);

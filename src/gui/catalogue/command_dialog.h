@@ -92,6 +92,7 @@ class CCommandDlg final : public QDialog {
   QPushButton* cancel_;
   bool opened_ = false;
   bool running_ = false;
+  bool ran_ = false;  // the dialog handles one execution
   int runResult_ = 1;
 };
 
