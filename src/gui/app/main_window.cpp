@@ -63,7 +63,8 @@ QString MenuText(const std::string& text) {
 }  // namespace
 
 CMainWindow::CMainWindow(Options options)
-    : options_(std::move(options)), prompter_(std::make_unique<QtPrompter>(this)), wait_(new CWaitWnd(this)),
+    : options_(std::move(options)), ownPrompter_(std::make_unique<QtPrompter>(this)),
+      prompter_(ownPrompter_.get()), wait_(new CWaitWnd(this)),
       progress_(std::make_unique<ProgressWindowSink>(this)) {
   ports_ = std::make_unique<SystemPortFactory>(PortContext{&settings_, &SystemClock()});
 #ifdef TERVANE_HAVE_EXCHANGE

@@ -85,6 +85,10 @@ class CMainWindow final : public QMainWindow {
   // file with the desktop's default program.
   void SetCommandRunner(CommandRunner runner) { runner_ = std::move(runner); }
   void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
+  // Who answers the editors and the result window's questions; null restores the
+  // window's own dialogs. The prompter must outlive its use.
+  void SetPrompter(Prompter* prompter) { prompter_ = prompter ? prompter : ownPrompter_.get(); }
+  Prompter& CurrentPrompter() { return *prompter_; }
 
  public slots:
   void OpenCommand(int index);
@@ -106,7 +110,8 @@ class CMainWindow final : public QMainWindow {
   CommandCatalogue catalogue_;
   bool catalogueLoaded_ = false;
   bool startedUp_ = false;
-  std::unique_ptr<QtPrompter> prompter_;
+  std::unique_ptr<QtPrompter> ownPrompter_;
+  Prompter* prompter_;
   CWaitWnd* wait_;
   std::unique_ptr<ProgressWindowSink> progress_;
   std::unique_ptr<PortFactory> ports_;
