@@ -107,6 +107,10 @@ CMainWindow::CMainWindow(Options options)
 
 CMainWindow::~CMainWindow() = default;
 
+void CMainWindow::SetPrompter(Prompter* prompter) {
+  prompter_ = prompter ? prompter : ownPrompter_.get();
+}
+
 void CMainWindow::StartUp() {
   if (startedUp_) return;
   startedUp_ = true;

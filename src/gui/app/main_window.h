@@ -87,7 +87,7 @@ class CMainWindow final : public QMainWindow {
   void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
   // Who answers the editors and the result window's questions; null restores the
   // window's own dialogs. The prompter must outlive its use.
-  void SetPrompter(Prompter* prompter) { prompter_ = prompter ? prompter : ownPrompter_.get(); }
+  void SetPrompter(Prompter* prompter);
   Prompter& CurrentPrompter() { return *prompter_; }
 
  public slots:
