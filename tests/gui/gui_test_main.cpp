@@ -28,9 +28,12 @@ int main(int argc, char* argv[]) {
   for (int n = 1; n <= 8; ++n) qunsetenv(qPrintable(QStringLiteral("TERVANE_COM%1").arg(n)));
 
   QApplication app(argc, argv);
+  // TERVANE_GUI_TEST_ONLY=ClassName runs one test class.
+  const QByteArray only = qgetenv("TERVANE_GUI_TEST_ONLY");
   int failed = 0;
   for (const auto& factory : tervane::testing::GuiTests()) {
     std::unique_ptr<QObject> test = factory();
+    if (!only.isEmpty() && !QByteArray(test->metaObject()->className()).endsWith(only)) continue;
     failed += QTest::qExec(test.get(), argc, argv);
   }
   return failed == 0 ? 0 : 1;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -42,21 +43,31 @@ class Operator : public QObject {
   }
 
  private:
+  // Each answer is queued rather than given inside the timer's own call, so that the
+  // window it opens (a nested event loop) still sees the timer firing.
   void Step() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (auto* command = qobject_cast<gui::CCommandDlg*>(modal); command && !command->Running()) {
+    if (!modal || modal == handled_) return;
+    if (auto* command = qobject_cast<gui::CCommandDlg*>(modal)) {
+      if (command->Running()) return;  // a command that runs as it opens needs no "Ok"
+      handled_ = modal;
       ++seen_.dialogsAnswered;
-      QTest::mouseClick(command->OkButton(), Qt::LeftButton);
+      QMetaObject::invokeMethod(command, [command] { QTest::mouseClick(command->OkButton(), Qt::LeftButton); },
+                                Qt::QueuedConnection);
     } else if (auto* result = qobject_cast<gui::CResultDlg*>(modal)) {
+      handled_ = modal;
       ++seen_.dialogsAnswered;
-      result->SetFileOpener([this](const QString& path) { seen_.opened << path; });
-      seen_.message = result->TextBox()->toPlainText();
-      QTest::mouseClick(result->ToggleButton(), Qt::LeftButton);
-      seen_.dump = result->TextBox()->toPlainText();
-      QTest::mouseClick(result->SaveButton(), Qt::LeftButton);
-      result->reject();
+      QMetaObject::invokeMethod(result, [this, result] {
+        result->SetFileOpener([this](const QString& path) { seen_.opened << path; });
+        seen_.message = result->TextBox()->toPlainText();
+        QTest::mouseClick(result->ToggleButton(), Qt::LeftButton);
+        seen_.dump = result->TextBox()->toPlainText();
+        QTest::mouseClick(result->SaveButton(), Qt::LeftButton);
+        result->reject();
+      }, Qt::QueuedConnection);
     }
   }
+  QPointer<QWidget> handled_;
   Seen& seen_;
   QTimer timer_;
 };
@@ -82,7 +93,7 @@ class WorkbenchFlowTest : public QObject {
     }
     QVERIFY(work_.isValid());
     QVERIFY(QFile::copy(catalogue, work_.filePath(QStringLiteral("comandos.xml"))));
-    QVERIFY2(sim_.Start(simProgram_, {QStringLiteral("--workdir"), work_.path()}), qPrintable(sim_.Error()));
+    QVERIFY2(sim_.Start(simProgram_, {QStringLiteral("--workdir"), work_.path(), QStringLiteral("--intervention")}), qPrintable(sim_.Error()));
     qputenv("TERVANE_COM1", sim_.PtyPath().toLocal8Bit());
   }
 
@@ -102,45 +113,44 @@ class WorkbenchFlowTest : public QObject {
     QCOMPARE(window.Settings().g_portName, std::string("COM1:"));  // found by detection
     QVERIFY(!window.Settings().g_modelName.empty());
 
-    // "Abertura de Cupom Fiscal": one text editor, then "Ok".
-    const int open = IndexOf(window.Catalogue(), Cp("Abertura de Cupom Fiscal"));
-    QVERIFY(open >= 0);
+    // "Programa Alíquota": a percentage and an option, then "Ok"; the result is saved.
+    const int program = IndexOf(window.Catalogue(), Cp("Programa Alíquota"));
+    QVERIFY(program >= 0);
     const QString saved = work_.filePath(QStringLiteral("Msg_Ret.txt"));
-    prompter.QueueText("").QueueSaveFile(saved.toStdString()).QueueChoice(3);
+    prompter.QueuePercentage("18", "5").QueueChoice(1).QueueSaveFile(saved.toStdString()).QueueChoice(3);
     Seen seen;
     {
       Operator person(seen);
-      window.ActionFor(gui::ids::kFirstCommandId + open)->trigger();
+      window.ActionFor(gui::ids::kFirstCommandId + program)->trigger();
     }
     QCOMPARE(seen.dialogsAnswered, 2);
     QVERIFY2(seen.message.contains(gui::Str(str::kComandoOk)), qPrintable(seen.message));
-    QVERIFY(seen.message.startsWith(QStringLiteral("\nComando:\tAbertura de Cupom Fiscal")));
-    QVERIFY(seen.dump.startsWith(QStringLiteral("CMD:\n0000  02 ")));
+    QVERIFY(seen.message.startsWith(QStringLiteral("\nComando:\tPrograma Alíquota")));
+    // The frame carries the rate as four digits ("1850") and the option's value ("0").
+    QVERIFY2(seen.dump.contains(QRegularExpression(QStringLiteral("0000  02 .. .. 1[BC] 07 31 38 35 30 30 "))),
+             qPrintable(seen.dump));
     QVERIFY(seen.dump.contains(QStringLiteral("RET:\n0000  06 ")));
     QCOMPARE(seen.opened, QStringList{saved});
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
-    QVERIFY(content.startsWith("\r\nComando:\tAbertura de Cupom Fiscal\r\n"));
+    QVERIFY(content.startsWith(QByteArray("\r\nComando:\tPrograma Al\xedquota\r\n")));
     QVERIFY(content.contains("CMD:\r\n0000  02 "));
     // Every exchange reached the day's log in the work folder.
     QVERIFY(!QDir(work_.filePath(QStringLiteral("log"))).entryList(QDir::Files).isEmpty());
 
-    // "Venda de Item": six editors of four kinds fill the rows that are sent.
-    const int sale = IndexOf(window.Catalogue(), "Venda de Item");
-    QVERIFY(sale >= 0);
-    prompter.QueueText("7891234567895").QueueText(Cp("Caneta azul")).QueueText("01").QueueNumber("2")
-        .QueueValue("1,50").QueuePercentage("0", "0").QueueCancel(PromptKind::kSaveFile);
+    // A command without parameters runs as its dialog opens; the rate just programmed
+    // comes back decoded.
+    const int read = IndexOf(window.Catalogue(), Cp("Leitura das Alíquotas (detalhada)"));
+    QVERIFY(read >= 0);
+    prompter.QueueCancel(PromptKind::kSaveFile);
     Seen second;
     {
       Operator person(second);
-      window.OpenCommand(sale);
+      window.OpenCommand(read);
     }
-    QVERIFY2(second.message.contains(gui::Str(str::kComandoOk)), qPrintable(second.message));
-    // The code typed in the first editor travels right after the command byte.
-    QVERIFY2(second.dump.contains(QRegularExpression(
-                 QStringLiteral("0000  02 .. .. 1B 09 37 38 39 31 32 33 34 35 36 37 38"))),
-             qPrintable(second.dump));
+    QCOMPARE(second.dialogsAnswered, 1);
+    QVERIFY2(second.message.contains(QStringLiteral("18,50")), qPrintable(second.message));
     QVERIFY(second.opened.isEmpty());  // the save dialog was cancelled
     QCOMPARE(prompter.Unscripted(), 0);
   }
