@@ -107,6 +107,10 @@ CMainWindow::CMainWindow(Options options)
 
 CMainWindow::~CMainWindow() = default;
 
+WaitNotice& CMainWindow::Notice() {
+  return *wait_;
+}
+
 void CMainWindow::SetPrompter(Prompter* prompter) {
   prompter_ = prompter ? prompter : ownPrompter_.get();
 }

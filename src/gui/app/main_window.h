@@ -84,6 +84,10 @@ class CMainWindow final : public QMainWindow {
   // Seams for tests: how a command is run (the exchange by default) and what opens a
   // file with the desktop's default program.
   void SetCommandRunner(CommandRunner runner) { runner_ = std::move(runner); }
+  // How commands are run now (empty while no exchange is available).
+  const CommandRunner& Runner() const { return runner_; }
+  // The notice window of slow steps.
+  WaitNotice& Notice();
   void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
   // Who answers the editors and the result window's questions; null restores the
   // window's own dialogs. The prompter must outlive its use.
