@@ -37,8 +37,12 @@ int LoadCatalogueFile(const std::string& path, CommandCatalogue& catalogue,
 int LoadCatalogueBytes(std::string_view bytes, CommandCatalogue& catalogue,
                        CatalogueLoadResult* result = nullptr);
 
-// Parses an escape text ("35 60") into at most 12 bytes. Returns false when the text
-// has more than 12 numbers or a token longer than 15 characters; `error` then says so.
+// Parses an escape text ("35 60") into command.escapeBytes and escapeCount: every single
+// space ends a number, so "1  2" gives 01h 00h 02h and "" one 00h byte; each number is
+// read as by atoi and keeps its low eight bits. Clears command.escapeError.
+// Returns false when the text has more than 12 numbers or a token longer than 15
+// characters; escapeCount is then 0 and command.escapeError (and `error`, when given)
+// holds a message naming the command by its title.
 bool ParseEscapeText(std::string_view text, CommandRecord& command, std::string* error = nullptr);
 
 // True unless filtering by model is on and the command's mask shares no bit with

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,42 @@ struct ReturnFieldRecord {
   std::string value;       // second slot: the decoded value
 };
 
+// The 4096 bytes of a frame, allocated on first write: a catalogue of thousands of
+// commands carries no frame storage until a command is actually framed.
+class FrameBytes {
+ public:
+  FrameBytes() = default;
+  FrameBytes(const FrameBytes& other) : data_(other.data_ ? std::make_unique<Array>(*other.data_) : nullptr) {}
+  FrameBytes& operator=(const FrameBytes& other) {
+    if (this != &other) data_ = other.data_ ? std::make_unique<Array>(*other.data_) : nullptr;
+    return *this;
+  }
+  FrameBytes(FrameBytes&&) noexcept = default;
+  FrameBytes& operator=(FrameBytes&&) noexcept = default;
+
+  std::uint8_t& operator[](size_t i) { return Storage()[i]; }
+  std::uint8_t operator[](size_t i) const { return data_ ? (*data_)[i] : 0; }
+  std::uint8_t* data() { return Storage().data(); }
+  const std::uint8_t* data() const { return data_ ? data_->data() : Zeros().data(); }
+  const std::uint8_t* begin() const { return data(); }
+  const std::uint8_t* end() const { return data() + kFrameCapacity; }
+  static constexpr size_t size() { return kFrameCapacity; }
+
+ private:
+  using Array = std::array<std::uint8_t, kFrameCapacity>;
+  Array& Storage() {
+    if (!data_) data_ = std::make_unique<Array>();
+    return *data_;
+  }
+  static const Array& Zeros() {
+    static const Array zeros{};
+    return zeros;
+  }
+  std::unique_ptr<Array> data_;
+};
+
 struct FrameBuffer {
-  std::array<std::uint8_t, kFrameCapacity> bytes{};
+  FrameBytes bytes;
   size_t length = 0;
 };
 

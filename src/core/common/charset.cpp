@@ -145,6 +145,13 @@ std::string Utf8ToCp1252Lossy(std::string_view text) {
   return out;
 }
 
+size_t DecodeUtf8Char(std::string_view text, size_t i, char32_t& codePoint) {
+  if (i >= text.size()) return 0;
+  return DecodeUtf8(text, i, codePoint);
+}
+
+int Cp1252ByteOf(char32_t codePoint) { return ByteOf(codePoint); }
+
 bool IsValidUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     char32_t cp = 0;

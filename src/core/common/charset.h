@@ -25,9 +25,22 @@ std::string Utf8ToCp1252Lossy(std::string_view text);
 // True when the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view text);
 
+// Decodes the UTF-8 sequence that starts at text[i]: returns its length in bytes and
+// sets `codePoint`, or returns 0 when the sequence is invalid (truncated, overlong, a
+// surrogate or beyond U+10FFFF) or i is past the end.
+size_t DecodeUtf8Char(std::string_view text, size_t i, char32_t& codePoint);
+
+// The Windows-1252 byte of a code point, or -1 when Windows-1252 cannot hold it. The
+// five bytes Windows-1252 leaves undefined answer for U+0081, U+008D, U+008F, U+0090
+// and U+009D; the other code points U+0080..U+009F have no byte.
+int Cp1252ByteOf(char32_t codePoint);
+
 // The 47-letter conversion between Windows-1252 and code page 850, in place. Bytes
-// below 80h and every other byte are left unchanged; FromPrinterCharset is the exact
-// inverse of ToPrinterCharset.
+// below 80h and every other byte are left unchanged. FromPrinterCharset turns each of
+// the 47 code page 850 codes back into its letter, so it undoes ToPrinterCharset for
+// text made of those letters and of bytes that neither table names; a byte that is a
+// code page 850 code without being one of the letters (87h, say) is still turned into
+// the letter.
 void ToPrinterCharset(std::string& text);
 void FromPrinterCharset(std::string& text);
 unsigned char ToPrinterByte(unsigned char c);

@@ -1,0 +1,35 @@
+// The shape every tervane-cli command shares: it declares its options on its own
+// subcommand and, once the arguments are parsed, runs against two swappable streams.
+#pragma once
+
+#include <iosfwd>
+
+namespace CLI {
+class App;
+}
+
+namespace tervane::cli {
+
+// Exit statuses of tervane-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;          // bad arguments, unknown command, catalogue not loadable
+inline constexpr int kExitMandatoryEmpty = 2; // a mandatory parameter is empty
+inline constexpr int kExitWrongSize = 3;      // a parameter has the wrong size
+
+// Options that every command honours.
+struct OutputOptions {
+  bool raw = false;  // write texts as the core holds them: Windows-1252 bytes, CR LF line ends
+};
+
+class CliCommand {
+ public:
+  virtual ~CliCommand() = default;
+
+  // Adds this command's subcommand and its options to `app`; returns the subcommand.
+  virtual CLI::App* attach(CLI::App& app) = 0;
+
+  // Runs the command with the parsed options. Returns the exit status (kExit*).
+  virtual int execute(std::ostream& out, std::ostream& err) = 0;
+};
+
+}  // namespace tervane::cli

@@ -1,0 +1,98 @@
+#include "cli/frame_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "catalogue/catalogue.h"
+#include "common/charset.h"
+#include "protocol/frame_builder.h"
+
+namespace tervane::cli {
+
+CLI::App* FrameCommand::attach(CLI::App& app) {
+  CLI::App* sub = app.add_subcommand(
+      "frame",
+      "Build the frame of a catalogue command and print it as upper-case hexadecimal bytes "
+      "separated by spaces. Parameters not set keep their catalogue value.");
+  sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)")
+      ->type_name("DIR");
+  AddCommandChoice(*sub, choice_);
+  sub->add_option("--set", values_,
+                  "N=VALUE: value of parameter N (1-based, decimal or 0x hex); VALUE is UTF-8 and "
+                  "must be representable in Windows-1252. Repeatable.")
+      ->type_name("N=VALUE");
+  sub->add_flag("--extended", extended_, "Extended-reply mode: the frame starts with 1Ch instead of 1Bh");
+  sub->footer(
+      std::string(kRawOptionNote) +
+      "\nExit status: 0 frame printed; 1 bad arguments, unknown command or catalogue not loadable; "
+      "2 a mandatory parameter is empty; 3 a parameter has the wrong size.");
+  return sub;
+}
+
+bool FrameCommand::applyValues(CommandRecord& command, std::ostream& err) const {
+  for (const std::string& assignment : values_) {
+    const size_t equals = assignment.find('=');
+    const auto number = equals == std::string::npos
+                            ? std::nullopt
+                            : ParseNumber(std::string_view(assignment).substr(0, equals));
+    if (!number || *number < 1 || *number > static_cast<std::uint32_t>(command.parameterCount())) {
+      WriteMessage(err,
+                   "--set \"" + assignment + "\": expected N=VALUE with N from 1 to " +
+                       std::to_string(command.parameterCount()) + " (the command's parameters).",
+                   output_);
+      return false;
+    }
+    const std::string_view utf8 = std::string_view(assignment).substr(equals + 1);
+    std::string value;
+    size_t badOffset = 0;
+    if (!Utf8ToCp1252(utf8, value, &badOffset)) {
+      WriteMessage(err,
+                   "--set " + std::to_string(*number) + ": the value holds a character that " +
+                       "Windows-1252 cannot hold (or is not UTF-8) at byte " + std::to_string(badOffset) +
+                       ".",
+                   output_);
+      return false;
+    }
+    command.parameters[*number - 1].value = value;
+  }
+  return true;
+}
+
+int FrameCommand::execute(std::ostream& out, std::ostream& err) {
+  ProgramSettings settings;
+  settings.g_workDir = ResolveWorkDir(workdir_);
+  settings.g_extendedReply = extended_;
+
+  CommandCatalogue catalogue;
+  if (!LoadCatalogueOrReport(settings, catalogue, err, output_)) return kExitUsage;
+  const CommandRecord* chosen = FindCommand(catalogue, choice_, err, output_);
+  if (chosen == nullptr) return kExitUsage;
+
+  CommandRecord command = *chosen;
+  if (!applyValues(command, err)) return kExitUsage;
+
+  const int code = AssembleFrame(command, settings);
+  switch (code) {
+    case kOk:
+      WriteText(out, HexLine(command.frame.bytes.data(), command.frame.length), output_);
+      return kExitOk;
+    case kMandatoryEmpty:
+      WriteText(err, command.ResultText, output_);
+      return kExitMandatoryEmpty;
+    case kWrongSize:
+      WriteText(err, command.ResultText, output_);
+      return kExitWrongSize;
+    default:
+      // The escape text lies outside the catalogue format (-1).
+      if (!command.escapeError.empty()) {
+        WriteText(err, command.escapeError, output_);
+      } else {
+        WriteMessage(err, "The command's escape text \"" + Cp1252ToUtf8(command.escapeText) +
+                              "\" cannot be framed.", output_);
+      }
+      return kExitUsage;
+  }
+}
+
+}  // namespace tervane::cli

@@ -1,0 +1,149 @@
+#include "app/printer_detection.h"
+
+#include "app/model_table.h"
+#include "app/string_table.h"
+#include "common/text.h"
+#include "protocol/command_exchange.h"
+#include "protocol/frame_builder.h"
+
+namespace tervane {
+namespace {
+
+constexpr int kStrDetectandoModelo = 32848;
+constexpr int kStrConectadaNormal = 32904;
+constexpr int kStrConectadaIntervencao = 32905;
+constexpr int kStrSemConexao = 32906;
+constexpr int kStrConectando = 32907;
+
+constexpr std::uint8_t kAck = 0x06;
+constexpr std::uint8_t kNormalMode = 0x55;
+
+struct ProbeReply {
+  std::uint8_t bytes[kProbeReplyBytes] = {};
+  int count = 0;
+};
+
+// Sends the probe and reads up to four reply bytes, giving up after three time-outs in a
+// row. Returns false when the port does not open.
+bool Probe(CPort& port, bool serial, const FrameBuffer& probe, ProbeReply& reply) {
+  if (!port.Open(9600)) return false;
+  if (serial) port.Purge();
+  port.Send(probe.bytes.data(), static_cast<int>(probe.length), kProbeSendParam);
+  int timeouts = 0;
+  while (reply.count < kProbeReplyBytes && timeouts < kProbeTimeoutLimit) {
+    if (port.Receive(&reply.bytes[reply.count], 1, kProbeByteTimeoutMs)) {
+      ++reply.count;
+      timeouts = 0;
+    } else {
+      ++timeouts;
+    }
+  }
+  return true;
+}
+
+std::string WithPortName(int stringId, const std::string& portName) {
+  std::string text = LoadString(stringId);
+  ReplaceAll(text, "%s", portName);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> DetectionCandidates() {
+  std::vector<std::string> names{"USB"};
+  for (int i = 1; i <= 8; ++i) names.push_back(Format("COM%d:", i));
+  return names;
+}
+
+FrameBuffer DetectionProbeFrame() {
+  FrameBuffer frame;
+  frame.length = 3;
+  const std::uint8_t body[] = {0x1B, 0x23, 0x14};
+  AppendBytes(frame, body, sizeof body);
+  FinalizeFrame(frame);
+  return frame;
+}
+
+CommandRecord ModelQueryCommand() {
+  CommandRecord command;
+  command.title = "Marca, Modelo e Tipo";
+  command.hasEscape = true;
+  command.escapeText = "35 60";
+  command.escapeBytes[0] = 0x23;
+  command.escapeBytes[1] = 0x3C;
+  command.escapeCount = 2;
+  command.declaredReturnSize = 42;
+  command.ExpectedReplyLength = command.declaredReturnSize;
+  command.returnFields = {
+      ReturnFieldRecord{15, "Marca", "ASCII", {}, {}},
+      ReturnFieldRecord{20, "Modelo", "ASCII", {}, {}},
+      ReturnFieldRecord{7, "Tipo", "ASCII", {}, {}},
+  };
+  return command;
+}
+
+DetectionResult DetectPrinter(const DetectionContext& context) {
+  DetectionResult result;
+  if (!context.settings || !context.ports) return result;
+  ProgramSettings& settings = *context.settings;
+  Clock& clock = context.clock ? *context.clock : SystemClock();
+  NullWaitNotice noNotice;
+  WaitNotice& status = context.statusWindow ? *context.statusWindow : noNotice;
+  WaitNotice& wait = context.waitNotice ? *context.waitNotice : noNotice;
+
+  settings.g_portName.clear();
+  status.Show(LoadString(kStrConectando));
+  const FrameBuffer probe = DetectionProbeFrame();
+
+  for (const std::string& name : DetectionCandidates()) {
+    std::unique_ptr<CPort> port = context.ports->Create(name);
+    if (!port) continue;
+    const bool serial = name != "USB";
+    ProbeReply reply;
+    if (!Probe(*port, serial, probe, reply)) continue;  // did not open: destroyed here
+    port->Close();
+    port.reset();
+
+    const bool answered = reply.count == kProbeReplyBytes && (!serial || reply.bytes[0] == kAck);
+    if (!answered) continue;
+    result.printerFound = true;
+    result.normalMode = reply.bytes[1] == kNormalMode;
+    settings.g_portName = name;
+    result.statusText = WithPortName(result.normalMode ? kStrConectadaNormal : kStrConectadaIntervencao, name);
+    break;
+  }
+  if (!result.printerFound) {
+    settings.g_portName = "COM1:";
+    result.statusText = LoadString(kStrSemConexao);
+  }
+  status.Show(result.statusText);
+  clock.SleepMs(kDetectionShowMs);
+  status.Hide();
+
+  if (result.printerFound) {
+    CommandRecord query = ModelQueryCommand();
+    const ExchangeContext exchange{&settings, context.ports, &clock, context.progress, &wait};
+    wait.Show(LoadString(kStrDetectandoModelo));
+    result.modelQueried = true;
+    result.modelQueryResult = ExecuteCommand(query, exchange);
+    wait.Hide();
+    result.modelQueryText = query.ResultText;
+    if (result.modelQueryResult == kOk) {
+      ApplyDetectedModel(settings, query.returnFields[1].value);
+    } else {
+      settings.g_modelName.clear();
+      settings.g_modelMask = kAllModelsMask;
+    }
+  } else {
+    settings.g_modelName.clear();
+    settings.g_modelMask = kAllModelsMask;
+  }
+
+  result.portName = settings.g_portName;
+  result.modelName = settings.g_modelName;
+  result.modelMask = settings.g_modelMask;
+  result.extendedReply = settings.g_extendedReply;
+  return result;
+}
+
+}  // namespace tervane

@@ -1,0 +1,722 @@
+#include "protocol/command_exchange.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "app/string_table.h"
+#include "common/charset.h"
+#include "common/text.h"
+#include "interpret/return_formatter.h"
+#include "interpret/status_text.h"
+#include "protocol/command_log.h"
+#include "protocol/frame_builder.h"
+
+namespace tervane {
+namespace {
+
+constexpr std::uint8_t kAck = 0x06;
+constexpr std::uint8_t kNak = 0x15;
+constexpr std::uint8_t kEtx = 0x03;
+constexpr std::uint8_t kNul = 0x00;
+
+constexpr int kStrProgresso = 32983;
+constexpr int kStrProcessando = 32984;
+constexpr int kStrRecebendo = 32985;
+
+constexpr long kOpenReplyRange = 1000;
+
+// The exchange context with its defaults filled in.
+struct Env {
+  const ProgramSettings& settings;
+  PortFactory* ports;
+  Clock& clock;
+  ProgressSink& progress;
+  WaitNotice& wait;
+};
+
+Env Resolve(const ExchangeContext& context) {
+  static const ProgramSettings noSettings;
+  static NullProgressSink noProgress;
+  static NullWaitNotice noNotice;
+  return Env{context.settings ? *context.settings : noSettings, context.ports,
+             context.clock ? *context.clock : SystemClock(),
+             context.progress ? *context.progress : noProgress,
+             context.waitNotice ? *context.waitNotice : noNotice};
+}
+
+// One progress display, closed when the scope ends if nobody closed it before.
+class ProgressScope {
+ public:
+  ProgressScope(ProgressSink& sink, int messageId, long upper) : sink_(sink) {
+    sink_.Open(LoadString(kStrProgresso), LoadString(messageId), 0, upper);
+  }
+  ~ProgressScope() { Close(); }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+  void Close() {
+    if (open_) {
+      open_ = false;
+      sink_.Close();
+    }
+  }
+
+ private:
+  ProgressSink& sink_;
+  bool open_ = true;
+};
+
+void AppendHex(std::string& trace, std::uint8_t b) {
+  trace += ' ';
+  trace += HexByte(b);
+}
+
+void ClosePort(ExchangePort& port) {
+  if (port.port) {
+    port.port->Close();
+    port.port.reset();
+  }
+}
+
+// Ends a failed or cancelled exchange: the port goes, the trace line ends, the text (if
+// any) is appended and the exchange is logged.
+int Fail(CommandRecord& command, const Env& env, ExchangePort& port, const std::string& text, int code) {
+  ClosePort(port);
+  command.HexTrace += "\r\n";
+  command.ResultText += text;
+  WriteCommandLog(command, env.settings, env.clock);
+  return code;
+}
+
+int Fail(CommandRecord& command, const Env& env, ExchangePort& port, int stringId, int code) {
+  return Fail(command, env, port, LoadString(stringId), code);
+}
+
+int Succeed(CommandRecord& command, const Env& env, ExchangePort& port) {
+  ClosePort(port);
+  command.HexTrace += "\r\n";
+  WriteCommandLog(command, env.settings, env.clock);
+  return kOk;
+}
+
+// Throws away what the printer still sends after a cancel, so the bytes do not meet the
+// next command. Bounded, in case the link never goes quiet.
+void Drain(CPort& port) {
+  std::uint8_t b = 0;
+  for (int n = 0; n < kMaxDrainBytes && port.Receive(&b, 1, kDrainTimeoutMs); ++n) {
+  }
+}
+
+// The reply carries the two extended-code bytes when the frame asked for them.
+bool ExtendedStatus(const CommandRecord& command) { return command.StatusBlockLength >= 5; }
+
+// The status lines an open or GPRS reply shows before its text.
+std::string StatusLines(int st1, int st2, bool extended, int extLow, int extHigh) {
+  std::string text = StatusText(st1, st2) + "\r\n";
+  if (extended) text += ExtendedErrorText(extLow, extHigh) + "\r\n";
+  return text;
+}
+
+std::string StatusLines(const std::vector<std::uint8_t>& statusBlock, bool extended) {
+  auto at = [&](size_t i) { return i < statusBlock.size() ? static_cast<int>(statusBlock[i]) : 0; };
+  return StatusLines(at(1), at(2), extended, at(3), at(4));
+}
+
+// The received text of an open reply as shown: each LF becomes CR LF, 00h bytes are left
+// out. `rendered` holds the data bytes already passed through the display table, without
+// the terminator.
+std::string ShownText(const std::string& rendered) {
+  std::string out;
+  out.reserve(rendered.size() + rendered.size() / 16);
+  for (char c : rendered) {
+    if (c == '\0') continue;
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+bool IsOpenNulReply(const CommandRecord& command) { return command.declaredReturnSize == -2; }
+
+bool IsGprs(const CommandRecord& command) { return command.group == "GPRS"; }
+
+// ---------------------------------------------------------------------------------------
+// Fixed shape
+
+int ReceiveFixedStream(CommandRecord& command, const Env& env, ExchangePort& port) {
+  const int expected = std::max(0, command.ExpectedReplyLength);
+  command.replyData.clear();
+  command.replyData.reserve(static_cast<size_t>(expected));
+  ProgressScope progress(env.progress, kStrRecebendo, expected);
+  CPort& link = *port.port;
+
+  int timeouts = 0;
+  while (static_cast<int>(command.replyData.size()) < expected) {
+    if (env.progress.IsCancelled()) {
+      progress.Close();
+      Drain(link);
+      return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+    }
+    std::uint8_t b = 0;
+    if (link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+      command.replyData.push_back(b);
+      AppendHex(command.HexTrace, b);
+      if (command.replyData.size() == 1 && b == kNak) {
+        progress.Close();
+        return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+      }
+      env.progress.Step();
+      timeouts = 0;
+    } else {
+      env.clock.SleepMs(kTimeoutPauseMs);
+      if (++timeouts >= kFixedTimeoutLimit) {
+        progress.Close();
+        return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+      }
+    }
+  }
+  progress.Close();
+  ClosePort(port);
+  FormatReturn(command, env.settings);
+  return Succeed(command, env, port);
+}
+
+// Polls the reply file until it stops growing (or until `enough` bytes are waiting, when
+// `enough` is positive). Returns false when the user cancelled.
+bool WaitForReplyFile(const Env& env, CPort& link, int enough, size_t cap) {
+  int previous = 0;
+  for (;;) {
+    if (env.progress.IsCancelled()) return false;
+    env.clock.SleepMs(kFilePollMs);
+    const int pending = link.PendingReplySize();
+    if (pending <= previous) return true;
+    previous = pending;
+    env.progress.SetPosition(pending);
+    if (enough > 0 && pending >= enough) return true;
+    if (static_cast<size_t>(pending) > cap) return true;
+  }
+}
+
+int ReceiveFixedFile(CommandRecord& command, const Env& env, ExchangePort& port) {
+  const int expected = std::max(0, command.ExpectedReplyLength);
+  command.replyData.clear();
+  CPort& link = *port.port;
+  {
+    ProgressScope progress(env.progress, kStrRecebendo, expected);
+    if (!WaitForReplyFile(env, link, expected, kMaxOpenReplyBytes)) {
+      progress.Close();
+      return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+    }
+  }
+
+  ProgressScope progress(env.progress, kStrProcessando, expected);
+  std::vector<std::uint8_t> block;
+  int emptyReads = 0;
+  while (static_cast<int>(command.replyData.size()) < expected) {
+    if (env.progress.IsCancelled()) {
+      progress.Close();
+      return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+    }
+    const int missing = expected - static_cast<int>(command.replyData.size());
+    block.assign(static_cast<size_t>(missing), 0);
+    std::uint32_t got = 0;
+    if (!link.ReadReply(block.data(), missing, &got)) got = 0;
+    got = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(missing));
+    if (got == 0) {
+      if (++emptyReads > kFileEmptyReadLimit) {
+        progress.Close();
+        return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+      }
+      env.clock.SleepMs(kFileEmptyReadPauseMs);
+      continue;
+    }
+    emptyReads = 0;
+    for (std::uint32_t i = 0; i < got; ++i) {
+      command.replyData.push_back(block[i]);
+      AppendHex(command.HexTrace, block[i]);
+    }
+    // A NAK ends the reply after its first byte, as on a stream port.
+    if (command.replyData.front() == kNak) {
+      command.replyData.resize(1);
+      progress.Close();
+      return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+    }
+    env.progress.SetPosition(static_cast<long>(command.replyData.size()));
+  }
+  progress.Close();
+  ClosePort(port);
+  FormatReturn(command, env.settings);
+  return Succeed(command, env, port);
+}
+
+// ---------------------------------------------------------------------------------------
+// Open shapes
+
+// The result of a complete open reply: status lines (not for the NUL shape), then the
+// received text.
+void SetOpenResult(CommandRecord& command, bool nulShape, const std::vector<std::uint8_t>& statusBlock,
+                   const std::string& rendered) {
+  command.ResultText.clear();
+  if (!nulShape) command.ResultText = StatusLines(statusBlock, ExtendedStatus(command));
+  command.ResultText += ShownText(rendered);
+}
+
+int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port, bool nulShape) {
+  const std::uint8_t terminator = nulShape ? kNul : kEtx;
+  const size_t statusLength = ExtendedStatus(command) ? 5 : 3;
+  command.replyData.clear();
+  ProgressScope progress(env.progress, kStrRecebendo, kOpenReplyRange);
+  CPort& link = *port.port;
+
+  // After a cancel: drain under the wait notice; once the status block is complete its
+  // lines replace the result text.
+  auto cancel = [&](bool statusComplete) {
+    progress.Close();
+    env.wait.Show(LoadString(str::kAguarde));
+    Drain(link);
+    env.wait.Hide();
+    if (statusComplete && !nulShape) command.ResultText = StatusLines(command.replyData, ExtendedStatus(command));
+    return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+  };
+
+  int timeouts = 0;
+  while (command.replyData.size() < statusLength) {
+    if (env.progress.IsCancelled()) return cancel(false);
+    std::uint8_t b = 0;
+    if (link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+      command.replyData.push_back(b);
+      AppendHex(command.HexTrace, b);
+      if (command.replyData.size() == 1 && b == kNak) {
+        progress.Close();
+        return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+      }
+    } else if (++timeouts >= kStatusBlockTimeoutLimit) {
+      progress.Close();
+      return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+    }
+  }
+
+  // The data: no time-out limit, the printer may take long to produce them; Cancel ends
+  // the wait.
+  std::string rendered;
+  for (;;) {
+    if (env.progress.IsCancelled()) return cancel(true);
+    std::uint8_t b = 0;
+    if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) continue;
+    command.replyData.push_back(b);
+    AppendHex(command.HexTrace, b);
+    env.progress.Step();
+    if (b == terminator) break;
+    rendered += static_cast<char>(DisplayByte(b));
+    if (rendered.size() > kMaxOpenReplyBytes) {
+      progress.Close();
+      return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+    }
+  }
+  progress.Close();
+  ClosePort(port);
+  SetOpenResult(command, nulShape, command.replyData, rendered);
+  return Succeed(command, env, port);
+}
+
+int ReceiveOpenFile(CommandRecord& command, const Env& env, ExchangePort& port, bool nulShape) {
+  const std::uint8_t terminator = nulShape ? kNul : kEtx;
+  const size_t statusLength = ExtendedStatus(command) ? 5 : 3;
+  command.replyData.clear();
+  CPort& link = *port.port;
+  {
+    ProgressScope progress(env.progress, kStrRecebendo, kOpenReplyRange);
+    if (!WaitForReplyFile(env, link, 0, kMaxOpenReplyBytes)) {
+      progress.Close();
+      return Fail(command, env, port, std::string("Comando Cancelado!"), kCancelled);
+    }
+  }
+
+  ProgressScope progress(env.progress, kStrProcessando, kOpenReplyRange);
+  std::vector<std::uint8_t> block;
+  std::string rendered;
+  int emptyPolls = 0;
+  bool complete = false;
+  while (!complete) {
+    if (env.progress.IsCancelled()) {
+      progress.Close();
+      return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+    }
+    const int pending = link.PendingReplySize();
+    std::uint32_t got = 0;
+    if (pending > 0) {
+      block.assign(static_cast<size_t>(pending), 0);
+      if (!link.ReadReply(block.data(), pending, &got)) got = 0;
+      got = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(pending));
+    }
+    for (std::uint32_t i = 0; i < got && !complete; ++i) {
+      const std::uint8_t b = block[i];
+      command.replyData.push_back(b);
+      AppendHex(command.HexTrace, b);
+      env.progress.Step();
+      if (command.replyData.size() == 1 && b == kNak) {
+        progress.Close();
+        return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+      }
+      if (command.replyData.size() <= statusLength) continue;  // status block
+      if (b == terminator) {
+        complete = true;
+      } else {
+        rendered += static_cast<char>(DisplayByte(b));
+      }
+    }
+    if (complete) break;
+    if (rendered.size() > kMaxOpenReplyBytes) {
+      progress.Close();
+      return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+    }
+    // A peer that never answers: only the status block is waited for with a limit.
+    if (got == 0 && command.replyData.size() < statusLength && ++emptyPolls >= kFileStatusPollLimit) {
+      progress.Close();
+      return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+    }
+    if (got > 0) emptyPolls = 0;
+    if (got == 0 || static_cast<int>(got) < pending) env.clock.SleepMs(kFilePollMs);
+  }
+  progress.Close();
+  ClosePort(port);
+  SetOpenResult(command, nulShape, command.replyData, rendered);
+  return Succeed(command, env, port);
+}
+
+// ---------------------------------------------------------------------------------------
+// GPRS replies
+
+// Parses a GPRS reply byte by byte: ACK, a kind byte, the kind's body, ST1, ST2 and, in
+// extended-reply mode, the two extended-code bytes. Kind 4 (module busy) ends at its 00h
+// with no status bytes.
+class GprsReplyParser {
+ public:
+  explicit GprsReplyParser(bool extended) : extended_(extended) {}
+
+  bool Finished() const { return state_ == kDone || state_ == kError; }
+  bool Failed() const { return state_ == kError; }
+  bool Busy() const { return busy_; }
+  const std::string& Text() const { return text_; }
+  int St1() const { return st1_; }
+  int St2() const { return st2_; }
+  int ExtLow() const { return extLow_; }
+  int ExtHigh() const { return extHigh_; }
+
+  void Feed(std::uint8_t b) {
+    switch (state_) {
+      case 0:
+        state_ = (b == kAck) ? 1 : kError;
+        break;
+      case 1:
+        FeedKind(b);
+        break;
+      case 2:
+        FeedLength(b);
+        break;
+      case 3:
+        state_ = 4;  // only kind 4 comes here
+        break;
+      case 4:
+        FeedBody(b);
+        break;
+      case 7:
+        st1_ = b;
+        state_ = 8;
+        break;
+      case 8:
+        st2_ = b;
+        state_ = extended_ ? 9 : kDone;
+        break;
+      case 9:
+        extLow_ = b;
+        state_ = 10;
+        break;
+      case 10:
+        extHigh_ = b;
+        state_ = kDone;
+        break;
+      default:
+        state_ = kError;
+        break;
+    }
+  }
+
+ private:
+  static constexpr int kDone = 100;
+  static constexpr int kError = 101;
+
+  void FeedKind(std::uint8_t b) {
+    switch (b) {
+      case 0:
+        kind_ = 0;
+        length_ = 1;
+        state_ = 4;
+        break;
+      case 1:
+        kind_ = 1;
+        length_ = 2;
+        state_ = 4;
+        break;
+      case 2:
+      case 3:
+      case 4:
+        kind_ = b;
+        state_ = 2;
+        break;
+      case 5:
+        kind_ = 5;
+        state_ = 7;
+        break;
+      default:
+        state_ = kError;
+        break;
+    }
+  }
+
+  void FeedLength(std::uint8_t b) {
+    switch (kind_) {
+      case 2:
+        length_ = b;
+        // Nothing to skip: the status bytes follow at once.
+        state_ = length_ == 0 ? 7 : 4;
+        break;
+      case 3:
+        terminator_ = b;
+        length_ = 0;
+        state_ = 4;
+        break;
+      case 4:
+        state_ = 3;
+        break;
+      default:
+        state_ = kError;
+        break;
+    }
+  }
+
+  void FeedBody(std::uint8_t b) {
+    switch (kind_) {
+      case 0:
+        if (b == 0) text_ += "Executado";
+        if (b == 1) text_ += "<N\xE3" "o> Executado";
+        if (++count_ == length_) state_ = 7;
+        break;
+      case 1:
+        if (count_ == 0) {
+          number_ = b;
+        } else {
+          number_ |= static_cast<unsigned>(b) << 8;
+        }
+        if (++count_ == 2) {
+          text_ += Format("%d", static_cast<int>(number_));
+          state_ = 7;
+        }
+        break;
+      case 2:
+        if (++count_ == length_) state_ = 7;
+        break;
+      case 3:
+        if ((b >= 0x20 && b < 0x7F) || (b >= 0x09 && b <= 0x0D)) text_ += static_cast<char>(b);
+        if (b == terminator_) state_ = 7;
+        break;
+      case 4:
+        if (b == 0) {
+          text_ += "O M\xF3" "dulo GPRS est\xE1 ocupado, aguarde um (1) minuto e tente novamente.";
+          busy_ = true;
+          state_ = kDone;
+        }
+        break;
+      default:
+        kind_ = 6;
+        state_ = kDone;
+        break;
+    }
+  }
+
+  bool extended_;
+  int state_ = 0;
+  int kind_ = 6;
+  int length_ = 0;
+  int count_ = 0;
+  std::uint8_t terminator_ = 0;
+  unsigned number_ = 0;
+  bool busy_ = false;
+  std::string text_;
+  int st1_ = 0, st2_ = 0, extLow_ = 0, extHigh_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Sending
+
+// The parameter Send passes to the port: the TCP kind forwards it to the bridge as the
+// number of reply bytes to expect, -1 when the length is not known in advance.
+int SendParameter(const CommandRecord& command, const std::string& portName) {
+  if (portName != "SOCKET") return 20000;
+  if (IsOpenEtxReply(command) || IsOpenNulReply(command) || IsGprs(command)) return -1;
+  return command.ExpectedReplyLength;
+}
+
+// Exchange files: empties a stale reply, then appends the whole frame to the request
+// file. Returns false when either cannot be done.
+bool SendThroughFiles(const CommandRecord& command, const Env& env, CPort& link) {
+  env.wait.Show(LoadString(str::kAguarde));
+  bool ok = false;
+  for (int round = 1;; ++round) {
+    link.Purge();
+    env.clock.SleepMs(kFilePurgePauseMs);
+    if (link.PendingReplySize() <= 0) {
+      ok = true;
+      break;
+    }
+    if (round >= kFilePurgeRounds) break;
+  }
+
+  // Only the part not yet written is written again: the request file is appended to, so
+  // repeating the whole frame would leave a corrupt request behind.
+  const std::uint8_t* frame = command.frame.bytes.data();
+  const size_t length = command.frame.length;
+  size_t offset = 0;
+  int failures = 0;
+  while (ok && offset < length) {
+    std::uint32_t written = 0;
+    const bool wrote = link.WriteRequest(frame + offset, static_cast<int>(length - offset), &written);
+    if (wrote && written > 0) {
+      offset += std::min<size_t>(written, length - offset);
+      failures = 0;
+      continue;
+    }
+    if (++failures >= kFileWriteAttempts) {
+      ok = false;
+      break;
+    }
+    env.clock.SleepMs(kFileWritePauseMs);
+  }
+  env.wait.Hide();
+  return ok;
+}
+
+}  // namespace
+
+// -----------------------------------------------------------------------------------------
+
+int SendCommand(CommandRecord& command, const ExchangeContext& context, ExchangePort& port) {
+  const Env env = Resolve(context);
+  ClosePort(port);
+  command.ResultText += Format("\r\n%s:\t%s\r\n", LoadString(str::kComando).c_str(), command.title.c_str());
+
+  const int framed = AssembleFrame(command, env.settings, env.clock);
+  if (framed != kOk) {
+    command.HexTrace.clear();  // nothing was sent; an earlier trace must not show as this one's
+    return framed;
+  }
+
+  command.HexTrace = "CMD: ";
+  for (size_t i = 0; i < command.frame.length; ++i) AppendHex(command.HexTrace, command.frame.bytes[i]);
+
+  const std::string& name = env.settings.g_portName;
+  if (env.ports) port.port = env.ports->Create(name);
+  port.exchangeFiles = (name == "FILE");
+  if (!port.port) {
+    command.HexTrace += "\r\n";
+    command.ResultText += LoadString(str::kFalhaEnvio);
+    return kExchangeFailed;
+  }
+
+  CPort& link = *port.port;
+  const int length = static_cast<int>(command.frame.length);
+  if (!port.exchangeFiles) {
+    // A port that did not open or a send that failed shows up as read time-outs.
+    link.Open(9600);
+    link.Purge();
+    link.Send(command.frame.bytes.data(), length, SendParameter(command, name));
+    return kOk;
+  }
+
+  link.Open(0);
+  if (!SendThroughFiles(command, env, link)) {
+    return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+  }
+  return kOk;
+}
+
+int ReceiveReply(CommandRecord& command, const ExchangeContext& context, ExchangePort& port) {
+  const Env env = Resolve(context);
+  command.HexTrace += "\r\nRET: ";
+  if (!port.port) return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+
+  const bool nulShape = IsOpenNulReply(command);
+  const bool open = nulShape || IsOpenEtxReply(command);
+  if (port.exchangeFiles) {
+    return open ? ReceiveOpenFile(command, env, port, nulShape) : ReceiveFixedFile(command, env, port);
+  }
+  return open ? ReceiveOpenStream(command, env, port, nulShape) : ReceiveFixedStream(command, env, port);
+}
+
+int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, ExchangePort& port) {
+  const Env env = Resolve(context);
+  command.HexTrace += "\r\nRET: ";
+  if (!port.port) return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+
+  command.replyData.clear();
+  std::string text = command.title + ":\r\n\r\n";
+  ProgressScope progress(env.progress, kStrRecebendo, kOpenReplyRange);
+  GprsReplyParser parser(ExtendedStatus(command));
+  CPort& link = *port.port;
+
+  int timeouts = 0;
+  while (!parser.Finished()) {
+    if (env.progress.IsCancelled()) {
+      progress.Close();
+      Drain(link);
+      return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+    }
+    std::uint8_t b = 0;
+    if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+      env.clock.SleepMs(kTimeoutPauseMs);
+      if (++timeouts >= kFixedTimeoutLimit) {
+        progress.Close();
+        return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+      }
+      continue;
+    }
+    timeouts = 0;
+    if (command.replyData.size() >= static_cast<size_t>(kGprsReplyCapacity)) {
+      progress.Close();
+      return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+    }
+    command.replyData.push_back(b);
+    AppendHex(command.HexTrace, b);
+    env.progress.Step();
+    if (command.replyData.size() == 1 && b == kNak) {
+      progress.Close();
+      return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+    }
+    parser.Feed(b);
+  }
+  progress.Close();
+  if (parser.Failed()) return Fail(command, env, port, std::string(), kExchangeFailed);
+
+  ClosePort(port);
+  // A busy module sends no status bytes, so no status line stands before its message.
+  command.ResultText.clear();
+  if (!parser.Busy()) {
+    command.ResultText =
+        StatusLines(parser.St1(), parser.St2(), ExtendedStatus(command), parser.ExtLow(), parser.ExtHigh());
+  }
+  command.ResultText += text + parser.Text() + "\r\n";
+  return Succeed(command, env, port);
+}
+
+int ExecuteCommand(CommandRecord& command, const ExchangeContext& context) {
+  ExchangePort port;
+  int result = SendCommand(command, context, port);
+  if (result == kOk) {
+    result = IsGprs(command) ? ReceiveGprsReply(command, context, port) : ReceiveReply(command, context, port);
+  }
+  ClosePort(port);  // every path above has done so already; this keeps it so
+  return result;
+}
+
+}  // namespace tervane

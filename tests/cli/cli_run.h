@@ -1,0 +1,34 @@
+// Runs tervane-cli in-process and keeps what it wrote.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "common/charset.h"
+
+namespace tervane::cli::testing {
+
+struct CliRun {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+inline CliRun Cli(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  CliRun run;
+  run.code = RunCli(args, out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+// The repository's catalogue folder.
+inline std::string DataDir() { return std::string(TERVANE_REPO_DIR) + "/data"; }
+
+// A UTF-8 literal as the Windows-1252 bytes the core holds.
+inline std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
+
+}  // namespace tervane::cli::testing
