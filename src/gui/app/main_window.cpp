@@ -15,10 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/model_table.h"
-#if __has_include("app/printer_detection.h")
 #include "app/printer_detection.h"
-#define TERVANE_HAVE_EXCHANGE 1
-#endif
 #include "app/string_table.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/app_icon.h"
@@ -27,9 +24,7 @@
 #include "gui/app/wait_window.h"
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/qt_text.h"
-#if __has_include("protocol/command_exchange.h")
 #include "protocol/command_exchange.h"
-#endif
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
 
@@ -67,9 +62,7 @@ CMainWindow::CMainWindow(Options options)
       prompter_(ownPrompter_.get()), wait_(new CWaitWnd(this)),
       progress_(std::make_unique<ProgressWindowSink>(this)) {
   ports_ = std::make_unique<SystemPortFactory>(PortContext{&settings_, &SystemClock()});
-#ifdef TERVANE_HAVE_EXCHANGE
   runner_ = [this](CommandRecord& command) { return RunCommand(command); };
-#endif
   opener_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 
   setWindowTitle(Str(kTervane));
@@ -121,7 +114,6 @@ void CMainWindow::StartUp() {
   settings_.g_workDir = options_.workDir.empty() ? QDir::currentPath().toStdString() : options_.workDir;
 
   QString detection;
-#ifdef TERVANE_HAVE_EXCHANGE
   if (options_.detectPrinter) {
     CWaitWnd status(this);
     status.setWindowTitle(Str(kTervane));
@@ -134,7 +126,6 @@ void CMainWindow::StartUp() {
     const DetectionResult result = DetectPrinter(context);
     detection = ToQtDisplay(result.statusText);
   }
-#endif
 
   if (options_.loadCatalogue) {
     CatalogueLoadResult loadResult;
@@ -260,17 +251,12 @@ void CMainWindow::DispatchId(int id) {
 }
 
 int CMainWindow::RunCommand(CommandRecord& command) {
-#ifdef TERVANE_HAVE_EXCHANGE
   ExchangeContext context;
   context.settings = &settings_;
   context.ports = ports_.get();
   context.progress = progress_.get();
   context.waitNotice = wait_;
   return ExecuteCommand(command, context);
-#else
-  (void)command;
-  return kExchangeFailed;
-#endif
 }
 
 void CMainWindow::OpenCommand(int index) {
