@@ -3,6 +3,7 @@
 // "Ok", the result window with its dump, and "Salvar".
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -13,7 +14,9 @@
 #include <QTimer>
 
 #include "app/string_table.h"
+#include "app/printer_detection.h"
 #include "gui/app/main_window.h"
+#include "gui/app/progress_window.h"
 #include "gui/app/simulator_process.h"
 #include "gui/catalogue/command_dialog.h"
 #include "gui/common/qt_text.h"
@@ -162,6 +165,78 @@ class WorkbenchFlowTest : public QObject {
 };
 
 TERVANE_GUI_TEST(WorkbenchFlowTest);
+
+// A printer that stops answering: the progress window stays responsive and its Cancel
+// ends the exchange at once, and the result window tells so.
+class CancelFlowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
+    if (!QFile::exists(program)) QSKIP("the simulator is not built");
+    QVERIFY(work_.isValid());
+    QVERIFY2(sim_.Start(program, {QStringLiteral("--fault"), QStringLiteral("silence")}), qPrintable(sim_.Error()));
+    qputenv("TERVANE_COM1", sim_.PtyPath().toLocal8Bit());
+  }
+
+  void cleanupTestCase() {
+    sim_.Stop();
+    qunsetenv("TERVANE_COM1");
+  }
+
+  void cancelInTheProgressWindowEndsTheExchange() {
+    gui::CMainWindow::Options options;
+    options.workDir = work_.path().toStdString();
+    options.detectPrinter = false;
+    options.loadCatalogue = false;
+    gui::CMainWindow window(options);
+    window.Settings().g_workDir = options.workDir;
+    window.Settings().g_portName = "COM1:";
+    FakePrompter prompter;
+    window.SetPrompter(&prompter);
+    CommandCatalogue catalogue;
+    CommandRecord query = ModelQueryCommand();
+    query.group = "Consultas";
+    catalogue.commands.push_back(query);
+    window.SetCatalogue(catalogue);
+
+    QString message;
+    int progressShown = 0;
+    QPointer<QWidget> cancelled;
+    QTimer person;
+    connect(&person, &QTimer::timeout, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<gui::CProgressWindow*>(top);
+        if (progress && progress->isVisible() && progress != cancelled) {
+          ++progressShown;
+          cancelled = progress;
+          QMetaObject::invokeMethod(progress, [progress] {
+            QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
+          }, Qt::QueuedConnection);
+        }
+      }
+      if (auto* result = qobject_cast<gui::CResultDlg*>(QApplication::activeModalWidget())) {
+        message = result->TextBox()->toPlainText();
+        QMetaObject::invokeMethod(result, [result] { result->reject(); }, Qt::QueuedConnection);
+      }
+    });
+    person.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    window.OpenCommand(0);  // no parameters: runs as the dialog opens
+    person.stop();
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(progressShown, 1);
+    QVERIFY2(message.contains(gui::Str(str::kComandoCancelado)), qPrintable(message));
+  }
+
+ private:
+  QTemporaryDir work_;
+  gui::SimulatorProcess sim_;
+};
+
+TERVANE_GUI_TEST(CancelFlowTest);
 
 }  // namespace tervane::testing
 

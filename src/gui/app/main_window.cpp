@@ -23,6 +23,7 @@
 #include "gui/app/settings_dialog.h"
 #include "gui/app/wait_window.h"
 #include "gui/catalogue/qt_prompter.h"
+#include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
@@ -256,6 +257,7 @@ int CMainWindow::RunCommand(CommandRecord& command) {
   context.ports = ports_.get();
   context.progress = progress_.get();
   context.waitNotice = wait_;
+  context.clock = &pumpingClock_;  // pauses between reads keep the windows alive
   return ExecuteCommand(command, context);
 }
 

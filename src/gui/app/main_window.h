@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "catalogue/catalogue.h"
 #include "gui/catalogue/command_dialog.h"
+#include "gui/common/pumping_clock.h"
 
 class QAction;
 class QLabel;
@@ -119,6 +120,7 @@ class CMainWindow final : public QMainWindow {
   CWaitWnd* wait_;
   std::unique_ptr<ProgressWindowSink> progress_;
   std::unique_ptr<PortFactory> ports_;
+  PumpingClock pumpingClock_;
   CommandRunner runner_;
   std::function<bool(const QString&)> opener_;
   QToolBar* toolBar_ = nullptr;
