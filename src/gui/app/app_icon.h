@@ -8,4 +8,8 @@ namespace tervane::gui {
 
 QIcon AppIcon();
 
+// The toolbar's pictures, drawn in the same style.
+enum class ToolPicture { kSequences, kGraphicCliche, kMemory, kProgramming, kSettings };
+QIcon ToolIcon(ToolPicture picture);
+
 }  // namespace tervane::gui

@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -204,22 +203,23 @@ void CMainWindow::CreateToolBar() {
   toolBar_ = addToolBar(QStringLiteral("Ferramentas"));
   toolBar_->setMovable(false);
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolBar_->setIconSize(QSize(32, 32));
   struct Tool {
     int id;
     int handledAs;
     int text;
-    QStyle::StandardPixmap icon;
+    ToolPicture icon;
     bool available;
   };
   const Tool tools[] = {
-      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, QStyle::SP_FileDialogListView, false},
-      {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, QStyle::SP_DesktopIcon, false},
-      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, QStyle::SP_DriveHDIcon, false},
-      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, QStyle::SP_ComputerIcon, false},
-      {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, QStyle::SP_FileDialogDetailedView, true},
+      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
+      {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
+      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
+      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, false},
+      {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
   };
   for (const Tool& tool : tools) {
-    QAction* action = toolBar_->addAction(style()->standardIcon(tool.icon), Str(tool.text));
+    QAction* action = toolBar_->addAction(ToolIcon(tool.icon), Str(tool.text));
     action->setData(tool.id);
     action->setEnabled(tool.available);
     action->setToolTip(tool.available ? Str(tool.text) : Str(tool.text) + QStringLiteral(" — ") + kNotYet);
