@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -83,6 +84,19 @@ class SettingsDialogTest : public QObject {
     QVERIFY(settings.g_filterByModel);
     QVERIFY(!settings.g_showResults);
     QCOMPARE(settings.g_printerAddress, std::string("192.168.0.20:9100"));  // the stray letter was refused
+  }
+
+  void anAddressTheSocketPortCannotUseIsRefused() {
+    ProgramSettings settings;
+    gui::CSettingsDlg dialog(nullptr, settings, {});
+    dialog.AddressEdit()->setText(QStringLiteral("300.1.2.3"));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));  // still open
+    QVERIFY(!dialog.AddressError()->isHidden());
+    dialog.AddressEdit()->setText(QStringLiteral("10.0.0.7:9100"));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(dialog.AddressError()->isHidden());
   }
 
   void comPortMapIsKeptWhereTheTransportReadsIt() {

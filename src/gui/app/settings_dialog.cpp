@@ -18,6 +18,7 @@
 #include "app/model_table.h"
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
+#include "transport/socket_port.h"
 
 namespace tervane::gui {
 namespace {
@@ -41,7 +42,9 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
       showResults_(new QCheckBox(Str(kMostrarResultados), this)),
       extendedReply_(new QCheckBox(Str(kRetornoEstendido), this)),
       filter_(new QCheckBox(QStringLiteral("Filtrar comandos conforme equipamento"), this)),
-      address_(new QLineEdit(this)), comMap_(new QTableWidget(kComPorts, 2, this)),
+      address_(new QLineEdit(this)),
+      addressError_(new QLabel(QStringLiteral("Endereço inválido: use a.b.c.d ou a.b.c.d:porta"), this)),
+      comMap_(new QTableWidget(kComPorts, 2, this)),
       usbDriver_(new QPushButton(Str(kInstalarDriverUsb), this)) {
   setWindowTitle(Str(kConfiguracoes));
 
@@ -109,6 +112,9 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   form->addRow(Str(kPortaDeComunicacao), port_);
   form->addRow(Str(kEquipamento), model_);
   form->addRow(QStringLiteral("Endereço IP da impressora"), address_);
+  addressError_->setStyleSheet(QStringLiteral("color: #b00020;"));
+  addressError_->hide();
+  form->addRow(QString(), addressError_);
 
   auto* options = new QVBoxLayout;
   options->addWidget(showResults_);
@@ -155,6 +161,16 @@ void CSettingsDlg::ApplyTo(ProgramSettings& settings) const {
 }
 
 void CSettingsDlg::accept() {
+  // An address the socket port could not use is refused here rather than at the next send.
+  const std::string address = FromQt(address_->text().trimmed());
+  sockaddr_in parsed{};
+  if (!address.empty() && !ParsePrinterAddress(address, &parsed)) {
+    addressError_->show();
+    address_->setFocus();
+    address_->selectAll();
+    return;
+  }
+  addressError_->hide();
   if (!SaveComPortMap(ComPortDevices())) {
     QMessageBox::warning(this, windowTitle(),
                          QStringLiteral("Não foi possível gravar o mapa das portas COM em %1.").arg(ProfilePath()));

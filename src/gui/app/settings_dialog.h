@@ -12,6 +12,7 @@
 #include "gui/app/port_map.h"
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -39,10 +40,13 @@ class CSettingsDlg final : public QDialog {
   QCheckBox* ExtendedReplyBox() const { return extendedReply_; }
   QCheckBox* FilterBox() const { return filter_; }
   QLineEdit* AddressEdit() const { return address_; }
+  // Shown while the address typed is not one the socket port can use.
+  QLabel* AddressError() const { return addressError_; }
   QTableWidget* ComPortTable() const { return comMap_; }
   QPushButton* UsbDriverButton() const { return usbDriver_; }
 
  public slots:
+  // Refuses an unusable printer address; saves the COM-port map; closes with Accepted.
   void accept() override;
 
  private:
@@ -52,6 +56,7 @@ class CSettingsDlg final : public QDialog {
   QCheckBox* extendedReply_;
   QCheckBox* filter_;
   QLineEdit* address_;
+  QLabel* addressError_;
   QTableWidget* comMap_;
   QPushButton* usbDriver_;
 };
