@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -237,6 +239,47 @@ class CancelFlowTest : public QObject {
 };
 
 TERVANE_GUI_TEST(CancelFlowTest);
+
+// The program itself: `tervane --simulator --screenshot FILE` starts on the emulated
+// printer, saves its main window and ends, taking the simulator with it.
+class ProgramTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void screenshotOfTheStartedWindow() {
+    const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane");
+    const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
+    if (!QFile::exists(program) || !QFile::exists(QStringLiteral(TERVANE_BIN_DIR "/tervane-sim")) ||
+        !QFile::exists(catalogue)) {
+      QSKIP("tervane, tervane-sim or the catalogue is not built");
+    }
+    QTemporaryDir work;
+    QVERIFY(QFile::copy(catalogue, work.filePath(QStringLiteral("comandos.xml"))));
+    const QString picture = work.filePath(QStringLiteral("main.png"));
+    QProcess tervane;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (int n = 2; n <= 8; ++n) env.insert(QStringLiteral("TERVANE_COM%1").arg(n), work.filePath(QStringLiteral("none")));
+    tervane.setProcessEnvironment(env);
+    tervane.start(program, {QStringLiteral("--simulator"), QStringLiteral("--workdir"), work.path(),
+                            QStringLiteral("--screenshot"), picture, QStringLiteral("--report-ready")});
+    QVERIFY(tervane.waitForFinished(20000));
+    QCOMPARE(tervane.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tervane.exitCode(), 0);
+    QVERIFY(tervane.readAllStandardOutput().startsWith("ready "));
+    const QImage image(picture);
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() >= 640 && image.height() >= 400);
+    // The detection found the simulator: its daily log holds the model query.
+    const QStringList logs = QDir(work.filePath(QStringLiteral("log"))).entryList(QDir::Files);
+    QCOMPARE(logs.size(), 1);
+    QFile log(work.filePath(QStringLiteral("log/")) + logs.first());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("Marca, Modelo e Tipo"));
+  }
+};
+
+TERVANE_GUI_TEST(ProgramTest);
 
 }  // namespace tervane::testing
 
