@@ -1,6 +1,11 @@
 // The Qt side of the editors' dialogs and the about text: what the person can type, what
 // the dialogs hand back, and which library version the about box shows.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDateEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +20,28 @@
 #include "gui/gui_test.h"
 
 namespace tervane::testing {
+namespace {
+
+// Answers the next modal dialog the code under test opens, as a person would.
+class NextDialog : public QObject {
+ public:
+  explicit NextDialog(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || done_) return;
+      done_ = true;
+      QMetaObject::invokeMethod(modal, [this, modal] { answer_(modal); }, Qt::QueuedConnection);
+    });
+    timer_.start(10);
+  }
+
+ private:
+  std::function<void(QWidget*)> answer_;
+  QTimer timer_;
+  bool done_ = false;
+};
+
+}  // namespace
 
 class InputDialogsTest : public QObject {
   Q_OBJECT
@@ -100,6 +127,70 @@ class InputDialogsTest : public QObject {
     QCOMPARE(gui::QtFileFilter("Arquivos de Texto (*.txt)|*.txt|Todos os Arquivos (*.*)|*.*||"),
              QStringLiteral("Arquivos de Texto (*.txt);;Todos os Arquivos (*.*)"));
     QCOMPARE(gui::QtFileFilter(""), QString());
+  }
+
+  void qtPrompterHandsBackWhatWasEntered() {
+    gui::QtPrompter prompter;
+    {
+      NextDialog person([](QWidget* w) {
+        auto* dialog = qobject_cast<gui::CDateDlg*>(w);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->Date(), QDate(2024, 3, 5));  // starts at the given date
+        dialog->Picker()->setDate(QDate(2025, 12, 25));
+        dialog->accept();
+      });
+      CivilTime date{2024, 3, 5, 10, 11, 12, 0};
+      QVERIFY(prompter.AskDate("Selecione a data", date));
+      QCOMPARE(date.day, 25);
+      QCOMPARE(date.month, 12);
+      QCOMPARE(date.year, 2025);
+      QCOMPARE(date.hour, 10);  // the time is not the date dialog's
+    }
+    {
+      NextDialog person([](QWidget* w) {
+        auto* dialog = qobject_cast<gui::CTextDlg*>(w);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->Edit()->maxLength(), 6);
+        dialog->Edit()->setText(QStringLiteral("ação"));
+        dialog->accept();
+      });
+      std::string text = "abc";
+      QVERIFY(prompter.AskText(Cp("Descrição"), 6, text));
+      QCOMPARE(text, Cp("ação"));
+    }
+    {
+      NextDialog person([](QWidget* w) {
+        auto* dialog = qobject_cast<gui::CTimeDlg*>(w);
+        QVERIFY(dialog && !dialog->DaylightSavingBox()->isHidden());
+        dialog->DaylightSavingBox()->setChecked(true);
+        dialog->accept();
+      });
+      bool daylight = false;
+      QVERIFY(prompter.AcceptComputerClock("Aceitar?", daylight));
+      QVERIFY(daylight);
+    }
+    {
+      NextDialog person([](QWidget* w) {
+        auto* dialog = qobject_cast<gui::CChoiceDlg*>(w);
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->Button(1), Qt::LeftButton);
+      });
+      QCOMPARE(prompter.Choose("Escolha", {"&Percentual", "&Valor"}), 2);
+    }
+    {
+      NextDialog person([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+      std::string digits = "12";
+      QVERIFY(!prompter.AskNumber("Digite o valor", 3, digits));
+    }
+    {
+      NextDialog person([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("Permitir operação de TEF?"));
+        box->button(QMessageBox::Yes)->click();
+      });
+      QVERIFY(prompter.AskYesNo("", Cp("Permitir operação de TEF?")));
+    }
   }
 
   void aboutTextNamesTheLibraryOfTheModel() {
