@@ -93,8 +93,9 @@ int main(int argc, char* argv[]) {
   }
   QuitOnTerminationSignals(app);
 
-  tervane::gui::CMainWindow window(std::move(options));
   const QString screenshotFile = parser.value(screenshot);
+  options.unattended = !screenshotFile.isEmpty();
+  tervane::gui::CMainWindow window(std::move(options));
   if (screenshotFile.isEmpty()) {
     window.showMaximized();
   } else {

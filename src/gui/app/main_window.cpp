@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "app/model_table.h"
 #include "app/printer_detection.h"
@@ -136,6 +137,9 @@ void CMainWindow::StartUp() {
     if (code == 0) {
       catalogue_ = std::move(loaded);
       catalogueLoaded_ = true;
+    } else if (options_.unattended) {
+      std::fprintf(stderr, "tervane: %s\n%s\n", qPrintable(Str(str::kCatalogoNaoCarregado)),
+                   qPrintable(ToQt(loadResult.description)));
     } else {
       QMessageBox box(QMessageBox::Warning, Str(kTervane), Str(str::kCatalogoNaoCarregado), QMessageBox::Ok, this);
       if (!loadResult.description.empty()) box.setDetailedText(ToQt(loadResult.description));

@@ -57,6 +57,7 @@ class CMainWindow final : public QMainWindow {
     bool detectPrinter = true;
     bool loadCatalogue = true;
     std::vector<std::string> extraDevices;  // devices to list in the settings (a simulator's pty)
+    bool unattended = false;  // no one to answer: start-up messages go to standard error
   };
 
   explicit CMainWindow(Options options);
