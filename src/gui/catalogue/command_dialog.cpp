@@ -97,7 +97,9 @@ void CCommandDlg::FillRows() {
     row.label->setText(ToQt(RowLabel(parameter)));
     SetRowText(k, parameter.value);
   }
-  group_->setVisible(ShownRows() > 0);
+  bool anyShown = false;
+  for (int k = 0; k < kCommandDialogRows; ++k) anyShown = anyShown || RowShown(k);
+  group_->setVisible(anyShown);
 }
 
 bool CCommandDlg::Open() {
