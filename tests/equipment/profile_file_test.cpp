@@ -4,8 +4,11 @@
 
 #include "common/atomic_file.h"
 #include "common/xml_document.h"
+#include "equipment/profile_browser.h"
 #include "equipment/profile_file.h"
 #include "equipment_support.h"
+#include "support/fake_progress.h"
+#include "support/fake_prompter.h"
 
 namespace tervane::testing {
 namespace {
@@ -174,6 +177,50 @@ TEST(ProfileFileTest, StoreReplaceAndDeleteBySerial) {
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(DeleteProfilesBySerial(list, "Z"), 0);
   EXPECT_EQ(WithoutSpaces(" KL 01 "), "KL01");
+}
+
+TEST(ProfileBrowserTest, FindsChoosesAndDeletes) {
+  TempDir dir;
+  const std::string path = dir.File("equipamentos.xml");
+  auto make = [](const std::string& serial, const std::string& client, const std::string& cnpj) {
+    ProfileRecord p;
+    p.serialNumber = serial;
+    p.client = client;
+    p.cnpj = cnpj;
+    return p;
+  };
+  ASSERT_EQ(SaveProfiles(path, {make("A", "Acme", "1"), make("B", "ACME", "3"), make("A", "Other", "2"),
+                                make("C", "", "4")}),
+            0);
+  ProfileBrowser browser(path);
+  FakeWaitNotice wait;
+  ASSERT_EQ(browser.Open(&wait), 0);
+  EXPECT_FALSE(wait.visible);
+  EXPECT_EQ(browser.ClientChoices(), (std::vector<std::string>{"Acme", "Other"}));
+  EXPECT_EQ(browser.SerialsOfClient("Other"), std::vector<std::string>{"A"});
+  EXPECT_EQ(browser.Search("", "A"), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(browser.Search("Acme", ""), std::vector<std::string>{"A"});
+  EXPECT_EQ(browser.Search("Acme", "B"), std::vector<std::string>{});
+  EXPECT_TRUE(browser.Search("", "").empty());
+
+  ASSERT_TRUE(browser.Select("A"));  // the last profile with that serial
+  EXPECT_EQ(browser.Description(), Cp("Número de série: A\r\nCliente: Other\r\nCNPJ: 2\r\nIE: \r\nIM: "));
+  FakePrompter prompter;
+  prompter.QueueYesNo(true);
+  EXPECT_EQ(browser.DeleteChosen(&prompter), 2);
+  EXPECT_FALSE(browser.HasChoice());
+  ProfileList stored;
+  ASSERT_EQ(LoadProfiles(path, stored), 0);
+  EXPECT_EQ(stored.size(), 2u);
+
+  // "Carregar configuração" asks again about the changed list, and needs a choice.
+  prompter.QueueYesNo(false).QueueYesNo(false);
+  EXPECT_FALSE(browser.LoadChosen(&prompter));
+  EXPECT_EQ(prompter.RequestsOf(PromptKind::kMessage).back().description, Cp("Por favor, escolha um registro."));
+  ASSERT_TRUE(browser.Select("B"));
+  EXPECT_TRUE(browser.LoadChosen(&prompter));
+  EXPECT_EQ(browser.Chosen().client, "ACME");
+  EXPECT_EQ(prompter.RequestsOf(PromptKind::kYesNo).size(), 3u);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The programming commands built from a profile for each model group, the rate list,
 // and the pages' mappings to and from a profile.
-#include "equipment/model_groups.h"
 #include "equipment/profile_pages.h"
 #include "equipment/programming_commands.h"
 #include "equipment_support.h"
@@ -51,7 +50,6 @@ TEST(ProgrammingCommandsTest, NewerModelSendsTheLongOwnerLayoutAndAtMost28Names)
   const CommandRecord& owner = list[0];
   EXPECT_EQ(owner.title, "Programa CNPJ/IE/IM");
   ASSERT_EQ(owner.parameterCount(), 7);
-  EXPECT_EQ(owner.parameters[3].value, std::string(10, ' '));
   EXPECT_EQ(owner.parameters[4].value, "B");
   EXPECT_EQ(owner.parameters[6].kind, "DIG_HEX");
   EXPECT_EQ(owner.parameters[6].value, kDefaultInterventionPassword);
@@ -107,29 +105,20 @@ TEST(ProgrammingCommandsTest, OlderRestaurantAndUndetectedVariants) {
   EXPECT_EQ(CountEscape(first, "40"), 48);
 }
 
-TEST(ProgrammingCommandsTest, NamesSwitchesAndPassword) {
+TEST(ProgrammingCommandsTest, EmptyNamesAndSwitches) {
   ProfileRecord p = ProgrammableProfile();
   p.totalizerNames.fill("");
   p.totalizerNames[1] = "SANGRIA";
   p.totalizerNames[29] = "NOT SENT";  // position 30 of 30 stays in the profile only
   p.additionalCoupon = true;
   p.linkedToCnf = true;
-  p.password = "C3C3";
-  FakePrompter prompter;
-  const ProgramSettings settings = SettingsFor("ZT-300 A", "/tmp");
-  auto list = BuildProgrammingCommands(p, settings, &prompter);
+  auto list = BuildProgrammingCommands(p, SettingsFor("ZT-300 A", "/tmp"), nullptr);
   ASSERT_EQ(CountEscape(list, "40"), 1);
   EXPECT_EQ(list[6].parameters[0].value, "02");
   // Odd enables 68 and 123; even enables 80 64, 80 65 and 84.
   std::vector<std::string> switches;
   for (size_t i = list.size() - 5; i < list.size(); ++i) switches.push_back(list[i].parameters[0].value);
   EXPECT_EQ(switches, (std::vector<std::string>{"1", "0", "0", "1", "1"}));
-
-  // A password of the wrong length: the message, and a first command that cannot be framed.
-  ASSERT_EQ(prompter.RequestsOf(PromptKind::kMessage).size(), 1u);
-  EXPECT_EQ(prompter.RequestsOf(PromptKind::kMessage)[0].description, "Senha com tamanho errado");
-  EXPECT_NE(AssembleFrame(list[0], settings), 0);
-  EXPECT_EQ(list[0].frame.length, 0u);
 }
 
 TEST(ProgrammingCommandsTest, RateList) {
@@ -187,9 +176,6 @@ TEST(ProfilePagesTest, SheetMapsToAndFromTheProfile) {
   EXPECT_FALSE(again.conferenceCoupon);
   EXPECT_EQ(again.parameter, 0);
 
-  EXPECT_EQ(EnabledTotalizerCount(255), 50);
-  EXPECT_EQ(EnabledTotalizerCount(256), 30);
-  EXPECT_EQ(EnabledTotalizerCount(kAllModelsMask), 30);
 }
 
 }  // namespace

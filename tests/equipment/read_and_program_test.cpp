@@ -138,6 +138,19 @@ TEST_F(EquipmentRunTest, ReadStopsOnceWhenThePrinterStopsAnswering) {
   EXPECT_EQ(p.cnpj, "CNPJ" + std::string(16, ' '));
   EXPECT_EQ(p.storeNumber, "untouched");
 
+  // Any other failure (here every exchange cancelled) leaves the fields and goes on.
+  FakeProgress progress;
+  progress.cancelAfterPolls = 0;
+  printer->created = 0;
+  printer->answerLimit = -1;
+  ExchangeContext cancelling = context.exchange;
+  cancelling.progress = &progress;
+  ProfileRecord untouched;
+  EXPECT_EQ(ReadEquipmentConfiguration(untouched, cancelling, &prompter), 0);
+  EXPECT_EQ(printer->created, 14);
+  EXPECT_EQ(untouched, ProfileRecord());
+  printer->answerLimit = 5;
+
   // Through the dialog's "read from printer" way in, the sheet still opens with what was
   // read, and a cancelled sheet sends nothing more.
   ProgramEquipmentSession session(context);
