@@ -161,23 +161,38 @@ std::string ProfileFilePath(const ProgramSettings& settings) {
   return ResolveInWorkDir(settings, kProfileFileName);
 }
 
-int LoadProfiles(const std::string& path, ProfileList& list, ProfileLoadInfo* info) {
+namespace {
+
+int ReadLoaded(const XmlDocument& doc, const XmlLoadResult& loaded, ProfileList& list, ProfileLoadInfo* info) {
   list.clear();
   if (info) *info = ProfileLoadInfo{};
-  XmlDocument doc;
-  const XmlLoadResult loaded = doc.LoadFile(path);
   if (!loaded) {
-    if (info) {
-      std::error_code ec;
-      info->fileMissing = !std::filesystem::exists(path, ec) && !ec;
-      info->description = loaded.description;
-    }
+    if (info) info->description = loaded.description;
     return -1;
   }
   const XmlNodeList elements = doc.SelectElements("equipamento");
   list.reserve(static_cast<size_t>(elements.size()));
   for (int i = 0; i < elements.size(); ++i) list.push_back(ReadProfile(elements[i]));
   return 0;
+}
+
+}  // namespace
+
+int LoadProfiles(const std::string& path, ProfileList& list, ProfileLoadInfo* info) {
+  XmlDocument doc;
+  const XmlLoadResult loaded = doc.LoadFile(path);
+  const int code = ReadLoaded(doc, loaded, list, info);
+  if (code != 0 && info) {
+    std::error_code ec;
+    info->fileMissing = !std::filesystem::exists(path, ec) && !ec;
+  }
+  return code;
+}
+
+int ReadProfilesDocument(std::string_view bytes, ProfileList& list, ProfileLoadInfo* info) {
+  XmlDocument doc;
+  const XmlLoadResult loaded = doc.LoadBytes(bytes);
+  return ReadLoaded(doc, loaded, list, info);
 }
 
 std::string ProfilesDocumentBytes(const ProfileList& list) {

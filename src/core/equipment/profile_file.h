@@ -30,6 +30,10 @@ struct ProfileLoadInfo {
 // XML document, with the list left empty and `info` (when given) saying why.
 int LoadProfiles(const std::string& path, ProfileList& list, ProfileLoadInfo* info = nullptr);
 
+// The same from the bytes of a profile file already in memory. Returns 0, or -1 with the
+// list empty when the bytes are not a well-formed document.
+int ReadProfilesDocument(std::string_view bytes, ProfileList& list, ProfileLoadInfo* info = nullptr);
+
 // The document SaveProfiles writes, as Windows-1252 bytes: declaration, stylesheet
 // instruction, root `equipamentos` (xml:space="preserve") and one indented `equipamento`
 // per profile, every field but the password, booleans as "1"/"0". Never fails.
