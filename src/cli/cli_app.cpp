@@ -12,6 +12,7 @@
 #include "cli/decode_command.h"
 #include "cli/frame_command.h"
 #include "cli/status_command.h"
+#include "cli/usb_command.h"
 
 namespace tervane::cli {
 
@@ -39,6 +40,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   commands.push_back(std::make_unique<FrameCommand>(output));
   commands.push_back(std::make_unique<DecodeCommand>(output));
   commands.push_back(std::make_unique<StatusCommand>(output));
+  commands.push_back(std::make_unique<UsbCommand>(output));
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);

@@ -118,7 +118,7 @@ class FakeUsbBackend final : public UsbBackend {
     if (present && std::find(ids.begin(), ids.end(), id_) != ids.end()) {
       devices->push_back({1, address_, id_.vendorId, id_.productId});
     }
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError Open(const UsbDeviceInfo& device, UsbHandle* handle) override {
     *handle = 0;
@@ -127,16 +127,16 @@ class FakeUsbBackend final : public UsbBackend {
     *handle = nextHandle_++;
     handles_.insert(*handle);
     ++successfulOpens;
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError DriverInfo(UsbHandle handle, UsbDriverInfo* info) override {
     if (auto e = Begin(Op::kDriverInfo, handle); e) return *e;
     info->apiVersion = apiVersion;
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError ClaimInterface(UsbHandle handle, int, int interfaceNumber, int alternateSetting) override {
     if (auto e = Begin(Op::kClaim, handle); e) return *e;
-    return interfaceNumber == 0 && alternateSetting == 0 ? UsbError::kOk : UsbError::kNotFound;
+    return interfaceNumber == 0 && alternateSetting == 0 ? UsbError::kSuccess : UsbError::kNotFound;
   }
   UsbError GetConfiguration(UsbHandle handle, UsbConfigInfo* info) override {
     if (auto e = Begin(Op::kConfig, handle); e) return *e;
@@ -144,7 +144,7 @@ class FakeUsbBackend final : public UsbBackend {
     info->endpoints.clear();
     if (hasOutEndpoint) info->endpoints.push_back({0x02, 0x02, 64, 0, 0});
     info->endpoints.push_back({0x81, 0x02, 64, 0, 0});
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError ControlIn(UsbHandle handle, std::uint8_t requestType, std::uint8_t request, std::uint16_t,
                      std::uint16_t, std::uint8_t* data, std::uint16_t length, unsigned timeoutMs,
@@ -181,10 +181,10 @@ class FakeUsbBackend final : public UsbBackend {
         return UsbError::kOverflow;
       }
       *transferred = static_cast<int>(answer.size());
-      return UsbError::kOk;
+      return UsbError::kSuccess;
     }
     *transferred = static_cast<int>(answer.size());
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError BulkWrite(UsbHandle handle, std::uint8_t endpoint, const std::uint8_t* data, int length,
                      unsigned timeoutMs, int* transferred) override {
@@ -205,15 +205,15 @@ class FakeUsbBackend final : public UsbBackend {
     const int taken = bulkAcceptLimit > 0 ? std::min(length, bulkAcceptLimit) : length;
     bulkWrites.emplace_back(data, data + taken);
     *transferred = taken;
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError ClearHalt(UsbHandle handle, std::uint8_t) override {
     if (auto e = Begin(Op::kClearHalt, handle, 0, controlCostMs); e) return *e;
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   UsbError ResetDevice(UsbHandle handle) override {
     if (auto e = Begin(Op::kReset, handle, 0, controlCostMs); e) return *e;
-    return UsbError::kOk;
+    return UsbError::kSuccess;
   }
   void Close(UsbHandle handle) override {
     if (handles_.erase(handle) == 0) ++badHandleCalls;

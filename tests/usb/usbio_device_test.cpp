@@ -79,7 +79,7 @@ TEST(UsbioDevice, RequestsOnAClosedHandleNeverReachTheBackEnd) {
 }
 
 TEST(UsbioDevice, BackEndErrorsMapToTheStatusCodes) {
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kOk), 0u);
+  EXPECT_EQ(UsbioStatusFromError(UsbError::kSuccess), 0u);
   EXPECT_EQ(UsbioStatusFromError(UsbError::kNoDevice), 0xE000100Au);
   EXPECT_EQ(UsbioStatusFromError(UsbError::kTimeout), 0xE000100Cu);
   EXPECT_EQ(UsbioStatusFromError(UsbError::kOverflow), 0xE0000008u);

@@ -12,7 +12,7 @@ namespace {
 
 UsbError FromLibusb(int code) {
   switch (code) {
-    case LIBUSB_SUCCESS: return UsbError::kOk;
+    case LIBUSB_SUCCESS: return UsbError::kSuccess;
     case LIBUSB_ERROR_IO: return UsbError::kIo;
     case LIBUSB_ERROR_INVALID_PARAM: return UsbError::kInvalidParam;
     case LIBUSB_ERROR_ACCESS: return UsbError::kAccess;
@@ -25,7 +25,7 @@ UsbError FromLibusb(int code) {
     case LIBUSB_ERROR_INTERRUPTED: return UsbError::kInterrupted;
     case LIBUSB_ERROR_NO_MEM: return UsbError::kNoMemory;
     case LIBUSB_ERROR_NOT_SUPPORTED: return UsbError::kNotSupported;
-    default: return code >= 0 ? UsbError::kOk : UsbError::kOther;
+    default: return code >= 0 ? UsbError::kSuccess : UsbError::kOther;
   }
 }
 
@@ -93,7 +93,7 @@ UsbError LibusbBackend::Enumerate(std::span<const UsbHardwareId> ids, std::vecto
     return a.info.address < b.info.address;
   });
   for (const Found& item : found) devices->push_back(item.info);
-  return UsbError::kOk;
+  return UsbError::kSuccess;
 }
 
 UsbError LibusbBackend::Open(const UsbDeviceInfo& device, UsbHandle* handle) {
@@ -103,7 +103,7 @@ UsbError LibusbBackend::Open(const UsbDeviceInfo& device, UsbHandle* handle) {
     if (open->bus == device.bus && open->address == device.address) {
       *handle = nextHandle_++;
       handles_[*handle] = open;
-      return UsbError::kOk;
+      return UsbError::kSuccess;
     }
   }
   libusb_context* context = Context();
@@ -123,7 +123,7 @@ UsbError LibusbBackend::Open(const UsbDeviceInfo& device, UsbHandle* handle) {
     }
     libusb_device_handle* opened = nullptr;
     result = FromLibusb(libusb_open(list[i], &opened));
-    if (result == UsbError::kOk) {
+    if (result == UsbError::kSuccess) {
       // Let claiming the interface take it from a kernel driver (usblp) and give it back
       // on release; where the system cannot, ClaimInterface detaches by hand.
       libusb_set_auto_detach_kernel_driver(opened, 1);
@@ -146,7 +146,7 @@ UsbError LibusbBackend::DriverInfo(UsbHandle handle, UsbDriverInfo* info) {
   info->apiVersion = kUsbioApiVersion;
   info->driverVersion = static_cast<std::uint16_t>(version->major << 8 | version->minor);
   info->buildNumber = version->micro;
-  return UsbError::kOk;
+  return UsbError::kSuccess;
 }
 
 UsbError LibusbBackend::ClaimInterface(UsbHandle handle, int configurationIndex, int interfaceNumber,
@@ -204,7 +204,7 @@ UsbError LibusbBackend::GetConfiguration(UsbHandle handle, UsbConfigInfo* info) 
     }
   }
   libusb_free_config_descriptor(config);
-  return UsbError::kOk;
+  return UsbError::kSuccess;
 }
 
 UsbError LibusbBackend::ControlIn(UsbHandle handle, std::uint8_t requestType, std::uint8_t request,
@@ -217,7 +217,7 @@ UsbError LibusbBackend::ControlIn(UsbHandle handle, std::uint8_t requestType, st
                                              timeoutMs);
   if (result < 0) return FromLibusb(result);
   *transferred = result;
-  return UsbError::kOk;
+  return UsbError::kSuccess;
 }
 
 UsbError LibusbBackend::BulkWrite(UsbHandle handle, std::uint8_t endpoint, const std::uint8_t* data, int length,

@@ -15,7 +15,7 @@ namespace tervane {
 // What a back-end operation can report. Closed set; the device access turns each into
 // one of its status codes.
 enum class UsbError {
-  kOk = 0,
+  kSuccess = 0,
   kIo,            // input/output error on the bus
   kInvalidParam,  // the back-end was called wrongly
   kAccess,        // no permission to open the device (no udev rule)

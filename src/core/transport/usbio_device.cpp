@@ -26,6 +26,13 @@ constexpr std::uint8_t kEndpointIn = 0x80;
 constexpr std::uint8_t kTransferTypeMask = 0x03;
 constexpr std::uint8_t kTransferTypeBulk = 0x02;
 
+std::string DevicePathText(const UsbDeviceInfo& device) {
+  char path[64];
+  std::snprintf(path, sizeof path, "bus %03u device %03u (%04x:%04x)", device.bus, device.address,
+                device.vendorId, device.productId);
+  return path;
+}
+
 bool IsBulkOut(const UsbEndpointInfo& endpoint) {
   return (endpoint.address & kEndpointIn) == 0 && (endpoint.attributes & kTransferTypeMask) == kTransferTypeBulk;
 }
@@ -34,7 +41,7 @@ bool IsBulkOut(const UsbEndpointInfo& endpoint) {
 
 const char* UsbErrorText(UsbError error) {
   switch (error) {
-    case UsbError::kOk: return "success";
+    case UsbError::kSuccess: return "success";
     case UsbError::kIo: return "input/output error";
     case UsbError::kInvalidParam: return "invalid parameter";
     case UsbError::kAccess: return "access denied (insufficient permissions)";
@@ -54,7 +61,7 @@ const char* UsbErrorText(UsbError error) {
 
 std::uint32_t UsbioStatusFromError(UsbError error) {
   switch (error) {
-    case UsbError::kOk: return kUsbioOk;
+    case UsbError::kSuccess: return kUsbioOk;
     case UsbError::kNoDevice: return kUsbioDeviceRemoved;
     case UsbError::kTimeout: return kUsbioTimeout;
     case UsbError::kOverflow: return kUsbioDataOverrun;
@@ -138,12 +145,25 @@ bool UsbioClassRequest::Decode(std::span<const std::uint8_t> bytes, UsbioClassRe
 UsbioDeviceSet EnumerateUsbio(UsbBackend& backend, std::span<const UsbHardwareId> ids) {
   UsbioDeviceSet set;
   if (ids.empty()) return set;
-  if (backend.Enumerate(ids, &set.devices) != UsbError::kOk) {
+  if (backend.Enumerate(ids, &set.devices) != UsbError::kSuccess) {
     set.devices.clear();
     return set;
   }
   set.valid = true;
   return set;
+}
+
+bool ListUsbioDevices(UsbBackend& backend, std::span<const UsbHardwareId> ids,
+                      std::vector<UsbioPresentDevice>& devices) {
+  devices.clear();
+  const UsbioDeviceSet set = EnumerateUsbio(backend, ids);
+  if (!set.valid) return false;
+  for (size_t k = 0; k < set.devices.size(); ++k) {
+    CUsbioDevice device(backend);
+    const std::uint32_t status = device.OpenInstance(static_cast<int>(k), set);
+    devices.push_back({set.devices[k], DevicePathText(set.devices[k]), status});
+  }
+  return true;
 }
 
 CUsbioDevice::~CUsbioDevice() {
@@ -156,13 +176,10 @@ std::uint32_t CUsbioDevice::OpenInstance(int instance, const UsbioDeviceSet& set
   if (instance < 0 || static_cast<size_t>(instance) >= set.devices.size()) return kUsbioNoSuchInstance;
 
   const UsbDeviceInfo& device = set.devices[static_cast<size_t>(instance)];
-  char path[64];
-  std::snprintf(path, sizeof path, "bus %03u device %03u (%04x:%04x)", device.bus, device.address,
-                device.vendorId, device.productId);
-  devicePath_ = path;
+  devicePath_ = DevicePathText(device);
 
   UsbHandle handle = 0;
-  if (backend_.Open(device, &handle) != UsbError::kOk || handle == 0) {
+  if (backend_.Open(device, &handle) != UsbError::kSuccess || handle == 0) {
     devicePath_.clear();
     return kUsbioOpenFailed;
   }
@@ -210,7 +227,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       if (outputSize < kUsbioDriverInfoSize) return kUsbioInvalidRequest;
       UsbDriverInfo info;
       const UsbError error = backend_.DriverInfo(handle_, &info);
-      if (error != UsbError::kOk) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       std::memset(output, 0, kUsbioDriverInfoSize);
       Put16(output, info.apiVersion);
       Put16(output + 2, info.driverVersion);
@@ -225,7 +242,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
         const UsbError error = backend_.ClaimInterface(handle_, block.configurationIndex,
                                                        block.interfaces[i].interfaceIndex,
                                                        block.interfaces[i].alternateSetting);
-        if (error != UsbError::kOk) return UsbioStatusFromError(error);
+        if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       }
       return kUsbioOk;
     }
@@ -234,7 +251,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       std::memset(output, 0, kUsbioConfigurationInfoSize);
       UsbConfigInfo info;
       const UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kOk) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       const size_t interfaces = std::min(info.interfaces.size(), kUsbioMaxInterfaces);
       const size_t pipes = std::min(info.endpoints.size(), kUsbioMaxPipes);
       Put32(output, static_cast<std::uint32_t>(interfaces));
@@ -274,7 +291,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       const UsbError error = backend_.ControlIn(handle_, requestType, block.request, block.value, block.index,
                                                 output, static_cast<std::uint16_t>(outputSize),
                                                 kUsbioControlTimeoutMs, &transferred);
-      if (error != UsbError::kOk) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       // A device cannot hand over more than the data stage asked for; a back-end that
       // says otherwise is treated as an overrun, and nothing beyond the buffer is trusted.
       if (transferred < 0 || static_cast<std::uint32_t>(transferred) > outputSize) return kUsbioDataOverrun;
@@ -289,7 +306,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       if (input.size() != 1 || input[0] == 0) return kUsbioInvalidRequest;
       UsbConfigInfo info;
       const UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kOk) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       const bool present = std::any_of(info.endpoints.begin(), info.endpoints.end(), [&](const UsbEndpointInfo& e) {
         return e.address == input[0] && IsBulkOut(e);
       });
@@ -305,11 +322,11 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       // printer has one, the endpoint frames are written to).
       UsbConfigInfo info;
       UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kOk) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       for (const UsbEndpointInfo& endpoint : info.endpoints) {
         if (!IsBulkOut(endpoint)) continue;
         error = backend_.ClearHalt(handle_, endpoint.address);
-        if (error != UsbError::kOk) return UsbioStatusFromError(error);
+        if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
       }
       return kUsbioOk;
     }

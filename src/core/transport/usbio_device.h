@@ -120,6 +120,18 @@ struct UsbioDeviceSet {
 // empty or the back-end cannot enumerate.
 UsbioDeviceSet EnumerateUsbio(UsbBackend& backend, std::span<const UsbHardwareId> ids);
 
+// A printer found present, and whether it could be opened (its OpenInstance status).
+struct UsbioPresentDevice {
+  UsbDeviceInfo info;
+  std::string path;          // "bus 001 device 004 (7e4a:0001)"
+  std::uint32_t openStatus;  // 0 when it opened; 0xE0001100 typically means no permission
+};
+
+// Lists the present printers with one of `ids`, opening each briefly to see whether it
+// can be used. Returns false (and an empty list) when the enumeration cannot be made.
+bool ListUsbioDevices(UsbBackend& backend, std::span<const UsbHardwareId> ids,
+                      std::vector<UsbioPresentDevice>& devices);
+
 // One bulk write: the bytes to send, and what happened.
 struct UsbioTransfer {
   const std::uint8_t* buffer = nullptr;
