@@ -174,7 +174,7 @@ class FakeUsbBackend final : public UsbBackend {
     } else {
       return UsbError::kPipe;  // the printer knows no other request
     }
-    std::memcpy(data, answer.data(), std::min<size_t>(answer.size(), length));
+    if (!answer.empty()) std::memcpy(data, answer.data(), std::min<size_t>(answer.size(), length));
     if (answer.size() > length) {
       if (honestOverflow) {
         *transferred = length;
