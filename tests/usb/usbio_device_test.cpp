@@ -1,6 +1,6 @@
 // The device access layer against the scripted printer: opening by instance, the
-// driver-information check, requests on closed handles, the mapping of back-end errors,
-// the request blocks and the bind and recovery requests.
+// driver-information check, requests on closed handles, the request blocks and the bind
+// and recovery requests.
 #include <gtest/gtest.h>
 
 #include "support/fake_usb_backend.h"
@@ -76,18 +76,6 @@ TEST(UsbioDevice, RequestsOnAClosedHandleNeverReachTheBackEnd) {
   EXPECT_EQ(pipe.Write(transfer, 0), kUsbioNotOpen);
   EXPECT_EQ(transfer.status, kUsbioNotOpen);
   EXPECT_TRUE(usb.calls.empty());
-}
-
-TEST(UsbioDevice, BackEndErrorsMapToTheStatusCodes) {
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kSuccess), 0u);
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kNoDevice), 0xE000100Au);
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kTimeout), 0xE000100Cu);
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kOverflow), 0xE0000008u);
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kPipe), 0xE0000005u);
-  EXPECT_EQ(UsbioStatusFromError(UsbError::kIo), 0xE0000005u);
-  for (UsbError other : {UsbError::kAccess, UsbError::kBusy, UsbError::kNotFound, UsbError::kOther}) {
-    EXPECT_EQ(UsbioStatusFromError(other), kUsbioRequestFailed);
-  }
 }
 
 TEST(UsbioDevice, RequestBlocksHaveTheirWireLayout) {
