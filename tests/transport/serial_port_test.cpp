@@ -90,17 +90,21 @@ TEST(SerialPort, ReadWaitsTheLineTimeOutAsleepAndTakesLateBytes) {
   std::uint8_t byte = 0;
   auto start = Steady::now();
   const double cpu = ThreadCpuMs();
-  EXPECT_FALSE(port.Receive(&byte, 1, 10)) << "the caller's 10 ms is ignored";
+  EXPECT_FALSE(port.Receive(&byte, 1, 2000)) << "the line's 1005 ms bound a longer wait";
   EXPECT_GE(ElapsedMs(start), 990);
   EXPECT_LT(ElapsedMs(start), 1400);
   EXPECT_LT(ThreadCpuMs() - cpu, 100.0) << "the wait must sleep, not spin";
+  start = Steady::now();
+  EXPECT_FALSE(port.Receive(&byte, 1, 10)) << "a shorter wait asked for is kept (the drain's)";
+  EXPECT_GE(ElapsedMs(start), 9);
+  EXPECT_LT(ElapsedMs(start), 300);
 
   std::thread late([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
     pty.Write({0x06});
   });
   start = Steady::now();
-  EXPECT_TRUE(port.Receive(&byte, 1, 10));
+  EXPECT_TRUE(port.Receive(&byte, 1, 2000));
   late.join();
   EXPECT_EQ(byte, 0x06);
   EXPECT_LT(ElapsedMs(start), 600);

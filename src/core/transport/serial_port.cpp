@@ -183,11 +183,13 @@ bool CSerialPort::Send(const std::uint8_t* data, int length, int /*param*/) {
   return true;
 }
 
-bool CSerialPort::Receive(std::uint8_t* buffer, int length, int /*timeoutMs*/) {
+bool CSerialPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
   if (fd_ < 0 || hungUp_ || length < 0 || (length > 0 && buffer == nullptr)) return false;
-  const std::int64_t deadline = clock_.MonotonicMs() +
-                                static_cast<std::int64_t>(kSerialReadMsPerByte) * length +
-                                kSerialReadConstantMs;
+  std::int64_t wait = static_cast<std::int64_t>(kSerialReadMsPerByte) * length + kSerialReadConstantMs;
+  // A caller that asks for a shorter wait than the line's gets it: the drain after a
+  // cancel reads until 10 ms of quiet, not until a second of it.
+  if (timeoutMs > 0 && timeoutMs < wait) wait = timeoutMs;
+  const std::int64_t deadline = clock_.MonotonicMs() + wait;
   int got = 0;
   while (got < length) {
     const ssize_t n = ::read(fd_, buffer + got, static_cast<size_t>(length - got));

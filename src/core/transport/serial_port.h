@@ -41,9 +41,10 @@ class CSerialPort final : public CPort {
   // Writes all `length` bytes, giving up after 1000 ms per byte + 1 ms. `param` is
   // ignored. False when not open, the device has gone, or not every byte was accepted.
   bool Send(const std::uint8_t* data, int length, int param) override;
-  // Reads exactly `length` bytes, giving up after 1000 ms per byte + 5 ms; `timeoutMs`
-  // is ignored, the line's own time-outs apply. False on time-out, when not open, or
-  // when the device has hung up (then at once, and every later call fails at once).
+  // Reads exactly `length` bytes, giving up after the line's time-out of 1000 ms per
+  // byte + 5 ms, or after `timeoutMs` when that is positive and shorter (longer waits
+  // asked for are cut to the line's). False on time-out, when not open, or when the
+  // device has hung up (then at once, and every later call fails at once).
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
   // Discards what is queued in both directions. False when not open or the device is gone.
   bool Purge() override;
