@@ -81,23 +81,24 @@ void TerminalProgress::MaybeDraw() {
   if (!show_ || !open_) return;
   const Steady::time_point now = Steady::now();
   if (now - openedAt_ < kShowAfter) return;
-  if (drawn_ && now - drawnAt_ < kRedrawEvery) return;
 
   std::string line = message_ + " ";
-  if (upper_ > lower_ && position_ <= upper_) {
+  const bool counting = !(upper_ > lower_ && position_ <= upper_);
+  if (!counting) {
     const long percent = std::clamp((position_ - lower_) * 100 / (upper_ - lower_), 0L, 100L);
     const int filled = static_cast<int>(percent * kBarWidth / 100);
     line += "[" + std::string(static_cast<size_t>(filled), '#') +
             std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] " + std::to_string(percent) + "%";
   } else {
-    // A reply of open length: only the count is known.
+    // A reply of open length: only the count is known, and it changes with every byte.
+    if (drawn_ && now - drawnAt_ < kRedrawEvery) return;
     line += std::to_string(position_ - lower_) + " bytes";
   }
-  drawnAt_ = now;
   if (drawn_ && line == lastLine_) return;
   stream_ << "\r" << line << "\033[K" << std::flush;
   lastLine_ = line;
   drawn_ = true;
+  drawnAt_ = now;
 }
 
 }  // namespace tervane::cli

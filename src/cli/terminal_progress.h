@@ -31,7 +31,8 @@ class InterruptGuard {
 
 // A ProgressSink for the terminal. The bar is drawn only when `show` is set, and only
 // once a display has been open for a moment (quick exchanges draw nothing); it is
-// redrawn when the shown figure changes, at most every tenth of a second. Cancelled once
+// redrawn when the shown percentage changes, or, for a reply of open length, with its
+// byte count at most every tenth of a second. Cancelled once
 // InterruptGuard::Interrupted() (Ctrl-C), for every display from then on.
 class TerminalProgress final : public ProgressSink {
  public:
