@@ -110,6 +110,40 @@ TEST(SerialPort, ReadWaitsTheLineTimeOutAsleepAndTakesLateBytes) {
   EXPECT_LT(ElapsedMs(start), 600);
 }
 
+TEST(SerialPort, BytesReadAheadAreHandedOutInOrderAndPurgedWithTheRest) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  CSerialPort port(pty.slave, SystemClock());
+  ASSERT_TRUE(port.Open(9600));
+  std::uint8_t byte = 0;
+
+  // The reply arrives whole and is read a byte at a time; the rest is not lost.
+  ASSERT_TRUE(pty.Write({1, 2, 3, 4}));
+  std::vector<std::uint8_t> got;
+  for (int i = 0; i < 4 && port.Receive(&byte, 1, 2000); ++i) got.push_back(byte);
+  EXPECT_EQ(got, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+
+  // Bytes taken from the device but not yet asked for go with a purge.
+  ASSERT_TRUE(pty.Write({5, 6, 7}));
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  EXPECT_EQ(byte, 5);
+  ASSERT_TRUE(port.Purge());
+  ASSERT_TRUE(pty.Write({9}));
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  EXPECT_EQ(byte, 9);
+
+  // Bytes that came before a hang-up are still delivered; then the line is gone.
+  ASSERT_TRUE(pty.Write({0x0A, 0x0B}));
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  pty.CloseMaster();
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  EXPECT_EQ(byte, 0x0B);
+  const auto start = Steady::now();
+  EXPECT_FALSE(port.Receive(&byte, 1, 2000));
+  EXPECT_LT(ElapsedMs(start), 500);
+  EXPECT_TRUE(port.HasHungUp());
+}
+
 TEST(SerialPort, HangUpFailsPromptlyThenFastAndCloseReleasesEverything) {
   const int fdsBefore = CountOpenFds();
   {
