@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <time.h>
 
 #include <thread>
 
@@ -23,6 +24,12 @@ constexpr int kFactor = 40;
 constexpr std::int64_t kPtyLimitMs = 72 * (1005 + 300);
 constexpr std::int64_t kTcpLimitMs = 72 * (2000 + 300);
 constexpr std::int64_t kDeadLinkLimitMs = 72 * 300;
+
+double ProcessCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
 
 class FaultTest : public EndToEndTest {
  protected:
@@ -58,7 +65,9 @@ TEST_F(FaultTest, NakHangUpAndCutReplyOverThePty) {
   ASSERT_FALSE(pty.empty());
   const int fdsBefore = CountOpenFds();
   std::int64_t clockMs = 0;
+  const double cpuBefore = ProcessCpuMs();
   const CliRun gone = FastSend({"--port", pty}, &clockMs);
+  EXPECT_LT(ProcessCpuMs() - cpuBefore, gone.ms / 2.0) << "the dead line must not be polled in a busy loop";
   EXPECT_EQ(gone.code, 4) << gone.out << gone.err;
   EXPECT_THAT(gone.out, EndsWith("Falha no envio do comando\n"));
   EXPECT_GE(clockMs, kDeadLinkLimitMs);
