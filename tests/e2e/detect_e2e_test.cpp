@@ -12,8 +12,9 @@ class DetectTest : public EndToEndTest {
   void MapPorts(const std::string& com3) {
     env_.clear();
     for (int n = 1; n <= 8; ++n) {
+      const std::string name = "TERVANE_COM" + std::to_string(n);
       const std::string device = n == 3 ? com3 : dir() + "/no-tty" + std::to_string(n);
-      env_.push_back(std::make_unique<ScopedEnv>("TERVANE_COM" + std::to_string(n), device));
+      env_.push_back(std::make_unique<ScopedEnv>(name.c_str(), device));
     }
   }
 

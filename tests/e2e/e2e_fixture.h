@@ -3,7 +3,6 @@
 // gets a work folder holding the shipped catalogue, where the daily log lands.
 #pragma once
 
-#include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -24,10 +23,13 @@
 #include "protocol/command_log.h"
 #include "support/scaled_clock.h"
 #include "support/sim_process.h"
+#include "transport/transport_test_util.h"
 
 namespace tervane::e2e {
 
+using tervane::testing::CountOpenFds;
 using tervane::testing::ScaledClock;
+using tervane::testing::ScopedEnv;
 using tervane::testing::SimProcess;
 using Steady = std::chrono::steady_clock;
 
@@ -39,30 +41,6 @@ inline const char kModelQuery[] = "Marca, Modelo e Tipo";
 inline std::int64_t MsSince(Steady::time_point since) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - since).count();
 }
-
-inline int CountOpenFds() {
-  int count = -1;  // the directory stream itself
-  DIR* dir = ::opendir("/proc/self/fd");
-  while (const dirent* item = ::readdir(dir)) count += item->d_name[0] != '.';
-  ::closedir(dir);
-  return count;
-}
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name.c_str())) old_ = old;
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnv() { old_ ? ::setenv(name_.c_str(), old_->c_str(), 1) : ::unsetenv(name_.c_str()); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
 
 struct CliRun {
   int code = -1;
