@@ -10,17 +10,22 @@
 #include "cli/cli_command.h"
 #include "cli/cli_support.h"
 #include "cli/decode_command.h"
+#include "cli/detect_command.h"
 #include "cli/frame_command.h"
+#include "cli/ports_command.h"
+#include "cli/send_command.h"
 #include "cli/status_command.h"
 #include "cli/usb_command.h"
 
 namespace tervane::cli {
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliContext& context) {
   OutputOptions output;
   CLI::App app(
-      "tervane-cli: the Tervane core from a terminal. Lists the command catalogue, builds "
-      "command frames, decodes replies and status bytes.",
+      "tervane-cli: the Tervane core from a terminal. Sends catalogue commands to a printer, "
+      "finds the printer and lists the ports; lists the command catalogue, builds command "
+      "frames, decodes replies and status bytes.",
       "tervane-cli");
   app.add_flag("--raw", output.raw,
                "Write texts as the core holds them: Windows-1252 bytes with CR LF line ends "
@@ -29,17 +34,25 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   app.footer(
       "Numbers (indexes, parameter numbers, bytes) are decimal or 0x-prefixed hexadecimal.\n"
       "The catalogue is comandos.xml in --workdir, or in the current directory.\n"
+      "Commands that talk to a printer (send, detect) take --workdir, --extended and --model;\n"
+      "send also --port, --address and --exchange-dir. Their exchanges go to the daily log in\n"
+      "<workdir>/log. Ctrl-C cancels an exchange as the Cancel button does.\n"
       "Exit status:\n"
       "  0  success\n"
       "  1  usage error, unknown command, or catalogue not loadable\n"
-      "  2  a mandatory parameter is empty (frame)\n"
-      "  3  a parameter has the wrong size (frame)");
+      "  2  a mandatory parameter is empty (frame, send)\n"
+      "  3  a parameter has the wrong size (frame, send)\n"
+      "  4  the exchange with the printer failed, or no printer answered (send, detect)\n"
+      "  5  cancelled with Ctrl-C (send, detect)");
 
   std::vector<std::unique_ptr<CliCommand>> commands;
   commands.push_back(std::make_unique<CatalogueCommand>(output));
   commands.push_back(std::make_unique<FrameCommand>(output));
   commands.push_back(std::make_unique<DecodeCommand>(output));
   commands.push_back(std::make_unique<StatusCommand>(output));
+  commands.push_back(std::make_unique<SendCommand>(output, context));
+  commands.push_back(std::make_unique<DetectCommand>(output, context));
+  commands.push_back(std::make_unique<PortsCommand>(output));
   commands.push_back(std::make_unique<UsbCommand>(output));
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
