@@ -2,24 +2,37 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <iostream>
 #include <memory>
 #include <ostream>
 
 #include "cli/catalogue_command.h"
 #include "cli/cli_command.h"
+#include "cli/cli_environment.h"
 #include "cli/cli_support.h"
 #include "cli/decode_command.h"
 #include "cli/frame_command.h"
+#include "cli/sequence_command.h"
 #include "cli/status_command.h"
 
 namespace tervane::cli {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CliEnvironment environment;
+  // A progress line only where a person watches it.
+  if (&err == &std::cerr && ::isatty(STDERR_FILENO)) environment.progress = &std::cerr;
+  return RunCli(args, out, err, environment);
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment) {
   OutputOptions output;
   CLI::App app(
       "tervane-cli: the Tervane core from a terminal. Lists the command catalogue, builds "
-      "command frames, decodes replies and status bytes.",
+      "command frames, decodes replies and status bytes, keeps and runs command sequences.",
       "tervane-cli");
   app.add_flag("--raw", output.raw,
                "Write texts as the core holds them: Windows-1252 bytes with CR LF line ends "
@@ -32,13 +45,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       "  0  success\n"
       "  1  usage error, unknown command, or catalogue not loadable\n"
       "  2  a mandatory parameter is empty (frame)\n"
-      "  3  a parameter has the wrong size (frame)");
+      "  3  a parameter has the wrong size (frame)\n"
+      "  4  the exchange with the printer failed (sequence run)\n"
+      "  5  a command was cancelled (sequence run)\n"
+      "  6  a sequence was cancelled (sequence run)");
 
   std::vector<std::unique_ptr<CliCommand>> commands;
   commands.push_back(std::make_unique<CatalogueCommand>(output));
   commands.push_back(std::make_unique<FrameCommand>(output));
   commands.push_back(std::make_unique<DecodeCommand>(output));
   commands.push_back(std::make_unique<StatusCommand>(output));
+  commands.push_back(std::make_unique<SequenceCommand>(output, environment));
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);

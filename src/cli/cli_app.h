@@ -11,4 +11,10 @@ namespace tervane::cli {
 // Returns the exit status.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+struct CliEnvironment;
+
+// The same with the surroundings given: the answers to questions, the ports, the clock.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment);
+
 }  // namespace tervane::cli

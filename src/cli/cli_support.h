@@ -71,4 +71,11 @@ const CommandRecord* FindCommand(const CommandCatalogue& catalogue, const Comman
 // Declares --title and --index (mutually exclusive, one required) on `sub`.
 void AddCommandChoice(CLI::App& sub, CommandChoice& choice);
 
+// Applies --set assignments "N=VALUE" (N 1-based, decimal or 0x hex; VALUE UTF-8, "="
+// allowed inside) to the command's parameter values, in order, so the last one of a
+// parameter wins. Returns false and writes why to `err` at the first bad assignment (no
+// such parameter, a value Windows-1252 cannot hold); the earlier ones stay applied.
+bool ApplyParameterValues(CommandRecord& command, const std::vector<std::string>& assignments,
+                          std::ostream& err, const OutputOptions& options);
+
 }  // namespace tervane::cli
