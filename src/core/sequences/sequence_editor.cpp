@@ -44,11 +44,11 @@ class WaitScope {
   WaitNotice* notice_;
 };
 
-std::string CannotLoadText(const std::string& path) {
+}  // namespace
+
+std::string SequenceFileLoadFailureText(const std::string& path) {
   return Format(Cp(kCannotLoad).c_str(), Utf8ToCp1252Lossy(path).c_str());
 }
-
-}  // namespace
 
 SequenceNameCheck CleanSequenceName(std::string_view typed, std::string& name) {
   std::string cleaned;
@@ -114,7 +114,7 @@ int SwitchSequenceFile(CSequenceStore& store, const std::string& chosen, Prompte
     }
   }
   if (code == 0) return 0;
-  std::string text = CannotLoadText(chosen);
+  std::string text = SequenceFileLoadFailureText(chosen);
   if (again == 0) text += Format(Cp(kLoadedAgain).c_str(), Utf8ToCp1252Lossy(store.FilePath()).c_str());
   prompter.ShowMessage("", text);
   return again == 0 ? 1 : -1;
@@ -143,7 +143,7 @@ int SequenceEditor::Open() {
     ChooseKind(Cp(kAllKinds));
   }
   fileUnreadable_ = loaded.code != 0 && !loaded.missing;
-  if (fileUnreadable_) prompter_.ShowMessage("", CannotLoadText(store_.FilePath()));
+  if (fileUnreadable_) prompter_.ShowMessage("", SequenceFileLoadFailureText(store_.FilePath()));
   chosenSequence_ = -1;
   return code;
 }
@@ -239,7 +239,7 @@ bool SequenceEditor::StoreWorkingUnder(const std::string& offered) {
   std::string name;
   if (!AskSequenceName(prompter_, offered, name)) return false;
   if (fileUnreadable_) {
-    prompter_.ShowMessage("", CannotLoadText(store_.FilePath()) + "\n" + LoadString(str::kRegistroNaoSalvo));
+    prompter_.ShowMessage("", SequenceFileLoadFailureText(store_.FilePath()) + "\n" + LoadString(str::kRegistroNaoSalvo));
     return false;
   }
   CSequence sequence = working_;
@@ -268,7 +268,7 @@ bool SequenceEditor::Delete() {
   if (!prompter_.AskYesNo("", Cp(kConfirmDelete))) return false;
   bool done = false;
   if (fileUnreadable_) {
-    prompter_.ShowMessage("", CannotLoadText(store_.FilePath()) + "\n" + Cp(kNotDeleted));
+    prompter_.ShowMessage("", SequenceFileLoadFailureText(store_.FilePath()) + "\n" + Cp(kNotDeleted));
   } else {
     const std::string name =
         chosenSequence_ >= 0 ? store_.Sequences()[static_cast<size_t>(chosenSequence_)].name : std::string();

@@ -59,6 +59,10 @@ bool StoreSequence(CSequenceStore& store, CSequence sequence, Prompter& prompter
 int SwitchSequenceFile(CSequenceStore& store, const std::string& chosen, Prompter& prompter,
                        WaitNotice* waitNotice, SequenceLoadResult* reloaded = nullptr);
 
+// "Não foi possível carregar o arquivo indicado: <path>." (Windows-1252), the message
+// for a sequence file that cannot be read.
+std::string SequenceFileLoadFailureText(const std::string& path);
+
 // One row of the parameter view: title, "sim" or "não" for mandatory, value.
 struct ParameterRow {
   std::string title;
