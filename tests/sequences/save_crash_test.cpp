@@ -48,26 +48,38 @@ TEST(SequenceSave, AProcessKilledDuringASaveLeavesTheOldFileOrTheNewOne) {
   ASSERT_EQ(oldStore.SaveSequences(), 0);
   const std::string oldBytes = ReadFile(path);
 
-  // How long one save takes here, so that the kills fall before, during and after it.
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(newStore.SaveSequences(), 0);
-  const double saveSeconds = SecondsSince(start);
-  ASSERT_EQ(oldStore.SaveSequences(), 0);
-
   std::mt19937 random(12345);
-  std::uniform_real_distribution<double> when(0.0, saveSeconds * 1.3);
+  std::uniform_real_distribution<double> fraction(0.0, 1.5);
+  double saveSeconds = 0;
   int sawOld = 0, sawNew = 0;
-  for (int round = 0; round < 30; ++round) {
+  // Round 0 lets the save finish, to learn how long it takes in a child here; the other
+  // rounds kill the child at random points from its start to well after its end.
+  for (int round = 0; round < 40; ++round) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      ::close(ready[0]);
+      const char go = 1;
+      if (::write(ready[1], &go, 1) != 1) ::_exit(2);
       ::_exit(newStore.SaveSequences() == 0 ? 0 : 1);
     }
-    const auto delay = std::chrono::duration<double>(when(random));
-    std::this_thread::sleep_for(delay);
-    ::kill(child, SIGKILL);
+    ::close(ready[1]);
+    char go = 0;
+    ASSERT_EQ(::read(ready[0], &go, 1), 1);
+    ::close(ready[0]);
+    const auto start = std::chrono::steady_clock::now();
     int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (round == 0) {
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      saveSeconds = SecondsSince(start);
+    } else {
+      std::this_thread::sleep_for(std::chrono::duration<double>(fraction(random) * saveSeconds));
+      ::kill(child, SIGKILL);
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+    }
 
     const std::string now = ReadFile(path);
     if (now == oldBytes) {

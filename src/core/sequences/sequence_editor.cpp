@@ -238,6 +238,8 @@ bool SequenceEditor::EditCommandValues(int index) {
 bool SequenceEditor::StoreWorkingUnder(const std::string& offered) {
   std::string name;
   if (!AskSequenceName(prompter_, offered, name)) return false;
+  // The file may have been mended or removed meanwhile.
+  if (fileUnreadable_) Reload();
   if (fileUnreadable_) {
     prompter_.ShowMessage("", SequenceFileLoadFailureText(store_.FilePath()) + "\n" + LoadString(str::kRegistroNaoSalvo));
     return false;
@@ -267,6 +269,7 @@ bool SequenceEditor::New() {
 bool SequenceEditor::Delete() {
   if (!prompter_.AskYesNo("", Cp(kConfirmDelete))) return false;
   bool done = false;
+  if (fileUnreadable_) Reload();
   if (fileUnreadable_) {
     prompter_.ShowMessage("", SequenceFileLoadFailureText(store_.FilePath()) + "\n" + Cp(kNotDeleted));
   } else {

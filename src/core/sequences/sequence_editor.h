@@ -88,8 +88,9 @@ class SequenceEditor {
   const CommandCatalogue& Catalogue() const { return catalogue_; }
 
   // True while the current sequence file exists but could not be read: saving and
-  // deleting are then refused, so that a file the program cannot read is never
-  // replaced by the empty list shown in its place.
+  // deleting read it again first and are refused while it still cannot be read, so that
+  // a file the program cannot read is never replaced by the empty list shown in its
+  // place.
   bool FileUnreadable() const { return fileUnreadable_; }
 
   // --- Catalogue side ------------------------------------------------------------------
