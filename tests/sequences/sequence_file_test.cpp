@@ -221,6 +221,112 @@ TEST(SequenceFile, HandEditedFilesAreReadWithTheCatalogueRules) {
   EXPECT_EQ(read[1].commands[0].modelMask, 768u);
 }
 
+TEST(SequenceFile, FieldsHoldingMarkupAndNestedSequencesReadLikeTheDocumentModel) {
+  // A field's value is all the text inside it, blanks beside a comment or an element
+  // included; the first of two fields of one name counts; a sequence inside another
+  // comes after it, in document order.
+  const std::string file =
+      "<sequencias>\n"
+      "  <sequencia><titulo>FORA</titulo><titulo>segundo</titulo>\n"
+      "    <cmd><titulo>Um</titulo><titulo>Dois</titulo>\n"
+      "      <parametro><valor> a <!-- nota --> b <i>c</i> </valor><formato>STRING</formato></parametro>\n"
+      "      <parametro><valor><![CDATA[<x>]]></valor></parametro>\n"
+      "      <extra><sequencia><titulo>DENTRO</titulo><cmd><titulo>Tres</titulo></cmd></sequencia></extra>\n"
+      "    </cmd>\n"
+      "    <cmd><titulo>Quatro</titulo></cmd>\n"
+      "  </sequencia>\n"
+      "</sequencias>\n";
+  std::vector<CSequence> read;
+  ASSERT_EQ(ReadSequenceDocument(file, read), 0);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].name, "FORA");
+  ASSERT_EQ(read[0].commands.size(), 2u);
+  const CommandRecord& one = read[0].commands[0];
+  EXPECT_EQ(one.title, "Um");
+  ASSERT_EQ(one.parameterCount(), 2);
+  EXPECT_EQ(one.parameters[0].value, " a  b c ");
+  EXPECT_EQ(one.parameters[1].value, "<x>");
+  EXPECT_EQ(one.parameters[1].kind, "STRING");
+  EXPECT_EQ(read[0].commands[1].title, "Quatro");
+  EXPECT_EQ(read[1].name, "DENTRO");
+  ASSERT_EQ(read[1].commands.size(), 1u);
+  EXPECT_EQ(read[1].commands[0].title, "Tres");
+}
+
+TEST(SequenceFile, TheWrittenBytesAreThoseOfTheDocumentModel) {
+  // The same layout built node by node with the document model and printed by it: the
+  // bytes must agree, escapes included (carriage returns aside, which the file writes
+  // as references so that they survive a reading).
+  CommandRecord c = MakeCommand(Cp("Títulos & <marcas>"), "35 60", -2, "A>B");
+  c.returnKind = "\"aspas\" 'simples'";
+  c.parameters = {MakeParameter("P", "STRING", 3, true, std::string("\x01\x1F\x7F\t\nx\xE7", 7)),
+                  MakeParameter("", "", 0, false, "")};
+  c.returnFields = {ReturnFieldRecord{0, "", "", "", ""}};
+  const std::vector<CSequence> sequences = {MakeSequence(Cp("AÇÃO"), {c, MakeCommand("", "")}),
+                                            MakeSequence("", {})};
+
+  XmlDocument doc;
+  doc.AppendProcessingInstruction("xml", "version='1.0' encoding='Windows-1252'");
+  doc.AppendProcessingInstruction("xml-stylesheet", "type='text/xml' href='style.xsl'");
+  XmlNode root = doc.AppendElement("sequencias");
+  root.SetAttribute("xml:space", "preserve");
+  auto leaf = [](XmlNode parent, const char* indent, const char* name, const std::string& text) {
+    parent.AppendText(indent);
+    XmlNode e = parent.AppendElement(name);
+    if (!text.empty()) e.AppendText(text);
+  };
+  for (const CSequence& s : sequences) {
+    root.AppendText("\n\t");
+    XmlNode se = root.AppendElement("sequencia");
+    leaf(se, "\n\t\t", "titulo", s.name);
+    for (const CommandRecord& k : s.commands) {
+      se.AppendText("\n\t\t");
+      XmlNode ce = se.AppendElement("cmd");
+      leaf(ce, "\n\t\t\t", "tipo", k.group);
+      leaf(ce, "\n\t\t\t", "titulo", k.title);
+      leaf(ce, "\n\t\t\t", "escape", k.escapeText);
+      leaf(ce, "\n\t\t\t", "tamanho_retorno", std::to_string(k.declaredReturnSize));
+      leaf(ce, "\n\t\t\t", "tipo_retorno", k.returnKind);
+      for (const ParameterRecord& p : k.parameters) {
+        ce.AppendText("\n\t\t\t");
+        XmlNode pe = ce.AppendElement("parametro");
+        leaf(pe, "\n\t\t\t\t", "titulo", p.title);
+        leaf(pe, "\n\t\t\t\t", "valor", p.value);
+        leaf(pe, "\n\t\t\t\t", "tamanho", std::to_string(p.size));
+        leaf(pe, "\n\t\t\t\t", "formato", p.kind);
+        leaf(pe, "\n\t\t\t\t", "obrigatorio", p.mandatory ? "S" : "N");
+        pe.AppendText("\n\t\t\t");
+      }
+      for (const ReturnFieldRecord& f : k.returnFields) {
+        ce.AppendText("\n\t\t\t");
+        XmlNode fe = ce.AppendElement("retorno");
+        leaf(fe, "\n\t\t\t\t", "titulo", f.title);
+        leaf(fe, "\n\t\t\t\t", "tamanho", std::to_string(f.size));
+        leaf(fe, "\n\t\t\t\t", "formato", f.kind);
+        fe.AppendText("\n\t\t\t");
+      }
+      ce.AppendText("\n\t\t");
+    }
+    se.AppendText("\n\t");
+  }
+  root.AppendText("\n");
+  std::string expected;
+  ASSERT_TRUE(doc.SaveToBytes(expected));
+
+  std::string written;
+  ASSERT_TRUE(WriteSequenceDocument(sequences, written));
+  EXPECT_EQ(written, expected);
+
+  // And it reads back to the same values.
+  std::vector<CSequence> read;
+  ASSERT_EQ(ReadSequenceDocument(written, read), 0);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].name, Cp("AÇÃO"));
+  EXPECT_EQ(read[0].commands[0].title, c.title);
+  EXPECT_EQ(read[0].commands[0].returnKind, c.returnKind);
+  EXPECT_EQ(read[0].commands[0].parameters[0].value, c.parameters[0].value);
+}
+
 TEST(SequenceFile, AFileThatCannotBeReadLeavesTheListAsItWas) {
   TempDir dir;
   CSequenceStore store(dir / "sequencias.xml");
