@@ -1,0 +1,86 @@
+#include "gui/app/about_dialog.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLibrary>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <array>
+#include <cstring>
+
+#include "app/model_table.h"
+#include "app/string_table.h"
+#include "common/text.h"
+#include "gui/app/app_icon.h"
+#include "gui/common/qt_text.h"
+
+namespace tervane::gui {
+namespace {
+
+constexpr int kVersao = 32962;
+constexpr int kSobre = 32867;
+constexpr int kTervane = 32915;
+constexpr size_t kVersionBuffer = 1024;
+
+}  // namespace
+
+std::optional<std::string> ReadVendorLibraryVersion(const std::string& name) {
+  const QString base = QString::fromStdString(name);
+  QLibrary library(base);
+  if (!library.load()) {
+    library.setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/lib") + base +
+                        QStringLiteral(".so"));
+    if (!library.load()) return std::nullopt;
+  }
+  using VersionEntry = void (*)(char*);
+  auto entry = reinterpret_cast<VersionEntry>(library.resolve("KeloVersaoDll"));
+  if (!entry) {
+    library.unload();
+    return std::nullopt;
+  }
+  std::array<char, kVersionBuffer> buffer{};
+  entry(buffer.data());
+  buffer.back() = '\0';
+  std::string version(buffer.data());
+  library.unload();
+  return version;
+}
+
+std::string AboutText(std::uint32_t modelMask, const LibraryVersionReader& reader) {
+  const std::string library = VendorLibraryFor(modelMask);
+  std::string text = LoadString(kVersao) + ": " + "1.1.14" + "\r\n" + LoadString(kVersao) + " " + library + ".DLL: ";
+  if (reader) {
+    if (std::optional<std::string> version = reader(library)) {
+      ReplaceAll(*version, ",", ".");
+      text += *version;
+    }
+  }
+  return text;
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent, const ProgramSettings& settings, const LibraryVersionReader& reader)
+    : QDialog(parent), text_(new QPlainTextEdit(this)) {
+  setWindowTitle(Str(kSobre));
+  auto* icon = new QLabel(this);
+  icon->setPixmap(AppIcon().pixmap(64, 64));
+  auto* name = new QLabel(QStringLiteral("<b>%1</b><br>Bancada de impressoras fiscais").arg(Str(kTervane)), this);
+  text_->setReadOnly(true);
+  text_->setPlainText(ToQtDisplay(AboutText(settings.g_modelMask, reader)));
+  text_->setFixedHeight(64);
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon);
+  top->addWidget(name, 1);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(text_);
+  layout->addWidget(buttons);
+  setMinimumWidth(380);
+}
+
+}  // namespace tervane::gui

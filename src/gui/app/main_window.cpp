@@ -1,0 +1,322 @@
+#include "gui/app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "app/model_table.h"
+#include "app/printer_detection.h"
+#include "app/string_table.h"
+#include "gui/app/about_dialog.h"
+#include "gui/app/app_icon.h"
+#include "gui/app/progress_window.h"
+#include "gui/app/settings_dialog.h"
+#include "gui/app/wait_window.h"
+#include "gui/catalogue/qt_prompter.h"
+#include "gui/common/pumping_clock.h"
+#include "gui/common/qt_text.h"
+#include "protocol/command_exchange.h"
+#include "transport/com_port_map.h"
+#include "transport/port_factory.h"
+
+namespace tervane::gui {
+namespace {
+
+constexpr int kOperacoes = 32891;
+constexpr int kAjudaMenu = 32866;
+constexpr int kTervane = 32915;
+
+// Texts of the operations (string numbers).
+constexpr int kTextProgramar = 32908;
+constexpr int kTextSequencias = 32927;
+constexpr int kTextCliche = 32909;
+constexpr int kTextMfMfd = 32882;
+constexpr int kTextConfiguracoes = 32968;
+constexpr int kTextSair = 32858;
+constexpr int kTextSobre = 32867;
+constexpr int kTextAjuda = 32868;
+constexpr int kTextReferencia = 32966;
+
+const QString kNotYet = QStringLiteral("Ainda não disponível nesta versão do Tervane.");
+
+// Menu texts come from data: an "&" there is a character, not a mnemonic.
+QString MenuText(const std::string& text) {
+  QString result = ToQt(text);
+  result.replace(QLatin1Char('&'), QStringLiteral("&&"));
+  return result;
+}
+
+}  // namespace
+
+CMainWindow::CMainWindow(Options options)
+    : options_(std::move(options)), ownPrompter_(std::make_unique<QtPrompter>(this)),
+      prompter_(ownPrompter_.get()), wait_(new CWaitWnd(this)),
+      progress_(std::make_unique<ProgressWindowSink>(this)) {
+  ports_ = std::make_unique<SystemPortFactory>(PortContext{&settings_, &SystemClock()});
+  runner_ = [this](CommandRecord& command) { return RunCommand(command); };
+  opener_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+
+  setWindowTitle(Str(kTervane));
+  setWindowIcon(AppIcon());
+  // A white working area with the program's mark and the connection in the middle.
+  auto* centre = new QWidget(this);
+  centre->setAutoFillBackground(true);
+  QPalette palette = centre->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  centre->setPalette(palette);
+  auto* layout = new QVBoxLayout(centre);
+  auto* mark = new QLabel(centre);
+  mark->setPixmap(AppIcon().pixmap(96, 96));
+  mark->setAlignment(Qt::AlignCenter);
+  centre_ = new QLabel(centre);
+  centre_->setAlignment(Qt::AlignCenter);
+  centre_->setTextFormat(Qt::PlainText);
+  centre_->setStyleSheet(QStringLiteral("color: #44515f;"));
+  layout->addStretch();
+  layout->addWidget(mark);
+  layout->addWidget(centre_);
+  layout->addStretch();
+  setCentralWidget(centre);
+
+  statusPort_ = new QLabel(this);
+  statusModel_ = new QLabel(this);
+  statusBar()->addWidget(statusPort_);
+  statusBar()->addWidget(statusModel_);
+
+  CreateToolBar();
+  BuildMenus();
+  UpdateStatus();
+  resize(900, 600);
+}
+
+CMainWindow::~CMainWindow() = default;
+
+WaitNotice& CMainWindow::Notice() {
+  return *wait_;
+}
+
+void CMainWindow::SetPrompter(Prompter* prompter) {
+  prompter_ = prompter ? prompter : ownPrompter_.get();
+}
+
+void CMainWindow::StartUp() {
+  if (startedUp_) return;
+  startedUp_ = true;
+  settings_.g_workDir = options_.workDir.empty() ? QDir::currentPath().toStdString() : options_.workDir;
+
+  QString detection;
+  if (options_.detectPrinter) {
+    CWaitWnd status(this);
+    status.setWindowTitle(Str(kTervane));
+    DetectionContext context;
+    context.settings = &settings_;
+    context.ports = ports_.get();
+    context.progress = progress_.get();
+    context.statusWindow = &status;
+    context.waitNotice = wait_;
+    const DetectionResult result = DetectPrinter(context);
+    detection = ToQtDisplay(result.statusText);
+  }
+
+  if (options_.loadCatalogue) {
+    CatalogueLoadResult loadResult;
+    CommandCatalogue loaded;
+    wait_->Show(LoadString(str::kCarregandoCatalogo));
+    const int code = LoadCatalogue(settings_.g_workDir, loaded, &loadResult);
+    wait_->Hide();
+    if (code == 0) {
+      catalogue_ = std::move(loaded);
+      catalogueLoaded_ = true;
+    } else if (options_.unattended) {
+      std::fprintf(stderr, "tervane: %s\n%s\n", qPrintable(Str(str::kCatalogoNaoCarregado)),
+                   qPrintable(ToQt(loadResult.description)));
+    } else {
+      QMessageBox box(QMessageBox::Warning, Str(kTervane), Str(str::kCatalogoNaoCarregado), QMessageBox::Ok, this);
+      if (!loadResult.description.empty()) box.setDetailedText(ToQt(loadResult.description));
+      box.exec();
+    }
+  }
+  BuildMenus();
+  UpdateStatus(detection);
+}
+
+void CMainWindow::SetCatalogue(CommandCatalogue catalogue) {
+  catalogue_ = std::move(catalogue);
+  catalogueLoaded_ = true;
+  BuildMenus();
+}
+
+QAction* CMainWindow::AddOperation(QMenu* menu, int id, int stringId, bool available) {
+  QAction* action = menu->addAction(Str(stringId));
+  action->setData(id);
+  action->setEnabled(available);
+  if (!available) action->setStatusTip(kNotYet);
+  connect(action, &QAction::triggered, this, [this, id] { DispatchId(id); });
+  return action;
+}
+
+void CMainWindow::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->clear();
+
+  QMenu* operations = bar->addMenu(Str(kOperacoes));
+  operations->setToolTipsVisible(true);
+  AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, false);
+  AddOperation(operations, ids::kSequencias, kTextSequencias, false);
+  AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
+  AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
+  operations->addSeparator();
+  AddOperation(operations, ids::kConfiguracoes, kTextConfiguracoes, true);
+  AddOperation(operations, ids::kSair, kTextSair, true);
+
+  // One menu per group, in the order each group first appears; commands in catalogue order.
+  std::vector<std::pair<std::string, QMenu*>> groups;
+  for (int i = 0; i < catalogue_.count(); ++i) {
+    const CommandRecord& command = catalogue_.commands[i];
+    QMenu* menu = nullptr;
+    for (const auto& [name, existing] : groups) {
+      if (name == command.group) menu = existing;
+    }
+    if (!menu) {
+      menu = bar->addMenu(MenuText(command.group));
+      groups.emplace_back(command.group, menu);
+    }
+    QAction* item = menu->addAction(MenuText(command.title));
+    item->setData(ids::kFirstCommandId + i);
+    item->setEnabled(IsCommandEnabled(command, settings_));
+    connect(item, &QAction::triggered, this, [this, i] { OpenCommand(i); });
+  }
+
+  QMenu* help = bar->addMenu(Str(kAjudaMenu));
+  AddOperation(help, ids::kSobre, kTextSobre, true);
+  AddOperation(help, ids::kAjuda, kTextAjuda, true)->setShortcut(QKeySequence(Qt::Key_F1));
+  AddOperation(help, ids::kReferencia, kTextReferencia, true);
+}
+
+void CMainWindow::CreateToolBar() {
+  toolBar_ = addToolBar(QStringLiteral("Ferramentas"));
+  toolBar_->setMovable(false);
+  toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolBar_->setIconSize(QSize(32, 32));
+  struct Tool {
+    int id;
+    int handledAs;
+    int text;
+    ToolPicture icon;
+    bool available;
+  };
+  const Tool tools[] = {
+      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
+      {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
+      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
+      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, false},
+      {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
+  };
+  for (const Tool& tool : tools) {
+    QAction* action = toolBar_->addAction(ToolIcon(tool.icon), Str(tool.text));
+    action->setData(tool.id);
+    action->setEnabled(tool.available);
+    action->setToolTip(tool.available ? Str(tool.text) : Str(tool.text) + QStringLiteral(" — ") + kNotYet);
+    const int target = tool.handledAs;
+    connect(action, &QAction::triggered, this, [this, target] { DispatchId(target); });
+    toolActions_[tool.id] = action;
+  }
+}
+
+QAction* CMainWindow::ActionFor(int id) const {
+  if (auto it = toolActions_.find(id); it != toolActions_.end()) return it->second;
+  for (QAction* top : menuBar()->actions()) {
+    if (!top->menu()) continue;
+    for (QAction* item : top->menu()->actions()) {
+      if (!item->isSeparator() && item->data().toInt() == id) return item;
+    }
+  }
+  return nullptr;
+}
+
+void CMainWindow::DispatchId(int id) {
+  switch (id) {
+    case ids::kConfiguracoes: OpenSettings(); break;
+    case ids::kSair: close(); break;
+    case ids::kSobre: OpenAbout(); break;
+    case ids::kAjuda: OpenHelp(); break;
+    case ids::kReferencia: OpenCommandReference(); break;
+    default: break;  // operations not available in this version are disabled
+  }
+}
+
+int CMainWindow::RunCommand(CommandRecord& command) {
+  ExchangeContext context;
+  context.settings = &settings_;
+  context.ports = ports_.get();
+  context.progress = progress_.get();
+  context.waitNotice = wait_;
+  context.clock = &pumpingClock_;  // pauses between reads keep the windows alive
+  return ExecuteCommand(command, context);
+}
+
+void CMainWindow::OpenCommand(int index) {
+  if (index < 0 || index >= catalogue_.count()) return;
+  // The dialog works on its own copy; the catalogue keeps its defaults.
+  CCommandDlg dialog(this, catalogue_.commands[index], settings_, *prompter_, *wait_, runner_);
+  dialog.Run();
+}
+
+std::vector<std::string> CMainWindow::SerialDevices() const {
+  std::vector<std::string> devices;
+  for (const PortListEntry& entry : ListPorts(options_.extraDevices)) {
+    if (entry.origin == "present" || entry.origin == "given") devices.push_back(entry.device);
+  }
+  return devices;
+}
+
+void CMainWindow::OpenSettings() {
+  CSettingsDlg dialog(this, settings_, SerialDevices());
+  if (dialog.exec() != QDialog::Accepted) return;
+  dialog.ApplyTo(settings_);
+  BuildMenus();
+  UpdateStatus();
+}
+
+void CMainWindow::OpenAbout() {
+  CAboutDlg dialog(this, settings_);
+  dialog.exec();
+}
+
+void CMainWindow::OpenHelp() {
+  const QString path = QString::fromStdString(ResolveInWorkDir(settings_, "help/Tervane_Help.chm"));
+  if (!opener_(path)) {
+    QMessageBox::warning(this, Str(kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
+  }
+}
+
+void CMainWindow::OpenCommandReference() {
+  const QString path = QString::fromStdString(ResolveInWorkDir(settings_, "comandos.xml"));
+  if (!opener_(path)) {
+    QMessageBox::warning(this, Str(kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
+  }
+}
+
+void CMainWindow::UpdateStatus(const QString& detection) {
+  const QString port = settings_.g_portName.empty() ? QStringLiteral("—") : ToQt(settings_.g_portName);
+  QString model = ToQt(settings_.g_modelName).trimmed();
+  if (model.isEmpty()) model = QStringLiteral("não identificado");
+  statusPort_->setText(QStringLiteral("Porta: %1").arg(port));
+  statusModel_->setText(QStringLiteral("Equipamento: %1%2")
+                            .arg(model, settings_.g_extendedReply ? QStringLiteral("  ·  Retorno Estendido")
+                                                                  : QString()));
+  if (!detection.isEmpty()) centre_->setText(detection);
+  else if (centre_->text().isEmpty()) centre_->setText(Str(kTervane));
+}
+
+}  // namespace tervane::gui

@@ -1,0 +1,134 @@
+// The workbench's main window: start-up (printer detection, the catalogue under the wait
+// notice), the menu bar built from the catalogue's groups, the toolbar, and the
+// operations it opens.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "catalogue/catalogue.h"
+#include "gui/catalogue/command_dialog.h"
+#include "gui/common/pumping_clock.h"
+
+class QAction;
+class QLabel;
+class QToolBar;
+
+namespace tervane {
+class PortFactory;
+}
+
+namespace tervane::gui {
+
+class CWaitWnd;
+class ProgressWindowSink;
+class QtPrompter;
+
+// Menu and toolbar identifiers; a command's item is kFirstCommandId + its index.
+namespace ids {
+constexpr int kSair = 2;
+constexpr int kProgramarEquipamento = 108;
+constexpr int kMfMfd = 109;
+constexpr int kAjuda = 110;
+constexpr int kClicheGrafico = 111;
+constexpr int kSequencias = 112;
+constexpr int kSobre = 113;
+constexpr int kConfiguracoes = 119;
+constexpr int kReferencia = 120;
+constexpr int kFirstCommandId = 1083;
+constexpr int kToolSequencias = 32791;
+constexpr int kToolClicheGrafico = 32794;
+constexpr int kToolMfMfd = 32795;
+constexpr int kToolProgramar = 32796;
+constexpr int kToolConfiguracoes = 32797;
+}  // namespace ids
+
+class CMainWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  struct Options {
+    std::string workDir;      // empty: the current directory
+    bool detectPrinter = true;
+    bool loadCatalogue = true;
+    std::vector<std::string> extraDevices;  // devices to list in the settings (a simulator's pty)
+    bool unattended = false;  // no one to answer: start-up messages go to standard error
+  };
+
+  explicit CMainWindow(Options options);
+  ~CMainWindow() override;
+
+  // The start-up after the window is shown: the work folder, printer detection, then the
+  // catalogue under the wait notice and the menus (or the message of a catalogue that
+  // did not load, and no catalogue menus). Call once.
+  void StartUp();
+  bool StartedUp() const { return startedUp_; }
+
+  // Replaces the catalogue (as a successful load does) and rebuilds the menus.
+  void SetCatalogue(CommandCatalogue catalogue);
+  // Rebuilds the menu bar from the catalogue and the settings.
+  void BuildMenus();
+
+  ProgramSettings& Settings() { return settings_; }
+  const CommandCatalogue& Catalogue() const { return catalogue_; }
+  bool CatalogueLoaded() const { return catalogueLoaded_; }
+
+  // The menu-bar item or toolbar button carrying identifier `id`, or null.
+  QAction* ActionFor(int id) const;
+  // The toolbar.
+  QToolBar* ToolBar() const { return toolBar_; }
+
+  // Seams for tests: how a command is run (the exchange by default) and what opens a
+  // file with the desktop's default program.
+  void SetCommandRunner(CommandRunner runner) { runner_ = std::move(runner); }
+  // How commands are run now (empty while no exchange is available).
+  const CommandRunner& Runner() const { return runner_; }
+  // The notice window of slow steps.
+  WaitNotice& Notice();
+  void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
+  // Who answers the editors and the result window's questions; null restores the
+  // window's own dialogs. The prompter must outlive its use.
+  void SetPrompter(Prompter* prompter);
+  Prompter& CurrentPrompter() { return *prompter_; }
+
+ public slots:
+  void OpenCommand(int index);
+  void OpenSettings();
+  void OpenAbout();
+  void OpenHelp();
+  void OpenCommandReference();
+
+ private:
+  void DispatchId(int id);
+  void CreateToolBar();
+  void UpdateStatus(const QString& detection = QString());
+  QAction* AddOperation(QMenu* menu, int id, int stringId, bool available);
+  int RunCommand(CommandRecord& command);
+  std::vector<std::string> SerialDevices() const;
+
+  Options options_;
+  ProgramSettings settings_;
+  CommandCatalogue catalogue_;
+  bool catalogueLoaded_ = false;
+  bool startedUp_ = false;
+  std::unique_ptr<QtPrompter> ownPrompter_;
+  Prompter* prompter_;
+  CWaitWnd* wait_;
+  std::unique_ptr<ProgressWindowSink> progress_;
+  std::unique_ptr<PortFactory> ports_;
+  PumpingClock pumpingClock_;
+  CommandRunner runner_;
+  std::function<bool(const QString&)> opener_;
+  QToolBar* toolBar_ = nullptr;
+  QLabel* statusPort_ = nullptr;
+  QLabel* statusModel_ = nullptr;
+  QLabel* centre_ = nullptr;
+  std::map<int, QAction*> toolActions_;
+};
+
+}  // namespace tervane::gui

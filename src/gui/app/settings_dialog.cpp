@@ -1,0 +1,182 @@
+#include "gui/app/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/model_table.h"
+#include "gui/common/app_profile.h"
+#include "gui/common/qt_text.h"
+#include "transport/socket_port.h"
+
+namespace tervane::gui {
+namespace {
+
+constexpr int kConfiguracoes = 32968;
+constexpr int kPortaDeComunicacao = 32929;
+constexpr int kEquipamento = 32969;
+constexpr int kMostrarResultados = 32970;
+constexpr int kRetornoEstendido = 32972;
+constexpr int kInstalarDriverUsb = 33007;
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, const std::vector<std::string>& devices)
+    : QDialog(parent), port_(new QComboBox(this)), model_(new QComboBox(this)),
+      showResults_(new QCheckBox(Str(kMostrarResultados), this)),
+      extendedReply_(new QCheckBox(Str(kRetornoEstendido), this)),
+      filter_(new QCheckBox(QStringLiteral("Filtrar comandos conforme equipamento"), this)),
+      address_(new QLineEdit(this)),
+      addressError_(new QLabel(QStringLiteral("Endereço inválido: use a.b.c.d ou a.b.c.d:porta"), this)),
+      comMap_(new QTableWidget(kComPorts, 2, this)),
+      usbDriver_(new QPushButton(Str(kInstalarDriverUsb), this)) {
+  setWindowTitle(Str(kConfiguracoes));
+
+  // Ports: the fixed names, then the serial devices found.
+  QStringList ports = {QStringLiteral("USB")};
+  for (int n = 1; n <= kComPorts; ++n) ports << QStringLiteral("COM%1:").arg(n);
+  ports << QStringLiteral("FILE") << QStringLiteral("SOCKET");
+  for (const std::string& device : devices) {
+    const QString name = QString::fromStdString(device);
+    if (!ports.contains(name)) ports << name;
+  }
+  const QString current = ToQt(settings.g_portName);
+  if (!current.isEmpty() && !ports.contains(current)) ports << current;
+  port_->addItems(ports);
+  port_->setCurrentIndex(static_cast<int>(ports.indexOf(current)));
+
+  // Models: the fifteen identifiers in table order; the current one selected when it
+  // matches one of them whole.
+  for (const std::string& name : SettingsModelList()) model_->addItem(ToQt(name));
+  model_->setCurrentIndex(-1);
+  if (!settings.g_modelName.empty()) {
+    const std::string padded = PadModelName(settings.g_modelName);
+    const std::vector<std::string> names = SettingsModelList();
+    for (size_t k = 0; k < names.size(); ++k) {
+      if (PadModelName(names[k]) == padded) model_->setCurrentIndex(static_cast<int>(k));
+    }
+  }
+
+  showResults_->setChecked(settings.g_showResults);
+  extendedReply_->setChecked(settings.g_extendedReply);
+  filter_->setChecked(settings.g_filterByModel);
+
+  address_->setText(ToQt(settings.g_printerAddress));
+  address_->setPlaceholderText(QStringLiteral("a.b.c.d  ou  a.b.c.d:porta"));
+  address_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[0-9]{0,3}(\\.[0-9]{0,3}){0,3}(:[0-9]{0,5})?")), address_));
+
+  usbDriver_->setEnabled(false);
+  usbDriver_->setToolTip(QStringLiteral("A instalação do driver USB ainda não está disponível nesta versão."));
+
+  // The COM-port map: the profile's entries, editable; an entry the environment decides
+  // is shown as such and cannot be edited here.
+  comMap_->setHorizontalHeaderLabels({QStringLiteral("Porta"), QStringLiteral("Dispositivo")});
+  comMap_->verticalHeader()->hide();
+  comMap_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  comMap_->horizontalHeader()->setStretchLastSection(true);
+  const std::array<ComPortEntry, kComPorts> effective = LoadComPortMap();
+  const std::array<QString, kComPorts> saved = LoadSavedComPortMap();
+  for (int n = 1; n <= kComPorts; ++n) {
+    auto* name = new QTableWidgetItem(QStringLiteral("COM%1:").arg(n));
+    name->setFlags(Qt::ItemIsEnabled);
+    comMap_->setItem(n - 1, 0, name);
+    const ComPortEntry& entry = effective[n - 1];
+    auto* device = new QTableWidgetItem(entry.fromEnvironment ? entry.device : saved[n - 1]);
+    if (entry.fromEnvironment) {
+      device->setFlags(Qt::ItemIsEnabled);
+      device->setToolTip(QStringLiteral("Definido pela variável de ambiente TERVANE_COM%1").arg(n));
+      device->setData(Qt::UserRole, saved[n - 1]);
+    }
+    comMap_->setItem(n - 1, 1, device);
+  }
+  comMap_->setMinimumHeight(comMap_->verticalHeader()->length() + comMap_->horizontalHeader()->height() + 4);
+
+  auto* form = new QFormLayout;
+  form->addRow(Str(kPortaDeComunicacao), port_);
+  form->addRow(Str(kEquipamento), model_);
+  form->addRow(QStringLiteral("Endereço IP da impressora"), address_);
+  addressError_->setStyleSheet(QStringLiteral("color: #b00020;"));
+  addressError_->hide();
+  form->addRow(QString(), addressError_);
+
+  auto* options = new QVBoxLayout;
+  options->addWidget(showResults_);
+  options->addWidget(extendedReply_);
+  options->addWidget(filter_);
+
+  auto* mapBox = new QGroupBox(QStringLiteral("Mapa das portas COM"), this);
+  auto* mapLayout = new QVBoxLayout(mapBox);
+  mapLayout->addWidget(comMap_);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(Str(32820));
+  buttons->addButton(usbDriver_, QDialogButtonBox::ActionRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsDlg::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addLayout(options);
+  layout->addWidget(mapBox);
+  layout->addWidget(buttons);
+  setMinimumWidth(460);
+}
+
+std::array<QString, kComPorts> CSettingsDlg::ComPortDevices() const {
+  std::array<QString, kComPorts> devices;
+  for (int n = 0; n < kComPorts; ++n) {
+    const QTableWidgetItem* item = comMap_->item(n, 1);
+    // An entry set by the environment keeps the profile's own value.
+    const QVariant saved = item->data(Qt::UserRole);
+    devices[n] = (saved.isValid() ? saved.toString() : item->text()).trimmed();
+  }
+  return devices;
+}
+
+void CSettingsDlg::ApplyTo(ProgramSettings& settings) const {
+  settings.g_portName = FromQt(port_->currentText());
+  ChooseModel(settings, model_->currentIndex() >= 0 ? Trimmed(FromQt(model_->currentText())) : std::string());
+  settings.g_showResults = showResults_->isChecked();
+  settings.g_extendedReply = extendedReply_->isChecked();
+  settings.g_filterByModel = filter_->isChecked();
+  settings.g_printerAddress = FromQt(address_->text().trimmed());
+}
+
+void CSettingsDlg::accept() {
+  // An address the socket port could not use is refused here rather than at the next send.
+  const std::string address = FromQt(address_->text().trimmed());
+  sockaddr_in parsed{};
+  if (!address.empty() && !ParsePrinterAddress(address, &parsed)) {
+    addressError_->show();
+    address_->setFocus();
+    address_->selectAll();
+    return;
+  }
+  addressError_->hide();
+  if (!SaveComPortMap(ComPortDevices())) {
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("Não foi possível gravar o mapa das portas COM em %1.").arg(ProfilePath()));
+    return;
+  }
+  QDialog::accept();
+}
+
+}  // namespace tervane::gui

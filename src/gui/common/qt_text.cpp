@@ -1,0 +1,26 @@
+#include "gui/common/qt_text.h"
+
+#include "app/string_table.h"
+#include "common/charset.h"
+
+namespace tervane::gui {
+
+QString ToQt(const std::string& cp1252) {
+  return QString::fromStdString(Cp1252ToUtf8(cp1252));
+}
+
+QString ToQtDisplay(const std::string& cp1252) {
+  QString text = ToQt(cp1252);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+std::string FromQt(const QString& text) {
+  return Utf8ToCp1252Lossy(text.toStdString());
+}
+
+QString Str(int id) {
+  return ToQt(LoadString(id));
+}
+
+}  // namespace tervane::gui
