@@ -20,8 +20,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;          // bad arguments, unknown command, catalogue not loadable
 inline constexpr int kExitMandatoryEmpty = 2; // a mandatory parameter is empty
 inline constexpr int kExitWrongSize = 3;      // a parameter has the wrong size
-inline constexpr int kExitExchangeFailed = 4; // the exchange with the printer failed
-inline constexpr int kExitCancelled = 5;      // cancelled by the user (Ctrl-C)
+inline constexpr int kExitExchangeFailed = 4;    // the exchange with the printer failed
+inline constexpr int kExitCancelled = 5;         // a command was cancelled
+inline constexpr int kExitSequenceCancelled = 6; // a sequence was cancelled between commands
 
 // Options that every command honours.
 struct OutputOptions {

@@ -29,8 +29,9 @@ void OnInterrupt(int) {
 
 }  // namespace
 
-InterruptGuard::InterruptGuard() {
+InterruptGuard::InterruptGuard(bool enabled) {
   g_interrupted = 0;
+  if (!enabled) return;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);

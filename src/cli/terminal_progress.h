@@ -16,7 +16,8 @@ namespace tervane::cli {
 // guard goes. One guard at a time.
 class InterruptGuard {
  public:
-  InterruptGuard();
+  // A disabled guard changes nothing (tests running commands in-process).
+  explicit InterruptGuard(bool enabled = true);
   ~InterruptGuard();
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
