@@ -8,6 +8,11 @@ namespace CLI {
 class App;
 }
 
+namespace tervane {
+class Clock;
+class ProgressSink;
+}  // namespace tervane
+
 namespace tervane::cli {
 
 // Exit statuses of tervane-cli.
@@ -15,10 +20,21 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;          // bad arguments, unknown command, catalogue not loadable
 inline constexpr int kExitMandatoryEmpty = 2; // a mandatory parameter is empty
 inline constexpr int kExitWrongSize = 3;      // a parameter has the wrong size
+inline constexpr int kExitExchangeFailed = 4;    // the exchange with the printer failed
+inline constexpr int kExitCancelled = 5;         // a command was cancelled
+inline constexpr int kExitSequenceCancelled = 6; // a sequence was cancelled between commands
 
 // Options that every command honours.
 struct OutputOptions {
   bool raw = false;  // write texts as the core holds them: Windows-1252 bytes, CR LF line ends
+};
+
+// What the commands that talk to a printer take from their surroundings. The program
+// leaves both null; tests put in a clock that shortens the long waits and a progress
+// display that cancels on cue.
+struct CliContext {
+  Clock* clock = nullptr;            // null: the system clock
+  ProgressSink* progress = nullptr;  // null: the terminal's bar on standard error, Ctrl-C cancels
 };
 
 class CliCommand {

@@ -175,4 +175,33 @@ void AddCommandChoice(CLI::App& sub, CommandChoice& choice) {
   choice.titleOption->excludes(choice.indexOption);
 }
 
+bool ApplyParameterValues(CommandRecord& command, const std::vector<std::string>& assignments,
+                          std::ostream& err, const OutputOptions& options) {
+  for (const std::string& assignment : assignments) {
+    const size_t equals = assignment.find('=');
+    const auto number = equals == std::string::npos
+                            ? std::nullopt
+                            : ParseNumber(std::string_view(assignment).substr(0, equals));
+    if (!number || *number < 1 || *number > static_cast<std::uint32_t>(command.parameterCount())) {
+      WriteMessage(err,
+                   "--set \"" + assignment + "\": expected N=VALUE with N from 1 to " +
+                       std::to_string(command.parameterCount()) + " (the command's parameters).",
+                   options);
+      return false;
+    }
+    const std::string_view utf8 = std::string_view(assignment).substr(equals + 1);
+    std::string value;
+    size_t badOffset = 0;
+    if (!Utf8ToCp1252(utf8, value, &badOffset)) {
+      WriteMessage(err,
+                   "--set " + std::to_string(*number) + ": the value holds a character that " +
+                       "Windows-1252 cannot hold (or is not UTF-8) at byte " + std::to_string(badOffset) + ".",
+                   options);
+      return false;
+    }
+    command.parameters[*number - 1].value = value;
+  }
+  return true;
+}
+
 }  // namespace tervane::cli

@@ -71,4 +71,16 @@ const CommandRecord* FindCommand(const CommandCatalogue& catalogue, const Comman
 // Declares --title and --index (mutually exclusive, one required) on `sub`.
 void AddCommandChoice(CLI::App& sub, CommandChoice& choice);
 
+// Help text of --set, shared by the commands that take parameter values.
+inline constexpr const char* kSetOptionHelp =
+    "N=VALUE: value of parameter N (1-based, decimal or 0x hex); VALUE is UTF-8 and must be "
+    "representable in Windows-1252. Repeatable.";
+
+// Applies "N=VALUE" assignments to the command's parameters (VALUE converted from UTF-8
+// to Windows-1252). Returns false, after writing why to `err`, on the first assignment
+// that names no parameter or holds a character Windows-1252 cannot hold; earlier ones
+// stay applied.
+bool ApplyParameterValues(CommandRecord& command, const std::vector<std::string>& assignments,
+                          std::ostream& err, const OutputOptions& options);
+
 }  // namespace tervane::cli

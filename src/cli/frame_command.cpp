@@ -18,45 +18,13 @@ CLI::App* FrameCommand::attach(CLI::App& app) {
   sub->add_option("--workdir", workdir_, "Folder holding comandos.xml (default: the current directory)")
       ->type_name("DIR");
   AddCommandChoice(*sub, choice_);
-  sub->add_option("--set", values_,
-                  "N=VALUE: value of parameter N (1-based, decimal or 0x hex); VALUE is UTF-8 and "
-                  "must be representable in Windows-1252. Repeatable.")
-      ->type_name("N=VALUE");
+  sub->add_option("--set", values_, kSetOptionHelp)->type_name("N=VALUE");
   sub->add_flag("--extended", extended_, "Extended-reply mode: the frame starts with 1Ch instead of 1Bh");
   sub->footer(
       std::string(kRawOptionNote) +
       "\nExit status: 0 frame printed; 1 bad arguments, unknown command or catalogue not loadable; "
       "2 a mandatory parameter is empty; 3 a parameter has the wrong size.");
   return sub;
-}
-
-bool FrameCommand::applyValues(CommandRecord& command, std::ostream& err) const {
-  for (const std::string& assignment : values_) {
-    const size_t equals = assignment.find('=');
-    const auto number = equals == std::string::npos
-                            ? std::nullopt
-                            : ParseNumber(std::string_view(assignment).substr(0, equals));
-    if (!number || *number < 1 || *number > static_cast<std::uint32_t>(command.parameterCount())) {
-      WriteMessage(err,
-                   "--set \"" + assignment + "\": expected N=VALUE with N from 1 to " +
-                       std::to_string(command.parameterCount()) + " (the command's parameters).",
-                   output_);
-      return false;
-    }
-    const std::string_view utf8 = std::string_view(assignment).substr(equals + 1);
-    std::string value;
-    size_t badOffset = 0;
-    if (!Utf8ToCp1252(utf8, value, &badOffset)) {
-      WriteMessage(err,
-                   "--set " + std::to_string(*number) + ": the value holds a character that " +
-                       "Windows-1252 cannot hold (or is not UTF-8) at byte " + std::to_string(badOffset) +
-                       ".",
-                   output_);
-      return false;
-    }
-    command.parameters[*number - 1].value = value;
-  }
-  return true;
 }
 
 int FrameCommand::execute(std::ostream& out, std::ostream& err) {
@@ -70,7 +38,7 @@ int FrameCommand::execute(std::ostream& out, std::ostream& err) {
   if (chosen == nullptr) return kExitUsage;
 
   CommandRecord command = *chosen;
-  if (!applyValues(command, err)) return kExitUsage;
+  if (!ApplyParameterValues(command, values_, err, output_)) return kExitUsage;
 
   const int code = AssembleFrame(command, settings);
   switch (code) {

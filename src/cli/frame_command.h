@@ -22,9 +22,6 @@ class FrameCommand : public CliCommand {
   int execute(std::ostream& out, std::ostream& err) override;
 
  private:
-  // Applies every --set to `command`; writes why and returns false on a bad one.
-  bool applyValues(CommandRecord& command, std::ostream& err) const;
-
   const OutputOptions& output_;
   std::string workdir_;
   CommandChoice choice_;

@@ -1,6 +1,9 @@
-// The pseudo-terminal face: the client opens the slave like a serial port. While no
-// client holds the slave open the master reports a hang-up continuously, so the face
-// then stops watching it and looks again a few times a second until a client reopens.
+// The pseudo-terminal face: the client opens the slave like a serial port. Like a printer
+// on a real line, the face does not see the client come and go: it keeps a descriptor of
+// the slave open itself, so the master never reports a hang-up between two clients and a
+// client that opens the port for every command is served at once. (Should that
+// descriptor not open, the face falls back to noticing the hang-up, dropping what was
+// pending, and looking for the next client a few times a second.)
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +72,7 @@ class PtyFace final : public Face {
 
   void Cleanup() override {
     RemoveLink();
+    CloseHold(holdFd_);
     if (stream_) {
       ::close(stream_->fd());
       stream_.reset();
@@ -100,7 +104,10 @@ class PtyFace final : public Face {
     }
     slavePath_ = name;
     stream_.emplace(fd, false, context_.baud, "pty");
-    slaveClosed_ = true;
+    // Never read: bytes for the client wait in the slave's queue, which the client's own
+    // opening purge empties.
+    holdFd_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    slaveClosed_ = holdFd_ < 0;
     if (!link_.empty() && !MakeLink(error)) return false;
     *context_.ready << "pty " << slavePath_ << std::endl;
     return true;
@@ -141,10 +148,18 @@ class PtyFace final : public Face {
   // new one (and the link, when there is one) is in place before the old one closes.
   void Replace() {
     const int old = stream_->fd();
+    int oldHold = holdFd_;
+    holdFd_ = -1;
     stream_.reset();
     std::string error;
     if (!OpenPty(&error)) context_.Warn("hang-up: " + error);
+    CloseHold(oldHold);
     ::close(old);
+  }
+
+  static void CloseHold(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
   }
 
   FaceContext& context_;
@@ -152,6 +167,7 @@ class PtyFace final : public Face {
   std::string slavePath_;
   bool linkMade_ = false;
   bool slaveClosed_ = true;
+  int holdFd_ = -1;  // the face's own descriptor of the slave
   std::optional<StreamLink> stream_;
 };
 

@@ -90,5 +90,40 @@ TEST_F(GprsTest, Failures) {
   EXPECT_THAT(cancelled.ResultText, EndsWith("Comando cancelado."));
 }
 
+TEST_F(GprsTest, ThroughTheExchangeFiles) {
+  settings.g_portName = "FILE";
+  FakePortScript peer;
+  peer.chunks = {{0, {0x06, 0x03, 0x00, 'o'}}, {900, {'k', 0x00, 0x00, 0x00, 0xEE}}};
+  ports.Script("FILE", peer);
+  CommandRecord c = Gprs();
+  EXPECT_EQ(Run(c), kOk);
+  EXPECT_EQ(c.ResultText, "COMANDO OK\r\nModem:\r\n\r\nok\r\n");
+  // The byte behind the complete reply is not part of it.
+  EXPECT_THAT(c.HexTrace, EndsWith("RET:  06 03 00 6F 6B 00 00 00\r\n"));
+  EXPECT_EQ(ports.Last().receives, 0);
+  EXPECT_THAT(Log(), HasSubstr("Modem"));
+
+  ports.Script("FILE", FakePortScript{});
+  CommandRecord silent = Gprs();
+  const auto slept = clock.SleptMs();
+  EXPECT_EQ(Run(silent), kExchangeFailed);
+  EXPECT_EQ(clock.SleptMs() - slept, kFilePurgePauseMs + 72 * kFilePollMs);
+  EXPECT_THAT(silent.ResultText, EndsWith("Falha no envio do comando"));
+
+  peer.chunks = {{0, {0x15}}};
+  ports.Script("FILE", peer);
+  CommandRecord nak = Gprs();
+  EXPECT_EQ(Run(nak), kExchangeFailed);
+  EXPECT_THAT(nak.ResultText, EndsWith(Cp("COMANDO NÃO RECEBIDO")));
+
+  peer.chunks = {{0, {0x06, 0x00}}};
+  ports.Script("FILE", peer);
+  progress.cancelAfterPolls = progress.polls + 3;
+  CommandRecord cancelled = Gprs();
+  EXPECT_EQ(Run(cancelled), kCancelled);
+  EXPECT_THAT(cancelled.ResultText, EndsWith("Comando cancelado."));
+  EXPECT_EQ(ports.Last().drainCalls, 0);
+}
+
 }  // namespace
 }  // namespace tervane::testing

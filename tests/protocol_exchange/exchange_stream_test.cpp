@@ -153,6 +153,19 @@ TEST_F(ExchangeTest, OpenReplyTimeoutLimitsOnlyTheStatusBlock) {
   EXPECT_EQ(slow.ResultText, "COMANDO OK\r\nab");
 }
 
+TEST_F(ExchangeTest, OpenReplyOnALinkThatDiedFailsWithoutSpinning) {
+  // The device hangs up after the first data byte: every read fails at once.
+  FakePortScript dead = Reply({Bytes({0x06, 0x00, 0x00, 'a'})});
+  dead.breakAfterBytes = 4;
+  ports.Script("COM1:", dead);
+  CommandRecord c = Command(-1);
+  EXPECT_EQ(Run(c), kExchangeFailed);
+  EXPECT_EQ(ports.Last().receives, 4 + 72);
+  EXPECT_EQ(clock.SleptMs(), 72 * 300);
+  EXPECT_THAT(c.ResultText, EndsWith("Falha no envio do comando"));
+  EXPECT_THAT(c.HexTrace, EndsWith(" 06 00 00 61\r\n"));
+}
+
 TEST_F(ExchangeTest, CancelOfAnOpenReply) {
   // During the data: the status lines replace the result text.
   ports.Script("COM1:", Reply({Bytes({0x06, 0x40, 0x00, 'a'}), Timeouts(2), Bytes({'z'})}));

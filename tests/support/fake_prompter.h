@@ -33,17 +33,19 @@ enum class PromptKind {
   kTaxRates,
   kMessage,
   kSaveFile,
+  kOkCancel,
+  kOpenFile,
 };
 
 // One request as the dialog would have shown it.
 struct PromptRequest {
   PromptKind kind = PromptKind::kText;
   std::string description;           // description, question or message text
-  std::string caption;               // caption of a question or message; save-file filter
+  std::string caption;               // caption of a question or message; file-chooser filter
   int limit = 0;                     // maxLength, maxDigits or integer digits
   int decimals = 0;                  // value dialog
   std::string start;                 // starting text (percentage: integer part)
-  std::string start2;                // percentage: decimal part; save-file: extension
+  std::string start2;                // percentage: decimal part; file chooser: extension
   std::vector<std::string> labels;   // choice buttons
   CivilTime startTime;               // date and time pickers
   ClicheForm cliche;                 // forms as handed to the page
@@ -111,6 +113,13 @@ class FakePrompter final : public Prompter {
     return Push(PromptKind::kTaxRates, std::move(r));
   }
   FakePrompter& QueueSaveFile(std::string path) { return Push(PromptKind::kSaveFile, Answer(std::move(path))); }
+  // OK (true) or Cancel (false) on the next OK/Cancel message.
+  FakePrompter& QueueOkCancel(bool ok) {
+    Reply r;
+    r.flag = ok;
+    return Push(PromptKind::kOkCancel, std::move(r));
+  }
+  FakePrompter& QueueOpenFile(std::string path) { return Push(PromptKind::kOpenFile, Answer(std::move(path))); }
   // The person presses Cancel (No, or no button) on the next request of this kind.
   FakePrompter& QueueCancel(PromptKind kind) {
     Reply r;
@@ -224,6 +233,21 @@ class FakePrompter final : public Prompter {
     req.start = path;
     req.start2 = defaultExtension;
     Reply r = Next(PromptKind::kSaveFile);
+    if (r.mode == Mode::kAnswer) path = r.text;
+    return r.mode != Mode::kCancel;
+  }
+  bool AskOkCancel(const std::string& caption, const std::string& text) override {
+    Record(PromptKind::kOkCancel, text).caption = caption;
+    Reply r = Next(PromptKind::kOkCancel);
+    return r.mode == Mode::kAnswer && r.flag;
+  }
+  bool ChooseOpenFile(const std::string& defaultExtension, const std::string& filter,
+                      std::string& path) override {
+    PromptRequest& req = Record(PromptKind::kOpenFile, "");
+    req.caption = filter;
+    req.start = path;
+    req.start2 = defaultExtension;
+    Reply r = Next(PromptKind::kOpenFile);
     if (r.mode == Mode::kAnswer) path = r.text;
     return r.mode != Mode::kCancel;
   }

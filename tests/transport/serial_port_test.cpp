@@ -90,20 +90,58 @@ TEST(SerialPort, ReadWaitsTheLineTimeOutAsleepAndTakesLateBytes) {
   std::uint8_t byte = 0;
   auto start = Steady::now();
   const double cpu = ThreadCpuMs();
-  EXPECT_FALSE(port.Receive(&byte, 1, 10)) << "the caller's 10 ms is ignored";
+  EXPECT_FALSE(port.Receive(&byte, 1, 2000)) << "the line's 1005 ms bound a longer wait";
   EXPECT_GE(ElapsedMs(start), 990);
   EXPECT_LT(ElapsedMs(start), 1400);
   EXPECT_LT(ThreadCpuMs() - cpu, 100.0) << "the wait must sleep, not spin";
+  start = Steady::now();
+  EXPECT_FALSE(port.Receive(&byte, 1, 10)) << "a shorter wait asked for is kept (the drain's)";
+  EXPECT_GE(ElapsedMs(start), 9);
+  EXPECT_LT(ElapsedMs(start), 300);
 
   std::thread late([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
     pty.Write({0x06});
   });
   start = Steady::now();
-  EXPECT_TRUE(port.Receive(&byte, 1, 10));
+  EXPECT_TRUE(port.Receive(&byte, 1, 2000));
   late.join();
   EXPECT_EQ(byte, 0x06);
   EXPECT_LT(ElapsedMs(start), 600);
+}
+
+TEST(SerialPort, BytesReadAheadAreHandedOutInOrderAndPurgedWithTheRest) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  CSerialPort port(pty.slave, SystemClock());
+  ASSERT_TRUE(port.Open(9600));
+  std::uint8_t byte = 0;
+
+  // The reply arrives whole and is read a byte at a time; the rest is not lost.
+  ASSERT_TRUE(pty.Write({1, 2, 3, 4}));
+  std::vector<std::uint8_t> got;
+  for (int i = 0; i < 4 && port.Receive(&byte, 1, 2000); ++i) got.push_back(byte);
+  EXPECT_EQ(got, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+
+  // Bytes taken from the device but not yet asked for go with a purge.
+  ASSERT_TRUE(pty.Write({5, 6, 7}));
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  EXPECT_EQ(byte, 5);
+  ASSERT_TRUE(port.Purge());
+  ASSERT_TRUE(pty.Write({9}));
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  EXPECT_EQ(byte, 9);
+
+  // Bytes that came before a hang-up are still delivered; then the line is gone.
+  ASSERT_TRUE(pty.Write({0x0A, 0x0B}));
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  pty.CloseMaster();
+  ASSERT_TRUE(port.Receive(&byte, 1, 2000));
+  EXPECT_EQ(byte, 0x0B);
+  const auto start = Steady::now();
+  EXPECT_FALSE(port.Receive(&byte, 1, 2000));
+  EXPECT_LT(ElapsedMs(start), 500);
+  EXPECT_TRUE(port.HasHungUp());
 }
 
 TEST(SerialPort, HangUpFailsPromptlyThenFastAndCloseReleasesEverything) {

@@ -26,6 +26,10 @@ class Clock {
   // Wall-clock time, local and UTC.
   virtual CivilTime LocalNow() = 0;
   virtual CivilTime UtcNow() = 0;
+  // How long, in real milliseconds, a wait of `clockMs` on this clock lasts. Waits on
+  // descriptors use it for the real poll; a clock that runs faster than real time (tests
+  // that shorten the long waits of an exchange against real peers) returns less.
+  virtual std::int64_t RealWaitMs(std::int64_t clockMs) { return clockMs; }
 };
 
 // The real clock (steady_clock, nanosleep, localtime_r/gmtime_r).

@@ -79,6 +79,22 @@ class Prompter {
   // Save-file chooser; `path` starts with the default name and returns the chosen one.
   virtual bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
                               std::string& path) = 0;
+
+  // A message with OK and Cancel; true for OK. Answerers without such a box ask it as a
+  // Yes/No question (Yes for OK).
+  virtual bool AskOkCancel(const std::string& caption, const std::string& text) {
+    return AskYesNo(caption, text);
+  }
+  // Open-file chooser for an existing file; `path` starts with the default name and
+  // returns the chosen one. `filter` is in the "Description(*.EXT)|*.EXT||" form.
+  // Answerers that cannot choose files answer Cancel.
+  virtual bool ChooseOpenFile(const std::string& defaultExtension, const std::string& filter,
+                              std::string& path) {
+    (void)defaultExtension;
+    (void)filter;
+    (void)path;
+    return false;
+  }
 };
 
 }  // namespace tervane

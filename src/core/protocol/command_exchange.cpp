@@ -298,12 +298,28 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
   }
 
   // The data: no time-out limit, the printer may take long to produce them; Cancel ends
-  // the wait.
+  // the wait. A link that fails without waiting at all (the device hung up, the peer
+  // closed) brings nothing more: its reads are paced like time-outs of the fixed shape
+  // and fail after as many, instead of spinning until the user cancels.
   std::string rendered;
+  int deadReads = 0;
   for (;;) {
     if (env.progress.IsCancelled()) return cancel(true);
     std::uint8_t b = 0;
-    if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) continue;
+    const std::int64_t asked = env.clock.MonotonicMs();
+    if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+      if (env.clock.MonotonicMs() - asked >= kDeadLinkMs) {
+        deadReads = 0;
+        continue;
+      }
+      env.clock.SleepMs(kTimeoutPauseMs);
+      if (++deadReads >= kFixedTimeoutLimit) {
+        progress.Close();
+        return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+      }
+      continue;
+    }
+    deadReads = 0;
     command.replyData.push_back(b);
     AppendHex(command.HexTrace, b);
     env.progress.Step();
@@ -665,23 +681,9 @@ int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, Exc
   GprsReplyParser parser(ExtendedStatus(command));
   CPort& link = *port.port;
 
-  int timeouts = 0;
-  while (!parser.Finished()) {
-    if (env.progress.IsCancelled()) {
-      progress.Close();
-      Drain(link);
-      return Fail(command, env, port, str::kComandoCancelado, kCancelled);
-    }
-    std::uint8_t b = 0;
-    if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) {
-      env.clock.SleepMs(kTimeoutPauseMs);
-      if (++timeouts >= kFixedTimeoutLimit) {
-        progress.Close();
-        return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
-      }
-      continue;
-    }
-    timeouts = 0;
+  // Takes one reply byte into the record and the parser. Returns kOk to go on, or the
+  // code the exchange ends with (the port then closed and the exchange logged).
+  auto take = [&](std::uint8_t b) {
     if (command.replyData.size() >= static_cast<size_t>(kGprsReplyCapacity)) {
       progress.Close();
       return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
@@ -694,6 +696,56 @@ int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, Exc
       return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
     }
     parser.Feed(b);
+    return kOk;
+  };
+  auto cancel = [&](bool drain) {
+    progress.Close();
+    if (drain) Drain(link);
+    return Fail(command, env, port, str::kComandoCancelado, kCancelled);
+  };
+  auto timeout = [&](int& count) {
+    if (++count < kFixedTimeoutLimit) return kOk;
+    progress.Close();
+    return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+  };
+
+  int timeouts = 0;
+  if (port.exchangeFiles) {
+    // The exchange files have no byte stream: the reply is taken in blocks as the peer
+    // writes it, and every byte goes through the same parser. A poll that finds nothing
+    // counts as a time-out; bytes after a complete reply are not part of it.
+    std::vector<std::uint8_t> block;
+    while (!parser.Finished()) {
+      if (env.progress.IsCancelled()) return cancel(false);
+      const int pending = std::min(link.PendingReplySize(), kGprsReplyCapacity + 1);
+      std::uint32_t got = 0;
+      if (pending > 0) {
+        block.assign(static_cast<size_t>(pending), 0);
+        if (!link.ReadReply(block.data(), pending, &got)) got = 0;
+        got = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(pending));
+      }
+      if (got == 0) {
+        env.clock.SleepMs(kFilePollMs);
+        if (const int code = timeout(timeouts); code != kOk) return code;
+        continue;
+      }
+      timeouts = 0;
+      for (std::uint32_t i = 0; i < got && !parser.Finished(); ++i) {
+        if (const int code = take(block[i]); code != kOk) return code;
+      }
+    }
+  } else {
+    while (!parser.Finished()) {
+      if (env.progress.IsCancelled()) return cancel(true);
+      std::uint8_t b = 0;
+      if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+        env.clock.SleepMs(kTimeoutPauseMs);
+        if (const int code = timeout(timeouts); code != kOk) return code;
+        continue;
+      }
+      timeouts = 0;
+      if (const int code = take(b); code != kOk) return code;
+    }
   }
   progress.Close();
   if (parser.Failed()) return Fail(command, env, port, std::string(), kExchangeFailed);

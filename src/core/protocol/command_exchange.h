@@ -44,6 +44,9 @@ inline constexpr int kDrainTimeoutMs = 10;          // draining after a cancel
 inline constexpr int kMaxDrainBytes = 1 << 20;      // a link that never goes quiet
 inline constexpr int kGprsReplyCapacity = 1024;     // longest GPRS reply accepted
 inline constexpr std::size_t kMaxOpenReplyBytes = std::size_t{16} << 20;  // open reply data
+// A Receive that fails sooner than this (clock milliseconds) did not wait: the link is
+// gone rather than quiet.
+inline constexpr int kDeadLinkMs = 50;
 
 // Exchange files.
 inline constexpr int kFilePurgePauseMs = 200;       // after each Purge before sending
@@ -79,10 +82,12 @@ int SendCommand(CommandRecord& command, const ExchangeContext& context, Exchange
 // port fails with -4.
 int ReceiveReply(CommandRecord& command, const ExchangeContext& context, ExchangePort& port);
 
-// Reads and parses the reply of a "GPRS" command. Returns 0, -4 (NAK or time-outs, with
-// the failure text; a reply out of sequence, with no text; a reply longer than 1024
-// bytes, with the failure text) or -5 (cancelled). Closes and destroys the port and
-// writes the log on every path; a null port fails with -4.
+// Reads and parses the reply of a "GPRS" command, from a stream port byte by byte or from
+// the exchange files as the peer writes them (an empty poll of the reply file counts as
+// a time-out). Returns 0, -4 (NAK or time-outs, with the failure text; a reply out of
+// sequence, with no text; a reply longer than 1024 bytes, with the failure text) or -5
+// (cancelled). Closes and destroys the port and writes the log on every path; a null
+// port fails with -4.
 int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, ExchangePort& port);
 
 }  // namespace tervane

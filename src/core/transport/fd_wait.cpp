@@ -13,8 +13,12 @@ FdWaitResult WaitForFd(int fd, short events, std::int64_t deadlineMs, Clock& clo
     const std::int64_t now = clock.MonotonicMs();
     const std::int64_t remaining = deadlineMs - now;
     const int wait = remaining <= 0 ? 0 : static_cast<int>(std::min<std::int64_t>(remaining, INT_MAX));
+    // A clock faster than real time waits proportionally less; never less than 1 ms for
+    // a wait that is not over, so the loop sleeps instead of spinning.
+    const int realWait =
+        wait == 0 ? 0 : static_cast<int>(std::clamp<std::int64_t>(clock.RealWaitMs(wait), 1, wait));
     pollfd item{fd, events, 0};
-    const int ready = ::poll(&item, 1, wait);
+    const int ready = ::poll(&item, 1, realWait);
     if (ready < 0) {
       if (errno == EINTR) continue;
       return FdWaitResult::kError;

@@ -12,6 +12,8 @@
 
 namespace tervane {
 
+class CUsbLink;
+
 class CPort {
  public:
   virtual ~CPort() = default;
@@ -48,10 +50,12 @@ class CPort {
 };
 
 // What the port kinds need from the program: the settings (COM map, printer address,
-// exchange folder) and the timing seam.
+// exchange folder) and the timing seam. `usbLink` is the link the "USB" kind uses; null
+// means the process-wide one.
 struct PortContext {
   const ProgramSettings* settings = nullptr;
   Clock* clock = nullptr;
+  CUsbLink* usbLink = nullptr;
 };
 
 // Chooses the kind by exact, case-sensitive comparison of the whole name: "USB", "FILE"

@@ -17,7 +17,10 @@ std::unique_ptr<CPort> CreatePort(const std::string& name, const PortContext& co
   const ProgramSettings& settings = context.settings != nullptr ? *context.settings : kNoSettings;
   Clock& clock = context.clock != nullptr ? *context.clock : SystemClock();
 
-  if (name == "USB") return std::make_unique<CUsbPort>();
+  if (name == "USB") {
+    return std::make_unique<CUsbPort>(context.usbLink != nullptr ? *context.usbLink
+                                                                 : ProcessUsbLink(settings.g_workDir));
+  }
   if (name == "FILE") return std::make_unique<CFilePort>(ExchangeFolder(settings));
   if (name == "SOCKET") return std::make_unique<CSocketPort>(settings.g_printerAddress, clock);
   return std::make_unique<CSerialPort>(name, clock);

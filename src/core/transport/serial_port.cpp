@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "transport/com_port_map.h"
@@ -139,6 +140,7 @@ void CSerialPort::DrainOutput() {
 }
 
 void CSerialPort::Release() {
+  aheadBegin_ = aheadEnd_ = 0;
   ::ioctl(fd_, TIOCNXCL);
   ::flock(fd_, LOCK_UN);
   ::close(fd_);
@@ -183,16 +185,30 @@ bool CSerialPort::Send(const std::uint8_t* data, int length, int /*param*/) {
   return true;
 }
 
-bool CSerialPort::Receive(std::uint8_t* buffer, int length, int /*timeoutMs*/) {
-  if (fd_ < 0 || hungUp_ || length < 0 || (length > 0 && buffer == nullptr)) return false;
-  const std::int64_t deadline = clock_.MonotonicMs() +
-                                static_cast<std::int64_t>(kSerialReadMsPerByte) * length +
-                                kSerialReadConstantMs;
+bool CSerialPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
+  if (fd_ < 0 || length < 0 || (length > 0 && buffer == nullptr)) return false;
   int got = 0;
+  auto takeAhead = [&] {
+    const std::size_t n = std::min(aheadEnd_ - aheadBegin_, static_cast<std::size_t>(length - got));
+    std::copy_n(readAhead_.begin() + static_cast<std::ptrdiff_t>(aheadBegin_), n, buffer + got);
+    aheadBegin_ += n;
+    got += static_cast<int>(n);
+  };
+  takeAhead();
+  if (got == length) return true;
+  if (hungUp_) return false;
+
+  std::int64_t wait = static_cast<std::int64_t>(kSerialReadMsPerByte) * length + kSerialReadConstantMs;
+  // A caller that asks for a shorter wait than the line's gets it: the drain after a
+  // cancel reads until 10 ms of quiet, not until a second of it.
+  if (timeoutMs > 0 && timeoutMs < wait) wait = timeoutMs;
+  const std::int64_t deadline = clock_.MonotonicMs() + wait;
   while (got < length) {
-    const ssize_t n = ::read(fd_, buffer + got, static_cast<size_t>(length - got));
+    const ssize_t n = ::read(fd_, readAhead_.data(), readAhead_.size());
     if (n > 0) {
-      got += static_cast<int>(n);
+      aheadBegin_ = 0;
+      aheadEnd_ = static_cast<std::size_t>(n);
+      takeAhead();
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -212,6 +228,7 @@ bool CSerialPort::Receive(std::uint8_t* buffer, int length, int /*timeoutMs*/) {
 }
 
 bool CSerialPort::Purge() {
+  aheadBegin_ = aheadEnd_ = 0;
   if (fd_ < 0 || hungUp_) return false;
   if (::tcflush(fd_, TCIOFLUSH) == 0) return true;
   if (IsGoneError(errno)) hungUp_ = true;

@@ -4,6 +4,8 @@
 
 #include <termios.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -41,11 +43,16 @@ class CSerialPort final : public CPort {
   // Writes all `length` bytes, giving up after 1000 ms per byte + 1 ms. `param` is
   // ignored. False when not open, the device has gone, or not every byte was accepted.
   bool Send(const std::uint8_t* data, int length, int param) override;
-  // Reads exactly `length` bytes, giving up after 1000 ms per byte + 5 ms; `timeoutMs`
-  // is ignored, the line's own time-outs apply. False on time-out, when not open, or
-  // when the device has hung up (then at once, and every later call fails at once).
+  // Reads exactly `length` bytes, giving up after the line's time-out of 1000 ms per
+  // byte + 5 ms, or after `timeoutMs` when that is positive and shorter (longer waits
+  // asked for are cut to the line's). Returns as soon as the bytes are there: whatever
+  // else has arrived is taken from the device in the same read and kept for the next
+  // calls, so a reply read a byte at a time costs one system call, not one per byte.
+  // False on time-out, when not open, or when the device has hung up (then at once,
+  // once the bytes read before the hang-up are used up, and every later call fails).
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
-  // Discards what is queued in both directions. False when not open or the device is gone.
+  // Discards what is queued in both directions, bytes read ahead included. False when
+  // not open or the device is gone.
   bool Purge() override;
   // Not offered by this kind: always false.
   bool WriteRequest(const std::uint8_t* data, int length, std::uint32_t* written) override;
@@ -68,6 +75,10 @@ class CSerialPort final : public CPort {
   bool hungUp_ = false;
   bool savedValid_ = false;
   termios saved_{};
+  // Bytes taken from the device and not yet handed out: readAhead_[aheadBegin_, aheadEnd_).
+  std::array<std::uint8_t, 512> readAhead_{};
+  std::size_t aheadBegin_ = 0;
+  std::size_t aheadEnd_ = 0;
 };
 
 // The termios speed constant for a baud rate; false for a rate the system has no

@@ -1,16 +1,43 @@
 #include "transport/usb_port.h"
 
+#include <algorithm>
+
 namespace tervane {
 
-bool CUsbPort::Open(int /*baudRate*/) { return false; }
+bool CUsbPort::Open(int /*baudRate*/) { return link_.EnsureOpen(); }
 
 void CUsbPort::Close() {}
 
-bool CUsbPort::Send(const std::uint8_t* /*data*/, int /*length*/, int /*param*/) { return false; }
+bool CUsbPort::Send(const std::uint8_t* data, int length, int /*param*/) {
+  if (length < 0 || (data == nullptr && length > 0)) return false;
+  for (int offset = 0; offset < length; offset += kUsbChunkSize) {
+    const int chunk = std::min(kUsbChunkSize, length - offset);
+    int written = 0;
+    if (!link_.WriteChunk(data + offset, chunk, &written) || written != chunk) return false;
+  }
+  return true;
+}
 
-bool CUsbPort::Receive(std::uint8_t* /*buffer*/, int /*length*/, int /*timeoutMs*/) { return false; }
+bool CUsbPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
+  if (buffer == nullptr || length < 0) return false;
+  int delivered = 0;
+  while (delivered < length) {
+    int got = 0;
+    const bool ok = link_.PollReceive(buffer + delivered, length - delivered, &got, timeoutMs + kUsbReceiveGraceMs);
+    delivered += got;
+    if (!ok) {
+      // A partial reply is not lost: it goes back to the link for the next read.
+      link_.Unread(buffer, delivered);
+      return false;
+    }
+  }
+  return true;
+}
 
-bool CUsbPort::Purge() { return false; }
+bool CUsbPort::Purge() {
+  link_.Purge();
+  return true;
+}
 
 bool CUsbPort::WriteRequest(const std::uint8_t* /*data*/, int /*length*/, std::uint32_t* written) {
   if (written != nullptr) *written = 0;

@@ -1,34 +1,40 @@
-// The port kind for a printer on USB ("USB").
-//
-// The USB link (device access and polling of the printer) is not part of the program
-// yet. Until it is, this kind is an honest absence: Open fails, and so does every other
-// operation, so detection reports no USB printer and an exchange over "USB" fails as a
-// dead port would. Nothing is ever pretended to have been sent or received.
+// The port kind for a printer on USB ("USB"). It holds nothing of its own: every
+// operation goes to the process-wide USB link, which stays open from one command to
+// the next.
 #pragma once
 
 #include <cstdint>
 
 #include "transport/port.h"
+#include "transport/usb_link.h"
 
 namespace tervane {
 
 class CUsbPort final : public CPort {
  public:
-  CUsbPort() = default;
+  // `link` must outlive the port.
+  explicit CUsbPort(CUsbLink& link) : link_(link) {}
 
-  // False: no USB link is available.
+  // Makes sure the link is open; the argument is ignored. False when no printer could
+  // be opened.
   bool Open(int baudRate) override;
-  // Nothing to release.
+  // Does nothing: the link stays open across commands.
   void Close() override;
-  // False: nothing can be written without the link.
+  // Writes the frame in chunks of at most 512 bytes, each after a status check; `param`
+  // is ignored. False as soon as one chunk fails (the bytes before it have gone out).
   bool Send(const std::uint8_t* data, int length, int param) override;
-  // False: nothing can be read without the link.
+  // Polls the printer for at most timeoutMs + 500 ms until `length` bytes are there.
+  // False when they do not all come; the bytes that did come stay in the link and are
+  // read first by the next Receive.
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
-  // False: there is no link whose buffer could be emptied.
+  // Discards the bytes received and not yet read. Always true.
   bool Purge() override;
   // Not offered by this kind: always false.
   bool WriteRequest(const std::uint8_t* data, int length, std::uint32_t* written) override;
   bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
+
+ private:
+  CUsbLink& link_;
 };
 
 }  // namespace tervane

@@ -1,0 +1,91 @@
+#include "cli/detect_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+#include <string>
+
+#include "app/model_table.h"
+#include "app/printer_detection.h"
+#include "cli/cli_support.h"
+#include "cli/terminal_progress.h"
+#include "common/charset.h"
+#include "common/text.h"
+#include "transport/port_factory.h"
+
+namespace tervane::cli {
+namespace {
+
+// The model identifier without its padding, as a person reads it.
+std::string Unpadded(std::string name) {
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+CLI::App* DetectCommand::attach(CLI::App& app) {
+  CLI::App* sub = app.add_subcommand(
+      "detect",
+      "Find the printer as the workbench does when it starts: probe the USB link, then COM1: to "
+      "COM8: (see `ports` for the devices they open), then ask the printer for its model. Prints "
+      "the port, the mode line and the model; a recognised model switches extended-reply mode on.");
+  AddPrinterOptions(*sub, printer_, false);
+  sub->footer(std::string(kRawOptionNote) +
+              "\n--extended starts with extended-reply mode on, as the settings' check box does; "
+              "--model is applied after detection, as if chosen in the settings afterwards.\n"
+              "The model query is appended to the daily log in <workdir>/log.\n"
+              "Exit status: 0 printer and model found; 1 bad arguments; 4 no printer answered or "
+              "the model query failed; 5 cancelled with Ctrl-C.");
+  return sub;
+}
+
+int DetectCommand::execute(std::ostream& out, std::ostream& err) {
+  ProgramSettings settings;
+  if (!ApplyPrinterOptions(printer_, settings, err, output_)) return kExitUsage;
+  // --model is the settings dialog after detection: detection first sets its own.
+  const std::string chosenModel = settings.g_modelName;
+  settings.g_modelName.clear();
+  settings.g_modelMask = 255;
+  const bool extendedBefore = settings.g_extendedReply;
+
+  Clock& clock = context_.clock ? *context_.clock : SystemClock();
+  SystemPortFactory ports(PortContext{&settings, &clock});
+  TerminalProgress terminal(err, ShowProgressOnStderr(printer_.progress));
+  InterruptGuard interrupt;
+  DetectionContext detection{&settings, &ports, &clock, context_.progress ? context_.progress : &terminal,
+                             nullptr, nullptr};
+  const DetectionResult result = DetectPrinter(detection);
+  terminal.Close();
+
+  if (!result.printerFound) {
+    WriteText(out, result.statusText, output_);
+    return kExitExchangeFailed;
+  }
+  WriteText(out, "Port: " + result.portName, output_);
+  WriteText(out, result.statusText, output_);
+  if (result.modelQueryResult != kOk) {
+    std::string text = result.modelQueryText;
+    while (!text.empty() && (text.front() == '\r' || text.front() == '\n')) text.erase(0, 1);
+    WriteText(out, text, output_);
+    WriteMessage(err, "The model query failed; every model bit is enabled.", output_);
+    return ExitStatusFor(result.modelQueryResult);
+  }
+  WriteText(out, "Model: " + Unpadded(result.modelName), output_);
+  WriteText(out, Format("Model mask: %u", static_cast<unsigned>(result.modelMask)), output_);
+  if (result.extendedReply && !extendedBefore) {
+    WriteMessage(out, "Extended-reply mode: on (switched on for this model)", output_);
+  } else {
+    WriteMessage(out, std::string("Extended-reply mode: ") + (result.extendedReply ? "on" : "off"), output_);
+  }
+  if (!chosenModel.empty()) {
+    ChooseModel(settings, chosenModel);
+    WriteText(out,
+              Format("Model chosen: %s (mask %u)", Unpadded(settings.g_modelName).c_str(),
+                     static_cast<unsigned>(settings.g_modelMask)),
+              output_);
+  }
+  return kExitOk;
+}
+
+}  // namespace tervane::cli

@@ -1,0 +1,37 @@
+#include "cli/ports_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "cli/cli_support.h"
+#include "transport/com_port_map.h"
+
+namespace tervane::cli {
+
+CLI::App* PortsCommand::attach(CLI::App& app) {
+  CLI::App* sub = app.add_subcommand(
+      "ports",
+      "List the COM-port map (COM1: to COM8: and the device each opens), the serial devices "
+      "present (ttyS*, ttyUSB*, ttyACM*), and each NAME given (a pseudo-terminal, say). One line "
+      "per port: name, device, origin and present/absent, separated by tabs.");
+  sub->add_option("names", names_, "Port names or device paths to add to the list")->type_name("NAME");
+  sub->add_option("--dev-dir", devDir_, "Folder searched for serial devices (default /dev)")->type_name("DIR");
+  sub->footer(std::string(kRawOptionNote) +
+              "\nA COM name resolves through TERVANE_COMn, then the [ports] section of "
+              "tervane/tervane.ini in the XDG config folder, then /dev/ttyS(n-1).\n"
+              "Exit status: 0.");
+  return sub;
+}
+
+int PortsCommand::execute(std::ostream& out, std::ostream& /*err*/) {
+  // Names and paths are written as the system holds them, with the line end of the mode.
+  const char* lineEnd = output_.raw ? "\r\n" : "\n";
+  for (const PortListEntry& entry : ListPorts(names_, devDir_)) {
+    out << entry.name << '\t' << entry.device << '\t' << entry.origin << '\t'
+        << (entry.present ? "present" : "absent") << lineEnd;
+  }
+  return kExitOk;
+}
+
+}  // namespace tervane::cli

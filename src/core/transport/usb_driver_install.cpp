@@ -1,0 +1,210 @@
+#include "transport/usb_driver_install.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/atomic_file.h"
+#include "common/charset.h"
+
+extern char** environ;
+
+namespace tervane {
+namespace {
+
+constexpr const char* kSearchDirs[] = {"/usr/sbin", "/sbin", "/usr/bin", "/bin"};
+
+bool IsExecutable(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string FindUdevadm() {
+  if (const char* path = std::getenv("PATH"); path != nullptr) {
+    std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+      const size_t end = std::min(dirs.find(':', start), dirs.size());
+      const std::string dir = dirs.substr(start, end - start);
+      if (!dir.empty() && IsExecutable(dir + "/udevadm")) return dir + "/udevadm";
+      start = end + 1;
+    }
+  }
+  for (const char* dir : kSearchDirs) {
+    const std::string candidate = std::string(dir) + "/udevadm";
+    if (IsExecutable(candidate)) return candidate;
+  }
+  return {};
+}
+
+// A group name that can stand between quotes in a udev rule.
+bool IsSafeGroupName(const std::string& name) {
+  if (name.empty() || name.size() > 64) return false;
+  for (char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                    c == '-' || c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string GroupName(gid_t gid) {
+  const group* entry = ::getgrgid(gid);
+  return entry != nullptr && entry->gr_name != nullptr ? entry->gr_name : "";
+}
+
+// Runs `program` with `args`, its output discarded and its error output collected.
+// Returns the exit status, or -1 (with `why`) when it could not be run or was killed.
+int Run(const std::string& program, const std::vector<std::string>& args, std::string& why) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    why = std::string("cannot create a pipe: ") + std::strerror(errno);
+    return -1;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (spawned != 0) {
+    ::close(pipeFds[0]);
+    why = "cannot run " + program + ": " + std::strerror(spawned);
+    return -1;
+  }
+  std::string output;
+  char buffer[512];
+  for (;;) {
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n > 0) {
+      if (output.size() < 4096) output.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  ::close(pipeFds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+  if (const size_t line = output.find('\n'); line != std::string::npos) output.resize(line);
+  if (!WIFEXITED(status)) {
+    why = program + " was stopped by signal " + std::to_string(WTERMSIG(status));
+    return -1;
+  }
+  why = output;
+  return WEXITSTATUS(status);
+}
+
+bool RunUdevadm(const std::string& udevadm, const std::vector<std::string>& args, const std::string& rulesPath,
+                std::string* error) {
+  std::string why;
+  const int status = Run(udevadm, args, why);
+  if (status == 0) return true;
+  if (error) {
+    std::string command = "udevadm";
+    for (const std::string& arg : args) command += " " + arg;
+    *error = "the rule was written to " + rulesPath + ", but \"" + command + "\" failed";
+    if (status > 0) *error += " with exit status " + std::to_string(status);
+    if (!why.empty()) *error += ": " + why;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string DefaultUsbGroup() {
+  if (::getgrnam("plugdev") != nullptr) return "plugdev";
+  if (const char* sudoGid = std::getenv("SUDO_GID"); sudoGid != nullptr && *sudoGid != '\0') {
+    char* end = nullptr;
+    const unsigned long gid = std::strtoul(sudoGid, &end, 10);
+    if (end != sudoGid && *end == '\0') {
+      if (std::string name = GroupName(static_cast<gid_t>(gid)); !name.empty()) return name;
+    }
+  }
+  return GroupName(::getgid());
+}
+
+std::string UdevRuleText(const std::vector<UsbHardwareId>& ids, const std::string& group) {
+  std::string text =
+      "# Tervane: access to the USB fiscal printers for the group \"" + group + "\" and the user at the seat.\n"
+      "# Written by the USB driver installation from the configured hardware identifiers (usb/ids.txt).\n";
+  for (const UsbHardwareId& id : ids) {
+    const std::string hex = UsbIdText(id);
+    text += "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"" + hex.substr(0, 4) +
+            "\", ATTR{idProduct}==\"" + hex.substr(5, 4) + "\", MODE=\"0660\", GROUP=\"" + group +
+            "\", TAG+=\"uaccess\"\n";
+  }
+  return text;
+}
+
+bool InstallUsbDriver(const UsbDriverInstallOptions& options, UsbDriverInstallResult* result, std::string* error) {
+  UsbDriverInstallResult done;
+  done.idsFile = options.idsFile.empty() ? FindUsbIdsFile(options.workDir) : options.idsFile;
+  if (done.idsFile.empty()) {
+    if (error) *error = "no USB identifier file (usb/ids.txt) was found";
+    return false;
+  }
+  if (!LoadUsbIds(done.idsFile, done.ids, error)) return false;
+
+  done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
+  if (!IsSafeGroupName(done.group)) {
+    if (error) *error = done.group.empty() ? "no group to give access to" : "\"" + done.group + "\" is not a group name";
+    return false;
+  }
+  if (::getgrnam(done.group.c_str()) == nullptr) {
+    if (error) *error = "the group \"" + done.group + "\" does not exist";
+    return false;
+  }
+
+  const std::string dir = options.rulesDir.empty() ? std::string(kUdevRulesDir) : options.rulesDir;
+  done.rulesPath = dir + "/" + kUsbRulesFileName;
+  if (!SaveFileAtomically(done.rulesPath, UdevRuleText(done.ids, done.group), error)) return false;
+
+  if (options.reloadUdev) {
+    if (!options.udevadm.empty() && !IsExecutable(options.udevadm)) {
+      if (error) *error = "the rule was written to " + done.rulesPath + ", but " + options.udevadm + " cannot be run";
+      if (result) *result = done;
+      return false;
+    }
+    done.udevadm = options.udevadm.empty() ? FindUdevadm() : options.udevadm;
+    if (!done.udevadm.empty()) {
+      const bool ok = RunUdevadm(done.udevadm, {"control", "--reload-rules"}, done.rulesPath, error) &&
+                      RunUdevadm(done.udevadm, {"trigger", "--subsystem-match=usb", "--action=change"},
+                                 done.rulesPath, error);
+      if (result) *result = done;
+      return ok;
+    }
+  }
+  if (result) *result = done;
+  return true;
+}
+
+bool InstallUsbDriver(const std::string& rulesDir, std::string* error) {
+  UsbDriverInstallOptions options;
+  options.rulesDir = rulesDir;
+  return InstallUsbDriver(options, nullptr, error);
+}
+
+std::string UsbDriverInstallFailureText(const std::string& reason) {
+  return Utf8ToCp1252Lossy("Erro na instalação do driver USB\r\n" + reason);
+}
+
+}  // namespace tervane
