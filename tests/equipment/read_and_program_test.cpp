@@ -307,6 +307,18 @@ TEST_F(EquipmentRunTest, RefusalsSilenceAndAWrongPassword) {
   EXPECT_NE(outcome.resultText.find(kFailure), std::string::npos);
   EXPECT_EQ(sheet.results.back(), outcome.resultText);
 
+  // Cancelled in the sequence's own display after the first command: -6, no more sent.
+  printer->answerLimit = -1;
+  printer->created = 0;
+  FakeProgress sequenceProgress;
+  sequenceProgress.cancelAfterPolls = 1;
+  context.sequenceProgress = &sequenceProgress;
+  outcome = RunProgramming(p, context);
+  context.sequenceProgress = nullptr;
+  EXPECT_EQ(outcome.runResult, -6);
+  EXPECT_EQ(printer->created, 1);
+  EXPECT_EQ(outcome.ran.size(), 1u);
+
   // A password of the wrong length: the message, the first command refused by the
   // framing, and nothing sent.
   printer->answerLimit = -1;

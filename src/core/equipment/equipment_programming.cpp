@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
 #include "equipment/configuration_reader.h"
 #include "equipment/profile_file.h"
 #include "equipment/programming_commands.h"
+#include "sequences/sequence_runner.h"
+#include "sequences/sequence_store.h"
 
 namespace tervane {
 namespace {
@@ -26,8 +26,6 @@ bool Ask(Prompter* prompter, int question) {
 void Show(Prompter* prompter, const std::string& text) {
   if (prompter) prompter->ShowMessage(LoadString(kAppCaption), text);
 }
-
-std::string Banner(const char* utf8) { return "\r\n" + Utf8ToCp1252Lossy(utf8) + "\r\n"; }
 
 // The save questions of a run. Returns true when the profile reached the file.
 bool SaveEditedProfile(const ProfileRecord& profile, const ProgrammingContext& context) {
@@ -78,32 +76,20 @@ class WaitNoticeScope {
   WaitNotice* notice_;
 };
 
-}  // namespace
-
-int RunProgrammingSequence(std::vector<CommandRecord>& commands, const ExchangeContext& context,
-                           ProgrammingOutcome& outcome) {
-  outcome.resultText = Banner("***Início de execução de sequência de comandos***");
-  outcome.hexTrace.clear();
-  outcome.ran.clear();
-  int code = kOk;
-  for (CommandRecord& command : commands) {
-    code = ExecuteCommand(command, context);
-    ProgrammedCommand ran{command.title, code, command.ResultText};
-    // A fixed reply: ACK, the declared data, ST1, ST2.
-    const size_t at = static_cast<size_t>(1 + std::max(command.declaredReturnSize, 0));
-    if (code == kOk && command.replyData.size() >= at + 2) {
-      ran.st1 = command.replyData[at];
-      ran.st2 = command.replyData[at + 1];
-    }
-    outcome.ran.push_back(std::move(ran));
-    outcome.resultText += command.ResultText;
-    outcome.hexTrace += command.HexTrace;
-    if (code != kOk) break;
+// The outcome of one command as the run left it.
+ProgrammedCommand Ran(const CommandRecord& command) {
+  ProgrammedCommand ran{command.title, kOk, command.ResultText};
+  // A complete fixed reply: ACK, the declared data, ST1, ST2.
+  const size_t at = static_cast<size_t>(1 + std::max(command.declaredReturnSize, 0));
+  const size_t expected = static_cast<size_t>(std::max(command.ExpectedReplyLength, 0));
+  if (expected >= at + 2 && command.replyData.size() >= expected) {
+    ran.st1 = command.replyData[at];
+    ran.st2 = command.replyData[at + 1];
   }
-  outcome.resultText += "\r\n" + Banner("***Fim de execução de sequência de comandos***");
-  outcome.runResult = code;
-  return code;
+  return ran;
 }
+
+}  // namespace
 
 ProgrammingOutcome RunProgramming(ProfileRecord& profile, const ProgrammingContext& context) {
   ProgrammingOutcome outcome;
@@ -121,7 +107,20 @@ ProgrammingOutcome RunProgramming(ProfileRecord& profile, const ProgrammingConte
   std::vector<CommandRecord> commands = BuildProgrammingCommands(profile, settings, context.prompter);
   outcome.commandsBuilt = static_cast<int>(commands.size());
   if (context.exchange.settings && context.exchange.ports) {
-    RunProgrammingSequence(commands, context.exchange, outcome);
+    CSequence sequence{kProgrammingSequenceName, std::move(commands)};
+    CSequenceRunner runner(std::move(sequence.commands), false, 0);
+    SequenceRunContext run{context.exchange, context.sequenceProgress, context.prompter};
+    outcome.runResult = runner.Run(run);
+    outcome.resultText = runner.ResultText();
+    outcome.hexTrace = runner.HexTrace();
+    // A command that was run carries at least its "Comando" line.
+    for (const CommandRecord& command : runner.Commands()) {
+      if (!command.ResultText.empty()) outcome.ran.push_back(Ran(command));
+    }
+    // A failing command ends the run; a cancel between commands leaves the last one good.
+    if (outcome.runResult != kOk && outcome.runResult != kSequenceCancelled && !outcome.ran.empty()) {
+      outcome.ran.back().result = outcome.runResult;
+    }
   } else {
     outcome.runResult = kExchangeFailed;
   }

@@ -28,11 +28,14 @@ class ProgrammingFrontEnd {
 };
 
 // What a run needs. `exchange.settings` and `exchange.ports` are required for anything to
-// be sent; a null prompter answers every question No and shows nothing; a null front end
-// accepts the sheet unchanged and shows no results. `profileFile` is the profile file;
-// empty means equipamentos.xml in g_workDir.
+// be sent; `sequenceProgress` is the sequence's own display (one step per command, its
+// cancel ends the run before the next command; null shows nothing); a null prompter
+// answers every question No and shows nothing; a null front end accepts the sheet
+// unchanged and shows no results. `profileFile` is the profile file; empty means
+// equipamentos.xml in g_workDir.
 struct ProgrammingContext {
   ExchangeContext exchange;
+  ProgressSink* sequenceProgress = nullptr;
   Prompter* prompter = nullptr;
   ProgrammingFrontEnd* frontEnd = nullptr;
   std::string profileFile;
@@ -56,26 +59,20 @@ struct ProgrammingOutcome {
   bool accepted = false;        // the sheet was closed with OK
   bool saved = false;           // the profile was written to the profile file
   int commandsBuilt = 0;
-  int runResult = kOk;          // the sequence's result code (0 when it ran to the end)
+  int runResult = kOk;          // the sequence's result code (0 when it ran to the end, -6 cancelled)
   std::vector<ProgrammedCommand> ran;  // the commands executed, the failing one last
   std::string resultText;       // accumulated, with the sequence banners
   std::string hexTrace;
 };
-
-// Runs the command list as a sequence: an opening banner, each command through
-// ExecuteCommand with its result text and trace appended, a stop at the first nonzero
-// code, a closing banner. Returns 0, the first nonzero code, or -6 when the progress
-// display was cancelled between commands.
-int RunProgrammingSequence(std::vector<CommandRecord>& commands, const ExchangeContext& context,
-                           ProgrammingOutcome& outcome);
 
 // Shows the sheet for `profile` and, on OK, copies the pages back into it (the serial
 // number without spaces, the password as typed), asks "Deseja salvar as alterações?" and
 // stores the profile when asked to (a serial number is required; an existing one is
 // replaced only after "Deseja substituir o registro já existente?"; a profile file that
 // exists but cannot be read is never overwritten: "Registro não salvo" is shown), then
-// builds the programming commands, runs them under the wait notice, and shows the
-// results. Programming goes on whatever was answered about saving. Cancel on the sheet
+// builds the programming commands, runs them as the sequence "Programa maquina" (no
+// wait, no step mode; the first failing command ends it) under the wait notice, and shows
+// the results. Programming goes on whatever was answered about saving. Cancel on the sheet
 // changes nothing and sends nothing.
 ProgrammingOutcome RunProgramming(ProfileRecord& profile, const ProgrammingContext& context);
 
