@@ -65,7 +65,7 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<PortsCommand>(output));
   commands.push_back(std::make_unique<UsbCommand>(output));
   commands.push_back(std::make_unique<SequenceCommand>(output, environment));
-  commands.push_back(std::make_unique<EquipmentCommand>(output));
+  commands.push_back(std::make_unique<EquipmentCommand>(output, environment));
   commands.push_back(std::make_unique<ProfileCommand>(output));
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {

@@ -6,9 +6,13 @@
 #include <ostream>
 
 #include "app/string_table.h"
+#include "app/model_table.h"
+#include "app/printer_detection.h"
 #include "cli/batch_prompter.h"
 #include "cli/cli_support.h"
 #include "cli/profile_text.h"
+#include "cli/terminal_dialogs.h"
+#include "cli/terminal_progress.h"
 #include "common/charset.h"
 #include "common/text.h"
 #include "equipment/configuration_reader.h"
@@ -17,6 +21,7 @@
 #include "equipment/profile_pages.h"
 #include "equipment/programming_commands.h"
 #include "protocol/frame_builder.h"
+#include "transport/port_factory.h"
 
 namespace tervane::cli {
 namespace {
@@ -62,13 +67,48 @@ void KeepUnreadFields(const ProfileList& list, ProfileRecord& read) {
 }
 
 int ExitFor(int code) {
-  switch (code) {
-    case kOk: return kExitOk;
-    case kMandatoryEmpty: return kExitMandatoryEmpty;
-    case kWrongSize: return kExitWrongSize;
-    case kCatalogueNotLoadable: return kExitUsage;
-    default: return kExitPrinterFailed;
+  return code == kSequenceCancelled ? kExitSequenceCancelled : ExitStatusFor(code);
+}
+
+// The ports, clock and progress displays of one command run against a printer.
+class PrinterLink {
+ public:
+  PrinterLink(ProgramSettings& settings, const CliEnvironment& environment, const PrinterOptions& options,
+              const OutputOptions& output, std::ostream& err)
+      : clock_(environment.clock ? *environment.clock : SystemClock()),
+        systemPorts_(PortContext{&settings, &clock_}),
+        exchangeProgress_(err, environment.progress != nullptr || ShowProgressOnStderr(options.progress)),
+        sequenceProgress_(environment.progress, output),
+        interrupt_(environment.catchInterrupt) {
+    context_ = ExchangeContext{&settings, environment.ports ? environment.ports : &systemPorts_, &clock_,
+                               &exchangeProgress_, nullptr};
   }
+  const ExchangeContext& Context() const { return context_; }
+  ProgressSink* SequenceProgress() { return &sequenceProgress_; }
+
+ private:
+  Clock& clock_;
+  SystemPortFactory systemPorts_;
+  TerminalProgress exchangeProgress_;
+  SequenceProgressLine sequenceProgress_;
+  InterruptGuard interrupt_;
+  ExchangeContext context_;
+};
+
+// Without --model the printer is asked for its model, as the workbench does at start-up
+// (a recognised model also turns extended-reply mode on). Returns false, after saying
+// why, when it does not answer.
+bool ResolveModel(const PrinterOptions& options, ProgramSettings& settings, const ExchangeContext& exchange,
+                  std::ostream& err, const OutputOptions& output) {
+  if (!options.model.empty()) return true;
+  CommandRecord query = ModelQueryCommand();
+  if (ExecuteCommand(query, exchange) != kOk) {
+    WriteMessage(err, "The printer did not answer the model query on " + options.port + ":", output);
+    WriteText(err, query.ResultText, output);
+    return false;
+  }
+  ApplyDetectedModel(settings, query.returnFields[1].value);
+  return true;
 }
 
 }  // namespace
@@ -83,7 +123,7 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
       "read", "Read the printer's serial number, owner data, store and till numbers, clock, cliche, "
               "tax rates with their ISS binding, totalizer names and passenger-ticket option, and print "
               "them as a profile.");
-  AddExchangeOptions(*read_, readOptions_);
+  AddPrinterOptions(*read_, readOptions_, true);
   read_->add_flag("--save", save_,
                   "Store the profile in the profile file, replacing a stored profile with the same serial "
                   "number (its client, option switches and restaurant settings, which the printer does not "
@@ -92,29 +132,31 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
       ->type_name("FILE");
   read_->fallthrough();
   read_->footer(std::string(kRawOptionNote) +
-                "\nExit status: 0 read; 1 bad arguments or the profile could not be stored; 4 the printer "
-                "stopped answering (what was read is printed, nothing is stored).");
+                "\nWithout --model the printer is asked for its model first.\nExit status: 0 read; 1 bad "
+                "arguments or the profile could not be stored; 4 the printer stopped answering (what was "
+                "read is printed, nothing is stored); 5 cancelled with Ctrl-C.");
 
   program_ = sub->add_subcommand(
       "program", "Program the printer from the stored profile with serial number S: owner data, clock, "
                  "cliche, till and store, tax rates, ISS binding, totalizer names, option switches and, on "
                  "restaurant models, the restaurant settings. Prints every command's outcome.");
-  AddExchangeOptions(*program_, programOptions_);
+  AddPrinterOptions(*program_, programOptions_, true);
   program_->add_option("--serial", serial_, "Serial number of the stored profile")->required()->type_name("S");
   program_->add_option("--password", password_,
                        "Intervention password, 20 hexadecimal digits (default C3C3C3C3C3C3C3C3C3C3)")
       ->type_name("HEX");
   program_->add_flag("--dry-run", dryRun_,
                      "Print the commands and their frames without sending anything (the model comes from "
-                     "--model, else the newer models' commands are shown)");
+                     "--model, else the commands for a model not yet detected are shown)");
   program_->add_flag("--trace", trace_, "Also print the bytes sent and received");
   program_->add_option("--file", programFile_, "Profile file (default: equipamentos.xml in the working folder)")
       ->type_name("FILE");
   program_->fallthrough();
   program_->footer(std::string(kRawOptionNote) +
-                   "\nExit status: 0 every command accepted; 1 bad arguments, no such profile or unreadable "
-                   "profile file; 2 a mandatory value is empty; 3 a value has the wrong size; 4 the printer "
-                   "did not answer or refused a command.");
+                   "\nWithout --model the printer is asked for its model first.\nExit status: 0 every "
+                   "command accepted; 1 bad arguments, no such profile or unreadable profile file; 2 a "
+                   "mandatory value is empty; 3 a value has the wrong size; 4 the printer did not answer or "
+                   "refused a command; 5 or 6 cancelled with Ctrl-C during a command or between commands.");
   return sub;
 }
 
@@ -123,23 +165,22 @@ int EquipmentCommand::execute(std::ostream& out, std::ostream& err) {
   return program(out, err);
 }
 
-std::string EquipmentCommand::profileFile(const ExchangeOptions& options, const std::string& file) const {
-  if (!file.empty()) return file;
-  ProgramSettings settings;
-  settings.g_workDir = ResolveWorkDir(options.workdir);
-  return ProfileFilePath(settings);
+std::string EquipmentCommand::profileFile(const ProgramSettings& settings, const std::string& file) const {
+  return file.empty() ? ProfileFilePath(settings) : file;
 }
 
 int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
-  CliExchange exchange(readOptions_);
-  if (!exchange.ResolveModel(true, err, output_)) return kExitPrinterFailed;
+  ProgramSettings settings;
+  if (!ApplyPrinterOptions(readOptions_, settings, err, output_)) return kExitUsage;
+  PrinterLink link(settings, environment_, readOptions_, output_, err);
+  if (!ResolveModel(readOptions_, settings, link.Context(), err, output_)) return kExitExchangeFailed;
   BatchPrompter prompter(err, output_);
   ProfileRecord profile;
-  const int code = ReadEquipmentConfiguration(profile, exchange.Context(), &prompter);
+  const int code = ReadEquipmentConfiguration(profile, link.Context(), &prompter);
   profile.serialNumber = WithoutSpaces(profile.serialNumber);
   if (code != kOk || !save_) {
     WriteText(out, ProfileText(profile), output_);
-    return code == kOk ? kExitOk : kExitPrinterFailed;
+    return ExitFor(code);
   }
 
   if (profile.serialNumber.empty()) {
@@ -147,7 +188,7 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
     WriteText(err, LoadString(33008), output_);
     return kExitUsage;
   }
-  const std::string path = profileFile(readOptions_, readFile_);
+  const std::string path = profileFile(settings, readFile_);
   ProfileList list;
   ProfileLoadInfo info;
   if (LoadProfiles(path, list, &info) != 0 && !info.fileMissing) {
@@ -174,7 +215,9 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
 }
 
 int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
-  const std::string path = profileFile(programOptions_, programFile_);
+  ProgramSettings settings;
+  if (!ApplyPrinterOptions(programOptions_, settings, err, output_)) return kExitUsage;
+  const std::string path = profileFile(settings, programFile_);
   ProfileList list;
   ProfileLoadInfo info;
   if (LoadProfiles(path, list, &info) != 0) {
@@ -190,22 +233,18 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
   const std::string password = UpperHex(Utf8ToCp1252Lossy(password_));
-  const std::string* givenPassword = password_.empty() ? nullptr : &password;
-
-  CliExchange exchange(programOptions_);
-  if (!exchange.ResolveModel(!dryRun_, err, output_)) return kExitPrinterFailed;
+  UnattendedSheet sheet(password_.empty() ? nullptr : &password);
   BatchPrompter prompter(err, output_);
-  UnattendedSheet sheet(givenPassword);
 
   if (dryRun_) {
     if (programOptions_.model.empty()) {
-      WriteMessage(err, "No --model given: showing the commands of the newer models.", output_);
+      WriteMessage(err, "No --model given: showing the commands for a model not yet detected.", output_);
     }
     ProfileRecord profile = *found;
-    ProfileSheet pages = MakeProfileSheet(profile, exchange.Settings());
+    ProfileSheet pages = MakeProfileSheet(profile, settings);
     sheet.EditProfile(pages);
     ApplyProfileSheet(pages, profile);
-    std::vector<CommandRecord> commands = BuildProgrammingCommands(profile, exchange.Settings(), &prompter);
+    std::vector<CommandRecord> commands = BuildProgrammingCommands(profile, settings, &prompter);
     int status = kExitOk;
     for (size_t i = 0; i < commands.size(); ++i) {
       CommandRecord& c = commands[i];
@@ -214,7 +253,7 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
         text += "   " + p.title + " (" + p.kind + " " + std::to_string(p.size) + ") = \"" + p.value + "\"\r\n";
       }
       c.ResultText.clear();
-      const int code = AssembleFrame(c, exchange.Settings());
+      const int code = AssembleFrame(c, settings);
       if (code == kOk) {
         text += "   " + HexLine(c.frame.bytes.data(), c.frame.length) + "\r\n";
       } else {
@@ -226,8 +265,11 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
     return status;
   }
 
+  PrinterLink link(settings, environment_, programOptions_, output_, err);
+  if (!ResolveModel(programOptions_, settings, link.Context(), err, output_)) return kExitExchangeFailed;
   ProgrammingContext context;
-  context.exchange = exchange.Context();
+  context.exchange = link.Context();
+  context.sequenceProgress = link.SequenceProgress();
   context.prompter = &prompter;
   context.frontEnd = &sheet;
   context.profileFile = path;
@@ -243,7 +285,7 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
                    " commands run; " + std::to_string(refused) + " refused by the printer.",
                output_);
   if (outcome.runResult != kOk) return ExitFor(outcome.runResult);
-  return refused > 0 ? kExitPrinterFailed : kExitOk;
+  return refused > 0 ? kExitExchangeFailed : kExitOk;
 }
 
 }  // namespace tervane::cli

@@ -2,14 +2,10 @@
 // intervention from a stored profile, read it back into the profile file, change a rate
 // and a totalizer name, program again and read back; the dry run, the profile commands,
 // and a printer that is not in intervention.
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "cli/cli_run.h"
 #include "equipment/profile_file.h"
 #include "equipment_support.h"
+#include "support/sim_process.h"
 
 namespace tervane::testing {
 namespace {
@@ -20,39 +16,13 @@ using cli::testing::Cli;
 class SimProgram {
  public:
   explicit SimProgram(std::vector<std::string> args) {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(fds[1], STDOUT_FILENO);
-      ::close(fds[0]);
-      ::close(fds[1]);
-      args.insert(args.begin(), {std::string(TERVANE_BIN_DIR) + "/tervane-sim", "--tcp", "0"});
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    // The face announces itself as "tcp 127.0.0.1:PORT".
-    std::string line;
-    pollfd p{fds[0], POLLIN, 0};
-    char c = 0;
-    while (::poll(&p, 1, 5000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(fds[0]);
-    if (line.rfind("tcp ", 0) == 0) address_ = line.substr(4);
-  }
-  ~SimProgram() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    args.insert(args.begin(), {"--tcp", "0"});
+    if (process_.Start(std::string(TERVANE_BIN_DIR) + "/tervane-sim", args)) address_ = process_.Ready("tcp");
   }
   const std::string& Address() const { return address_; }
 
  private:
-  pid_t pid_ = -1;
+  SimProcess process_;
   std::string address_;
 };
 
@@ -143,8 +113,8 @@ TEST(CliEndToEndTest, DryRunSendsNothingAndRefusalsFailTheRun) {
   EXPECT_NE(run.out.find(" 1 Programa CNPJ/IE/IM [4]\n"), std::string::npos);
   EXPECT_NE(run.out.find("C3 C3 C3 C3 C3 C3 C3 C3 C3 C3"), std::string::npos);  // the password, upper-cased
   EXPECT_NE(run.out.find("\n 7 Nomeia tot. para Compr. não Fiscais não Vinculados [40]\n"), std::string::npos);
-  run = Cli({"equipment", "program", "--serial", "DRY", "--dry-run", "--model", "ZT-300 A", "--workdir",
-             dir.Path(), "--password", "C3C3"});
+  run = Cli({"equipment", "program", "--serial", "DRY", "--dry-run", "--model", "ZT-300 A", "--port", "COM1:",
+             "--workdir", dir.Path(), "--password", "C3C3"});
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("Senha com tamanho errado"), std::string::npos);
 
