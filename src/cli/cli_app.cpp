@@ -12,6 +12,9 @@
 #include "cli/decode_command.h"
 #include "cli/frame_command.h"
 #include "cli/status_command.h"
+#ifdef TERVANE_HAVE_LOGO
+#include "cli/logo/logo_command.h"
+#endif
 
 namespace tervane::cli {
 
@@ -39,6 +42,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   commands.push_back(std::make_unique<FrameCommand>(output));
   commands.push_back(std::make_unique<DecodeCommand>(output));
   commands.push_back(std::make_unique<StatusCommand>(output));
+#ifdef TERVANE_HAVE_LOGO
+  commands.push_back(std::make_unique<LogoCommand>(output));
+#endif
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);
