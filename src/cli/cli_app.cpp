@@ -21,6 +21,9 @@
 #include "cli/sequence_command.h"
 #include "cli/status_command.h"
 #include "cli/usb_command.h"
+#ifdef TERVANE_HAVE_LOGO
+#include "cli/logo/logo_command.h"
+#endif
 
 namespace tervane::cli {
 
@@ -63,6 +66,9 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<PortsCommand>(output));
   commands.push_back(std::make_unique<UsbCommand>(output));
   commands.push_back(std::make_unique<SequenceCommand>(output, environment));
+#ifdef TERVANE_HAVE_LOGO
+  commands.push_back(std::make_unique<LogoCommand>(output));
+#endif
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);
