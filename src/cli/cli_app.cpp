@@ -23,6 +23,9 @@
 #include "cli/sequence_command.h"
 #include "cli/status_command.h"
 #include "cli/usb_command.h"
+#ifdef TERVANE_HAVE_LOGO
+#include "cli/logo/logo_command.h"
+#endif
 
 namespace tervane::cli {
 
@@ -67,6 +70,9 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<SequenceCommand>(output, environment));
   commands.push_back(std::make_unique<EquipmentCommand>(output, environment));
   commands.push_back(std::make_unique<ProfileCommand>(output));
+#ifdef TERVANE_HAVE_LOGO
+  commands.push_back(std::make_unique<LogoCommand>(output));
+#endif
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);

@@ -149,6 +149,10 @@ CommandHandler::CommandHandler(PrinterState& state, Clock& clock) : state_(state
       {{80, 57}, "Parametriza Cupom de Conferencia", F::kFixed, 0, 1, 1, true, false, kAll,
        &H::ConferenceCoupon},
 
+      // Graphic header: packets of an upload, then the confirmation naming its CRC.
+      {{62, 65}, "Clichê Gráfico: Pacote", F::kFixed, 0, 2, 882, true, false, kAll, &H::LogoPacket},
+      {{62, 66}, "Clichê Gráfico: Confirmação", F::kFixed, 0, 2, 2, true, false, kAll, &H::LogoConfirm},
+
       // GPRS module.
       {{80, 80}, "GPRS: Testa Conexão", F::kGprs, 0, 0, 0, false, false, kNewer, &H::GprsTest},
       {{80, 81}, "GPRS: Nível do Sinal", F::kGprs, 0, 0, 0, false, false, kNewer, &H::GprsSignal},
@@ -265,6 +269,20 @@ Bytes CommandHandler::Layout(const Response& r, int replySize, bool extended) {
       break;
   }
   return out;
+}
+
+void CommandHandler::LogoPacket(const Bytes& params, Response& r) {
+  const std::uint16_t code = state_.logo.TakePacket(params[0], params[1], params.data() + 2, params.size() - 2);
+  if (code != 0) r.Refuse(0, st2::kNotExecuted, code);
+}
+
+void CommandHandler::LogoConfirm(const Bytes& params, Response& r) {
+  const std::uint16_t code = state_.logo.Confirm(params[0], params[1]);
+  if (code != 0) {
+    r.Refuse(0, st2::kNotExecuted, code);
+    return;
+  }
+  if (onLogoKept) onLogoKept();
 }
 
 CivilTime CommandHandler::Now() const {

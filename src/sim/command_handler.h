@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,9 @@ class CommandHandler {
   const std::vector<CommandEntry>& Commands() const { return commands_; }
   PrinterState& State() { return state_; }
 
+  // Called after a logo upload was confirmed and kept (state().logo.kept holds it).
+  std::function<void()> onLogoKept;
+
   // The printer's clock now (host local time plus the programmed offset).
   CivilTime Now() const;
   SimDate Today() const;
@@ -226,6 +230,10 @@ class CommandHandler {
   void SwitchAutomaticZ(const Bytes&, Response&);
   void RestaurantOrStore(const Bytes&, Response&);
   void ConferenceCoupon(const Bytes&, Response&);
+
+  // Graphic header upload.
+  void LogoPacket(const Bytes&, Response&);
+  void LogoConfirm(const Bytes&, Response&);
 
   // GPRS module.
   void GprsTest(const Bytes&, Response&);

@@ -83,6 +83,13 @@ left out; the first listed kind that fires wins; --seed makes the pattern repeat
 Pacing: --baud N sends replies at N bits per second, 11 bits per byte, scheduled on
 a monotonic clock (the file face writes each reply whole once its time has come).
 
+Graphic header (logo): "1C 3E 41" takes the packets of an upload (packet number,
+  packet count, up to 880 data bytes) in order, "1C 3E 42" confirms the complete
+  upload when its two bytes name the data's CRC-16/KERMIT (CRC mod 255, CRC / 255).
+  Both need technical intervention (code 59). Refusals: 210 no free logo slot
+  (--logo-slots, default 8), 211 nothing complete to confirm, 213 CRC mismatch,
+  214 packet out of order. --dump-logo FILE writes each confirmed logo as a PNG.
+
 Catalogue: --workdir DIR reads DIR/comandos.xml; commands it names that the printer
 does not know by itself are answered with their declared reply size and COMANDO OK,
 and their parameter bytes are checked against the catalogue's layout.)";
@@ -144,6 +151,11 @@ int main(int argc, char** argv) {
   app.add_option("--fault-delay", faultDelayMs, "Milliseconds a delay fault holds a reply (default 3000)")
       ->type_name("MS")
       ->check(CLI::Range(0, 600000));
+  std::string dumpLogo;
+  int logoSlots = 8;
+  app.add_option("--dump-logo", dumpLogo, "Write each confirmed logo to FILE as a PNG")->type_name("FILE");
+  app.add_option("--logo-slots", logoSlots, "Logos the printer can still keep (default 8)")
+      ->check(CLI::Range(0, 1000));
   app.add_flag("--verbose", server.verbose, "Trace frames, replies and faults on standard error");
 
   try {
@@ -171,6 +183,7 @@ int main(int argc, char** argv) {
   if (!serial.empty()) state.serial = Utf8ToCp1252Lossy(serial);
   state.intervention = intervention;
   state.gprsSignal = gprsSignal;
+  state.logo.slotsFree = logoSlots;
   if (ParsePaper(paper, &state.paper) != 0) return fail("--paper takes ok, low or out");
   if (gprs == "on") state.gprs = GprsState::kOn;
   else if (gprs == "off") state.gprs = GprsState::kOff;
@@ -197,6 +210,17 @@ int main(int argc, char** argv) {
     const int learned = handler.Learn(catalogue);
     if (server.verbose) std::cerr << "tervane-sim: learned " << learned << " commands from the catalogue\n";
   }
+  handler.onLogoKept = [&handler, &dumpLogo, &server] {
+    const DecodedLogo logo = DecodeLogo(handler.State().logo.kept);
+    if (server.verbose) {
+      std::cerr << "tervane-sim: logo kept, " << handler.State().logo.kept.size() << " bytes, " << logo.height
+                << " rows\n";
+      for (const std::string& line : logo.lines) std::cerr << "tervane-sim:   |" << Cp1252ToUtf8(line) << "|\n";
+    }
+    if (dumpLogo.empty()) return;
+    std::string error;
+    if (!WriteLogoPng(logo, dumpLogo, &error)) std::cerr << "tervane-sim: " << error << '\n';
+  };
   if (server.verbose && !rules.empty()) std::cerr << "tervane-sim: fault seed " << seed << '\n';
 
   // Stop signals arrive through a descriptor the loop watches, so cleanup always runs

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/logo_store.h"
+
 namespace tervane::sim {
 
 inline constexpr int kRateCount = 16;
@@ -175,6 +177,9 @@ struct PrinterState {
   LastDocument last;
 
   std::vector<ReductionRecord> fiscalMemory;
+
+  // Graphic header (logo) uploads and the logos kept.
+  LogoStore logo;
 
   PrinterState();
 };
