@@ -37,7 +37,8 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   CLI::App app(
       "tervane-cli: the Tervane core from a terminal. Sends catalogue commands to a printer, "
       "finds the printer and lists the ports; lists the command catalogue, builds command "
-      "frames, decodes replies and status bytes; keeps and runs command sequences.",
+      "frames, decodes replies and status bytes; keeps and runs command sequences; reads a "
+      "printer's configuration into an equipment profile and programs a printer from one.",
       "tervane-cli");
   app.add_flag("--raw", output.raw,
                "Write texts as the core holds them: Windows-1252 bytes with CR LF line ends "
@@ -54,7 +55,8 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
       "  1  usage error, unknown command, or catalogue not loadable\n"
       "  2  a mandatory parameter is empty (frame, send, sequence run)\n"
       "  3  a parameter has the wrong size (frame, send, sequence run)\n"
-      "  4  the exchange with the printer failed, or no printer answered (send, detect, sequence run)\n"
+      "  4  the exchange with the printer failed, or no printer answered (send, detect, sequence run,\n"
+      "     equipment); a programming command was refused (equipment program)\n"
       "  5  a command was cancelled with Ctrl-C (send, detect, sequence run)\n"
       "  6  a sequence was cancelled between commands (sequence run)");
 
