@@ -29,7 +29,7 @@ const StyleMarker kStyleMarkers[] = {
     {std::string_view("\x1B\x57\x02", 3), "CLICHE_EXP_END_XML"},
 };
 
-struct FieldSpec {
+struct ReplyField {
   const char* kind;
   int size;
   const char* title;
@@ -37,7 +37,7 @@ struct FieldSpec {
 
 // A reading command built in code: its escape text, reply size and return fields.
 CommandRecord QueryCommand(const char* title, const char* escape, int replySize,
-                           std::initializer_list<FieldSpec> fields) {
+                           std::initializer_list<ReplyField> fields) {
   CommandRecord c;
   c.title = Utf8ToCp1252Lossy(title);
   c.hasEscape = true;
@@ -45,7 +45,7 @@ CommandRecord QueryCommand(const char* title, const char* escape, int replySize,
   ParseEscapeText(c.escapeText, c);
   c.declaredReturnSize = replySize;
   c.ExpectedReplyLength = replySize;
-  for (const FieldSpec& f : fields) {
+  for (const ReplyField& f : fields) {
     ReturnFieldRecord r;
     r.kind = f.kind;
     r.size = f.size;
