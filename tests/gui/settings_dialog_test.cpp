@@ -38,7 +38,7 @@ class SettingsDialogTest : public QObject {
     QVERIFY(!dialog.ShowResultsBox()->isChecked());
     QVERIFY(dialog.ExtendedReplyBox()->isChecked());
     QVERIFY(!dialog.FilterBox()->isChecked());
-    QVERIFY(!dialog.UsbDriverButton()->isEnabled());
+    QVERIFY(dialog.UsbDriverButton()->isEnabled());
     QCOMPARE(dialog.UsbDriverButton()->text(), QStringLiteral("Instalar Driver USB"));
   }
 

@@ -19,6 +19,7 @@
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
 #include "transport/socket_port.h"
+#include "transport/usb_driver_install.h"
 
 namespace tervane::gui {
 namespace {
@@ -82,8 +83,20 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   address_->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QStringLiteral("[0-9]{0,3}(\\.[0-9]{0,3}){0,3}(:[0-9]{0,5})?")), address_));
 
-  usbDriver_->setEnabled(false);
-  usbDriver_->setToolTip(QStringLiteral("A instalação do driver USB ainda não está disponível nesta versão."));
+  // Installs the udev rule that lets this user's group open the configured USB printers.
+  const std::string workDir = settings.g_workDir;
+  connect(usbDriver_, &QPushButton::clicked, this, [this, workDir] {
+    UsbDriverInstallOptions options;
+    options.workDir = workDir;
+    UsbDriverInstallResult result;
+    std::string error;
+    if (InstallUsbDriver(options, &result, &error)) {
+      QMessageBox::information(this, Str(kInstalarDriverUsb),
+                               QStringLiteral("Regra de acesso USB instalada em %1.").arg(QString::fromStdString(result.rulesPath)));
+    } else {
+      QMessageBox::critical(this, Str(kInstalarDriverUsb), ToQt(UsbDriverInstallFailureText(error)));
+    }
+  });
 
   // The COM-port map: the profile's entries, editable; an entry the environment decides
   // is shown as such and cannot be edited here.
