@@ -6,6 +6,9 @@
 
 #include "cli/cli_support.h"
 #include "transport/com_port_map.h"
+#include "transport/usb_backend.h"
+#include "transport/usb_ids.h"
+#include "transport/usbio_device.h"
 
 namespace tervane::cli {
 
@@ -13,7 +16,7 @@ CLI::App* PortsCommand::attach(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "ports",
       "List the COM-port map (COM1: to COM8: and the device each opens), the serial devices "
-      "present (ttyS*, ttyUSB*, ttyACM*), and each NAME given (a pseudo-terminal, say). One line "
+      "present (ttyS*, ttyUSB*, ttyACM*), each NAME given (a pseudo-terminal, say), and the USB printers present. One line "
       "per port: name, device, origin and present/absent, separated by tabs.");
   sub->add_option("names", names_, "Port names or device paths to add to the list")->type_name("NAME");
   sub->add_option("--dev-dir", devDir_, "Folder searched for serial devices (default /dev)")->type_name("DIR");
@@ -30,6 +33,16 @@ int PortsCommand::execute(std::ostream& out, std::ostream& /*err*/) {
   for (const PortListEntry& entry : ListPorts(names_, devDir_)) {
     out << entry.name << '\t' << entry.device << '\t' << entry.origin << '\t'
         << (entry.present ? "present" : "absent") << lineEnd;
+  }
+  // USB printers whose vendor and product numbers are configured, when any is present.
+  std::string error;
+  const std::vector<UsbHardwareId> ids = ConfiguredUsbIds(ResolveWorkDir(""), &error);
+  std::vector<UsbioPresentDevice> devices;
+  if (!ids.empty() && ListUsbioDevices(SystemUsbBackend(), ids, devices)) {
+    for (const UsbioPresentDevice& device : devices) {
+      out << "USB\t" << device.path << "\tusb\t"
+          << (device.openStatus == kUsbioOk ? "present" : "present, cannot be opened") << lineEnd;
+    }
   }
   return kExitOk;
 }
