@@ -5,6 +5,7 @@
 #include <iterator>
 #include <memory>
 
+#include "catalogue/command_xml_fields.h"
 #include "common/charset.h"
 #include "common/text.h"
 #include "common/xml_document.h"
@@ -69,14 +70,14 @@ class CatalogueBuilder final : public XmlVisitor {
       } else if (name == "retorno") {
         frame.role = Role::kReturnField;
       } else {
-        StartField(frame, CommandField(name), command.seen);
+        StartField(frame, CommandFieldNamed(name), command.seen);
       }
     } else if (parent.role == Role::kParameter) {
       frame.command = parent.command;
-      StartField(frame, ParameterField(name), frames_.back().seen);
+      StartField(frame, ParameterFieldNamed(name), frames_.back().seen);
     } else if (parent.role == Role::kReturnField) {
       frame.command = parent.command;
-      StartField(frame, ReturnField(name), frames_.back().seen);
+      StartField(frame, ReturnFieldNamed(name), frames_.back().seen);
     }
     frames_.push_back(frame);
   }
@@ -125,15 +126,7 @@ class CatalogueBuilder final : public XmlVisitor {
 
  private:
   enum class Role : std::uint8_t { kOther, kCommand, kParameter, kReturnField, kField };
-  enum class Field : std::uint8_t {
-    kNone,
-    // Under cmd.
-    kGroup, kMask, kTitle, kEscape, kReturnSize, kReturnKind,
-    // Under parametro.
-    kParamTitle, kParamSize, kParamKind, kParamMandatory, kParamValue,
-    // Under retorno.
-    kFieldTitle, kFieldSize, kFieldKind,
-  };
+  using Field = CommandXmlField;
 
   struct Frame {
     Role role = Role::kOther;
@@ -172,29 +165,6 @@ class CatalogueBuilder final : public XmlVisitor {
     std::string& Target() { return text ? *text : scratch; }
   };
 
-  static Field CommandField(std::string_view name) {
-    if (name == "tipo") return Field::kGroup;
-    if (name == "equipamentos_hab") return Field::kMask;
-    if (name == "titulo") return Field::kTitle;
-    if (name == "escape") return Field::kEscape;
-    if (name == "tamanho_retorno") return Field::kReturnSize;
-    if (name == "tipo_retorno") return Field::kReturnKind;
-    return Field::kNone;
-  }
-  static Field ParameterField(std::string_view name) {
-    if (name == "titulo") return Field::kParamTitle;
-    if (name == "tamanho") return Field::kParamSize;
-    if (name == "formato") return Field::kParamKind;
-    if (name == "obrigatorio") return Field::kParamMandatory;
-    if (name == "valor") return Field::kParamValue;
-    return Field::kNone;
-  }
-  static Field ReturnField(std::string_view name) {
-    if (name == "titulo") return Field::kFieldTitle;
-    if (name == "tamanho") return Field::kFieldSize;
-    if (name == "formato") return Field::kFieldKind;
-    return Field::kNone;
-  }
 
   // The text a field sets directly, or null for the fields read as numbers or flags.
   std::string* TextOf(Field field, int commandIndex) {

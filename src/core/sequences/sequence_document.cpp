@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "catalogue/command_xml_fields.h"
 #include "catalogue/catalogue.h"
 #include "common/text.h"
 #include "common/xml_document.h"
@@ -64,12 +65,12 @@ class SequenceBuilder final : public XmlVisitor {
       } else if (name == "retorno") {
         frame.role = Role::kReturnField;
       } else {
-        StartField(frame, CommandField(name));
+        StartField(frame, CommandFieldNamed(name));
       }
     } else if (parent.role == Role::kParameter) {
-      StartField(frame, ParameterField(name));
+      StartField(frame, ParameterFieldNamed(name));
     } else if (parent.role == Role::kReturnField) {
-      StartField(frame, ReturnField(name));
+      StartField(frame, ReturnFieldNamed(name));
     }
     frames_.push_back(frame);
   }
@@ -112,16 +113,7 @@ class SequenceBuilder final : public XmlVisitor {
 
  private:
   enum class Role : std::uint8_t { kOther, kSequence, kCommand, kParameter, kReturnField, kField };
-  enum class Field : std::uint8_t {
-    kNone,
-    kSequenceName,
-    // Under cmd.
-    kGroup, kMask, kTitle, kEscape, kReturnSize, kReturnKind,
-    // Under parametro.
-    kParamTitle, kParamSize, kParamKind, kParamMandatory, kParamValue,
-    // Under retorno.
-    kFieldTitle, kFieldSize, kFieldKind,
-  };
+  using Field = CommandXmlField;
 
   // Everything is kept as indexes: sequences and commands may be added while a field
   // is open (an element of that name inside the field), which moves the lists.
@@ -144,29 +136,6 @@ class SequenceBuilder final : public XmlVisitor {
     }
   };
 
-  static Field CommandField(std::string_view name) {
-    if (name == "tipo") return Field::kGroup;
-    if (name == "equipamentos_hab") return Field::kMask;
-    if (name == "titulo") return Field::kTitle;
-    if (name == "escape") return Field::kEscape;
-    if (name == "tamanho_retorno") return Field::kReturnSize;
-    if (name == "tipo_retorno") return Field::kReturnKind;
-    return Field::kNone;
-  }
-  static Field ParameterField(std::string_view name) {
-    if (name == "titulo") return Field::kParamTitle;
-    if (name == "tamanho") return Field::kParamSize;
-    if (name == "formato") return Field::kParamKind;
-    if (name == "obrigatorio") return Field::kParamMandatory;
-    if (name == "valor") return Field::kParamValue;
-    return Field::kNone;
-  }
-  static Field ReturnField(std::string_view name) {
-    if (name == "titulo") return Field::kFieldTitle;
-    if (name == "tamanho") return Field::kFieldSize;
-    if (name == "formato") return Field::kFieldKind;
-    return Field::kNone;
-  }
 
   CommandRecord& CommandOf(const Frame& frame) {
     return sequences_[static_cast<size_t>(frame.sequence)].commands[static_cast<size_t>(frame.command)];
