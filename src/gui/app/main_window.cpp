@@ -25,6 +25,7 @@
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
+#include "gui/sequences/sequence_dialog.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -172,7 +173,7 @@ void CMainWindow::BuildMenus() {
   QMenu* operations = bar->addMenu(Str(kOperacoes));
   operations->setToolTipsVisible(true);
   AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, false);
-  AddOperation(operations, ids::kSequencias, kTextSequencias, false);
+  AddOperation(operations, ids::kSequencias, kTextSequencias, true);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
   AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
   operations->addSeparator();
@@ -216,7 +217,7 @@ void CMainWindow::CreateToolBar() {
     bool available;
   };
   const Tool tools[] = {
-      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
+      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
       {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
       {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, false},
@@ -251,18 +252,30 @@ void CMainWindow::DispatchId(int id) {
     case ids::kSobre: OpenAbout(); break;
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
+    case ids::kSequencias: OpenSequences(); break;
     default: break;  // operations not available in this version are disabled
   }
 }
 
-int CMainWindow::RunCommand(CommandRecord& command) {
+ExchangeContext CMainWindow::CommandExchange() {
   ExchangeContext context;
   context.settings = &settings_;
   context.ports = ports_.get();
   context.progress = progress_.get();
   context.waitNotice = wait_;
   context.clock = &pumpingClock_;  // pauses between reads keep the windows alive
-  return ExecuteCommand(command, context);
+  return context;
+}
+
+int CMainWindow::RunCommand(CommandRecord& command) {
+  return ExecuteCommand(command, CommandExchange());
+}
+
+void CMainWindow::OpenSequences() {
+  CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
+  dialog.SetSettingsHandler([this] { OpenSettings(); });
+  dialog.SetFileOpener(opener_);
+  dialog.Run();
 }
 
 void CMainWindow::OpenCommand(int index) {
