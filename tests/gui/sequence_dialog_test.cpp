@@ -300,6 +300,51 @@ class SequenceDialogFlowTest : public QObject {
     QCOMPARE(prompter.Unscripted(), 0);
   }
 
+  void cancelInTheSequenceProgressWindowEndsTheRunDuringTheWait() {
+    OfflineWindow offline(work_.path());
+    ProgramSettings& settings = offline.window.Settings();
+    settings.g_portName = "COM1:";
+    settings.g_extendedReply = true;
+    FakePrompter prompter;
+    gui::CSequenceDialog dialog(&offline.window, settings, prompter, offline.window.Notice(),
+                                offline.window.CommandExchange());
+    QString shown;
+    dialog.SetResultPresenter([&](const std::string& text, const std::string&) { shown = gui::ToQtDisplay(text); });
+    dialog.Open();
+    for (int k = 0; k < 2; ++k) {
+      QVERIFY(Choose(dialog.AvailableList(), QStringLiteral("Leitura X")));
+      dialog.OnAdd();
+    }
+    dialog.ExecutionsEdit()->setText(QStringLiteral("2"));
+    dialog.WaitEdit()->setText(QStringLiteral("30"));
+
+    // Cancel on the sequence's own window as soon as the first command is back.
+    QTimer person;
+    connect(&person, &QTimer::timeout, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<gui::CProgressWindow*>(top);
+        if (progress && progress->isVisible() && progress->Position() == 1 &&
+            progress->windowTitle().startsWith(QStringLiteral("Executando sequência"))) {
+          person.stop();
+          QMetaObject::invokeMethod(progress, [progress] {
+            QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
+          }, Qt::QueuedConnection);
+        }
+      }
+    });
+    person.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(dialog.OnExecute());
+    person.stop();
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(dialog.LastExecution().code, -6);
+    QCOMPARE(dialog.LastExecution().runs, 1);
+    QCOMPARE(Count(shown, QStringLiteral("Comando:\tLeitura X")), 1);
+    QCOMPARE(Count(shown, QStringLiteral("***Fim")), 0);
+    QVERIFY2(shown.endsWith(QStringLiteral("Sequência cancelada.")), qPrintable(shown));
+  }
+
  private:
   QTemporaryDir work_;
   gui::SimulatorProcess sim_;
