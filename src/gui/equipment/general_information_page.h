@@ -59,6 +59,8 @@ class CGeneralInformationPrPg final : public QWidget {
   QLineEdit* Client() const { return client_; }
   QLineEdit* SerialNumber() const { return serial_; }
   QLineEdit* Cnpj() const { return cnpj_; }
+  QLineEdit* Ie() const { return ie_; }
+  QLineEdit* Im() const { return im_; }
   QLineEdit* Uf() const { return uf_; }
   QLineEdit* Password() const { return password_; }
   QLineEdit* StoreNumber() const { return store_; }
