@@ -3,6 +3,8 @@
 // pages, a rate and totalizer names changed, the profile saved, the printer programmed,
 // the results window with every command's outcome, and the values read back.
 #include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include "gui/equipment/aliquotas_page.h"
 #include "gui/equipment/general_information_page.h"
 #include "gui/equipment/program_equipment_dialog.h"
+#include "gui/equipment/profile_browser_dialog.h"
 #include "gui/equipment/profile_sheet.h"
 #include "gui/equipment/totalizer_page.h"
 #include "gui/gui_test.h"
@@ -220,6 +223,86 @@ class EquipmentProgrammingTest : public QObject {
     QVERIFY(names[3].trimmed().isEmpty());
     QVERIFY(!cancelled.accepted);
     QCOMPARE(cancelled.commandsBuilt, 0);
+    QCOMPARE(prompter.Unscripted(), 0);
+  }
+
+  // The stored-profile way in, through the browser; a password of the wrong length is
+  // reported, the first command is refused when it is framed and nothing else is sent;
+  // "Nova Configuração" then starts from the values of the run before.
+  void storedProfileWithShortPassword() {
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    ProfileRecord stored;
+    stored.serialNumber = "TESTE01";
+    stored.client = "Bar do Ze";
+    stored.rates[0] = "0900";
+    stored.totalizerNames[0] = "Vale";
+    const std::string file = work.filePath(QStringLiteral("equipamentos.xml")).toStdString();
+    QCOMPARE(SaveProfiles(file, {stored}), 0);
+
+    gui::CMainWindow::Options options;
+    options.workDir = work.path().toStdString();
+    options.detectPrinter = false;
+    options.loadCatalogue = false;
+    gui::CMainWindow window(options);
+    window.StartUp();
+    window.Settings().g_portName = "COM1:";
+    window.Settings().g_modelName = "ZT-300 A            ";
+    window.Settings().g_modelMask = 1024;
+    FakePrompter prompter;
+    window.SetPrompter(&prompter);
+    prompter.QueueYesNo(false);  // not saved; programming goes on
+
+    QString rateShown, nameShown, rateAgain, passwordAgain, results;
+    ProgrammingOutcome refused, cancelled;
+    ModalScript script;
+    script.On<gui::CProgramEquipmentDlg>([](gui::CProgramEquipmentDlg* d) { d->StoredButton()->click(); })
+        .On<gui::CProfileBrowserDlg>([](gui::CProfileBrowserDlg* b) {
+          b->Serials()->setEditText(QStringLiteral("TESTE01"));
+          b->SearchButton()->click();
+          b->Found()->setCurrentRow(0);
+          b->LoadButton()->click();
+        })
+        .On<gui::CProfileSheet>([&](gui::CProfileSheet* sheet) {
+          rateShown = sheet->TaxRates()->Rate(0)->text();
+          nameShown = sheet->Totalizers()->Name(0)->text();
+          sheet->General()->Password()->setText(QStringLiteral("ABC"));
+          sheet->OkButton()->click();
+        })
+        .On<gui::CResultDlg>([&](gui::CResultDlg* r) {
+          results = r->TextBox()->toPlainText();
+          r->reject();
+        })
+        .On<gui::CProgramEquipmentDlg>([&](gui::CProgramEquipmentDlg* d) {
+          refused = d->LastOutcome();
+          d->NewButton()->click();
+        })
+        .On<gui::CProfileSheet>([&](gui::CProfileSheet* sheet) {
+          rateAgain = sheet->TaxRates()->Rate(0)->text();
+          passwordAgain = sheet->General()->Password()->text();
+          sheet->CancelButton()->click();
+        })
+        .On<gui::CProgramEquipmentDlg>([&](gui::CProgramEquipmentDlg* d) {
+          cancelled = d->LastOutcome();
+          d->CancelButton()->click();
+        });
+    script.Run([&] { window.ActionFor(gui::ids::kProgramarEquipamento)->trigger(); });
+    QVERIFY(script.Finished());
+
+    QCOMPARE(rateShown, QStringLiteral("0900"));
+    QCOMPARE(nameShown, QStringLiteral("Vale"));
+    const auto messages = prompter.RequestsOf(PromptKind::kMessage);
+    QCOMPARE(messages.size(), size_t(1));
+    QCOMPARE(messages[0].description, WrongPasswordLengthText());
+    QVERIFY(refused.accepted && !refused.saved);
+    QVERIFY(refused.runResult < 0);
+    QCOMPARE(refused.ran.size(), size_t(1));
+    QCOMPARE(Count(results, QStringLiteral("Comando:\t")), 1);
+    QVERIFY(results.contains(QStringLiteral("Programa CNPJ/IE/IM")));
+    // The profile of the dialog kept the run's values; the password box its default.
+    QCOMPARE(rateAgain, QStringLiteral("0900"));
+    QCOMPARE(passwordAgain, QStringLiteral("C3C3C3C3C3C3C3C3C3C3"));
+    QVERIFY(!cancelled.accepted);
     QCOMPARE(prompter.Unscripted(), 0);
   }
 
