@@ -34,7 +34,13 @@ CProfileSheet::CProfileSheet(QWidget* parent, const ProfileSheet& sheet, Prompte
   taxRates_->Load(ToForm(sheet.taxRates));
   totalizers_->Load(sheet.totalizers);
   tabs_->addTab(general_, Str(kGeneralInformationCaptionId));
-  tabs_->addTab(taxRates_, Str(kTaxRatesCaptionId));
+  // The rate grid keeps its natural height at the top of a taller sheet.
+  auto* ratesTab = new QWidget;
+  auto* ratesLayout = new QVBoxLayout(ratesTab);
+  ratesLayout->setContentsMargins(0, 0, 0, 0);
+  ratesLayout->addWidget(taxRates_);
+  ratesLayout->addStretch();
+  tabs_->addTab(ratesTab, Str(kTaxRatesCaptionId));
   tabs_->addTab(totalizers_, Str(kTotalizersCaptionId));
   if (sheet.showRestaurantPage) {
     restaurant_ = new CRestaurantPrPg;
