@@ -127,6 +127,7 @@ class EquipmentProgrammingTest : public QObject {
     // First run: read, edit, save, program.
     QString serialRead;
     bool name31Disabled = false;
+    bool busyWhileRunning = false;
     QString results;
     ProgrammingOutcome outcome;
     ProfileRecord programmed;
@@ -135,6 +136,11 @@ class EquipmentProgrammingTest : public QObject {
     first.On<gui::CProgramEquipmentDlg>([](gui::CProgramEquipmentDlg* d) { d->PrinterButton()->click(); })
         .On<gui::CProfileSheet>([&](gui::CProfileSheet* sheet) {
           serialRead = sheet->General()->SerialNumber()->text();
+          // The run pumps events: its dialog takes no second run and does not close.
+          auto* owner = qobject_cast<gui::CProgramEquipmentDlg*>(sheet->parentWidget());
+          busyWhileRunning = owner && owner->Running() && !owner->PrinterButton()->isEnabled();
+          if (owner) owner->reject();
+          busyWhileRunning = busyWhileRunning && owner->isVisible();
           name31Disabled = !sheet->Totalizers()->Name(30)->isEnabled();
           // A printer fresh from the factory holds no owner; it refuses blank ones.
           sheet->General()->Cnpj()->setText(QStringLiteral("12345678000190"));
@@ -161,6 +167,7 @@ class EquipmentProgrammingTest : public QObject {
     QVERIFY(first.Finished());
     QVERIFY(!serialRead.isEmpty());
     QVERIFY(name31Disabled);
+    QVERIFY(busyWhileRunning);
 
     // Every command ran and was accepted, and the results window shows each outcome.
     QVERIFY(outcome.accepted && outcome.saved);

@@ -68,6 +68,28 @@ CProgramEquipmentDlg::CProgramEquipmentDlg(QWidget* parent, const ExchangeContex
 
 CProgramEquipmentDlg::~CProgramEquipmentDlg() = default;
 
+// Marks the dialog busy for the length of one way in.
+class CProgramEquipmentDlg::RunScope {
+ public:
+  explicit RunScope(CProgramEquipmentDlg& dialog) : dialog_(dialog) { Set(true); }
+  ~RunScope() { Set(false); }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+ private:
+  void Set(bool running) {
+    dialog_.running_ = running;
+    for (QPushButton* button : {dialog_.stored_, dialog_.printer_, dialog_.new_, dialog_.cancel_}) {
+      button->setEnabled(!running);
+    }
+  }
+  CProgramEquipmentDlg& dialog_;
+};
+
+void CProgramEquipmentDlg::reject() {
+  if (!running_) QDialog::reject();
+}
+
 bool CProgramEquipmentDlg::EditProfile(ProfileSheet& sheet) {
   CProfileSheet dialog(this, sheet, prompter_, clock_);
   if (help_) dialog.SetHelp(help_);
@@ -82,6 +104,8 @@ void CProgramEquipmentDlg::ShowResults(const std::string& resultText, const std:
 }
 
 ProgrammingOutcome CProgramEquipmentDlg::ProgramFromStoredProfile() {
+  if (running_) return {};
+  RunScope busy(*this);
   CProfileBrowserDlg browser(this, profileFile_, prompter_, waitNotice_);
   browser.exec();
   if (!browser.HasChoice()) return Finish(ProgrammingOutcome{});
@@ -89,10 +113,14 @@ ProgrammingOutcome CProgramEquipmentDlg::ProgramFromStoredProfile() {
 }
 
 ProgrammingOutcome CProgramEquipmentDlg::ProgramFromPrinter() {
+  if (running_) return {};
+  RunScope busy(*this);
   return Finish(session_.ProgramFromPrinter(&lastRead_));
 }
 
 ProgrammingOutcome CProgramEquipmentDlg::ProgramFromCurrentProfile() {
+  if (running_) return {};
+  RunScope busy(*this);
   return Finish(session_.ProgramFromCurrentProfile());
 }
 

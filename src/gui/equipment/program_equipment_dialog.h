@@ -49,12 +49,20 @@ class CProgramEquipmentDlg final : public QDialog, public ProgrammingFrontEnd {
   // What the sheets' "Ajuda" does; by default the help file opened by the desktop.
   void SetHelp(std::function<void()> help) { help_ = std::move(help); }
 
+  // True while one of the ways in is running: the buttons are disabled and the dialog
+  // does not close, since the run pumps events and a second run would share its port.
+  bool Running() const { return running_; }
+
   QPushButton* StoredButton() const { return stored_; }
   QPushButton* PrinterButton() const { return printer_; }
   QPushButton* NewButton() const { return new_; }
   QPushButton* CancelButton() const { return cancel_; }
 
+ public slots:
+  void reject() override;
+
  private:
+  class RunScope;
   ProgrammingOutcome Finish(ProgrammingOutcome outcome);
 
   Prompter& prompter_;
@@ -65,6 +73,7 @@ class CProgramEquipmentDlg final : public QDialog, public ProgrammingFrontEnd {
   ProgramEquipmentSession session_;
   ProgrammingOutcome last_;
   int lastRead_ = 0;
+  bool running_ = false;
   std::function<void()> help_;
   QPushButton* stored_;
   QPushButton* printer_;
