@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/string_table.h"
 #include "gui/app/main_window.h"
 #include "gui/app/progress_window.h"
 #include "gui/app/simulator_process.h"
@@ -517,6 +518,19 @@ class SequenceDialogTest : public QObject {
       QCOMPARE(title, QStringLiteral("Sequências"));
       QVERIFY(kinds.size() > 1 && kinds.first() == QStringLiteral("TODOS"));
     }
+  }
+
+  void aCatalogueThatCannotBeReadIsReported() {
+    QTemporaryDir empty;
+    OfflineWindow offline(empty.path());
+    FakePrompter prompter;
+    gui::CSequenceDialog dialog(&offline.window, offline.window.Settings(), prompter, offline.window.Notice(),
+                                offline.window.CommandExchange());
+    QCOMPARE(dialog.Open(), -1);
+    QCOMPARE(prompter.RequestsOf(PromptKind::kMessage).size(), size_t{1});
+    QCOMPARE(prompter.Requests().back().description, LoadString(str::kCatalogoNaoCarregado));
+    QCOMPARE(dialog.AvailableList()->count(), 0);
+    QCOMPARE(Texts(dialog.KindList()), QStringList{QStringLiteral("TODOS")});
   }
 
   // The workbench's own OK/Cancel message and file-open chooser.
