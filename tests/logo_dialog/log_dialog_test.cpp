@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -142,6 +143,18 @@ TEST(LogDialog, CaptionsFollowTheUserLanguage) {
   Dialog es("es_ES");
   EXPECT_FALSE(es.dlg->LoadLogo(QStringLiteral("/nonexistent/logo.bmp")));
   EXPECT_EQ(es.LastText(), QString::fromUtf8("archivo inválido"));
+}
+
+TEST(LogDialog, BitmapWithRowsMissingIsRefusedNotHalfDrawn) {
+  Dialog d;
+  const QString path = WriteBmp("cut_rows.bmp", 64, 64, QRect(0, 0, 64, 64));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(file.resize(file.size() - 64 * 3 * 10));  // ten of 64 rows missing
+  file.close();
+  EXPECT_FALSE(d.dlg->LoadLogo(path));
+  EXPECT_EQ(d.LastText(), QStringLiteral("Invalid file!"));
+  EXPECT_EQ(d.dlg->LogoView(), nullptr);
 }
 
 TEST(LogDialog, EmbeddedWhenGivenAParentAndStartsOnCom1) {
