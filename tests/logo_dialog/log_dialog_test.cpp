@@ -212,7 +212,7 @@ TEST(LogDialog, AddNeedsTheFirstThreeLinesAndSendNeedsBothPanes) {
   EXPECT_EQ(d.shown.size(), 1u);
 }
 
-TEST(LogDialog, LeftAndCenterLayoutKeepPanesInsideThePreview) {
+TEST(LogDialog, LeftAndCenterLayout) {
   Dialog d;
   d.SetLines("ACME", "Loja", "Rua A");
   ASSERT_TRUE(d.dlg->LoadLogo(WriteBmp("layout.bmp", 60, 40, QRect(5, 5, 10, 10))));
@@ -231,16 +231,17 @@ TEST(LogDialog, LeftAndCenterLayoutKeepPanesInsideThePreview) {
   EXPECT_EQ(logo->pos(), QPoint(115 - 30, 0));
   EXPECT_EQ(text->pos(), QPoint(115 - text->width() / 2, 40));  // below the picture
 
-  // A picture as wide as the printer cannot fit: it keeps the left edge, and the text
-  // pane that would start past the preview's right edge is pinned to it.
+  // A picture as wide as the printer: the text goes beside it, past the preview's edge,
+  // and is not captured; the capture stops at the preview.
   d.dlg->SetAlignment(LogoAlignment::kLeft);
-  ASSERT_TRUE(d.dlg->LoadLogo(WriteBmp("wide.bmp", 576, 30, QRect())));
+  ASSERT_TRUE(d.dlg->LoadLogo(WriteBmp("wide.bmp", 576, 30, QRect(0, 0, 576, 30))));
   EXPECT_EQ(d.dlg->LogoView()->pos(), QPoint(0, 0));
-  EXPECT_EQ(text->pos(), QPoint(kPreviewWidth - text->width(), 0));
-  // A tall picture in Center pushes the text below the preview: pinned to the bottom.
-  ASSERT_TRUE(d.dlg->LoadLogo(WriteBmp("tall.bmp", 40, 140, QRect())));
-  d.dlg->SetAlignment(LogoAlignment::kCenter);
-  EXPECT_EQ(text->geometry().bottom(), kPreviewHeight - 1);
+  EXPECT_EQ(text->pos(), QPoint(576, 0));
+  const MonoImage shot = d.dlg->CapturePreview();
+  EXPECT_EQ(shot.width, kPreviewWidth - 2);
+  EXPECT_EQ(shot.height, text->height() - 2);
+  EXPECT_TRUE(shot.Black(kPreviewWidth - 3, 28));
+  EXPECT_FALSE(shot.Black(kPreviewWidth - 3, 29));  // below the picture: the text is not there
 }
 
 TEST(LogDialog, FreeMoveDragsPanesWithinThePreviewAndLocksTheAlignment) {
