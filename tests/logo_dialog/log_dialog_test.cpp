@@ -30,14 +30,28 @@
 namespace tervane {
 namespace {
 
+QApplication* g_app = nullptr;
+
 QApplication& App() {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   static int argc = 1;
   static char name[] = "test_logo_dialog";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  if (g_app == nullptr) g_app = new QApplication(argc, argv);
+  return *g_app;
 }
+
+// The application goes when the tests are over, before the program's exit handlers run:
+// destroyed among them it would outlive Qt's own statics.
+class QtApplicationEnvironment final : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    delete g_app;
+    g_app = nullptr;
+  }
+};
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 std::string TempPath(const std::string& name) { return ::testing::TempDir() + name; }
 
