@@ -181,7 +181,8 @@ void BM_UploadAt9600Baud(benchmark::State& state) {
     const double elapsedMs = static_cast<double>(NowUs() - start) / 1000.0;
     manager.ClosePort();
     if (result != kLogoOk) {
-      std::fprintf(stderr, "upload %d error %d out %ld in %ld after %.0f ms\n", result, manager.LastError(), relay.ToSim(), relay.ToHost(), elapsedMs);
+      std::fprintf(stderr, "upload %d, printer code %d, %ld bytes out, %ld in, after %.0f ms\n", result,
+                   manager.LastError(), relay.ToSim(), relay.ToHost(), elapsedMs);
       state.SkipWithError("upload failed");
       return;
     }
