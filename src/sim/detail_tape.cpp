@@ -125,12 +125,12 @@ void AddCommandLines(const CommandEntry& e, const Bytes& params, const CommandSn
     doc.lines.push_back("CUPOM FISCAL");
     const std::string buyer = TrimRight(FromPrinter(std::string(params.begin(), params.end())));
     if (!buyer.empty()) doc.lines.push_back("CPF/CNPJ consumidor: " + buyer);
-    doc.lines.push_back(T("ITEM CÓDIGO        DESCRIÇÃO     ALÍQ.   VALOR R$"));
+    doc.lines.push_back(T("ITEM CÓDIGO        DESCRIÇÃO        ALÍQ. VALOR R$"));
   } else if (Is(e, {29})) {
     doc.lines.push_back("BILHETE DE PASSAGEM");
   } else if ((Is(e, {9}) || Is(e, {56})) && c.items.size() > before.items) {
     const CouponItem& item = c.items.back();
-    doc.lines.push_back(Line("%03zu %-13.13s %-14.14s %-3.3s %9s", c.items.size(), TrimRight(item.code).c_str(),
+    doc.lines.push_back(Line("%03zu %-13.13s %-16.16s %-3.3s %9s", c.items.size(), TrimRight(item.code).c_str(),
                              TrimRight(FromPrinter(item.description)).c_str(), item.rate.c_str(),
                              Money(item.gross).c_str()));
     if (item.discount > 0) doc.lines.push_back(Amount("   desconto item", -item.discount));
