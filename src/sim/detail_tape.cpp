@@ -74,12 +74,16 @@ void AddTextLines(MfdDocument& doc, const Bytes& params) {
   }
 }
 
+// The day's venda bruta as the memory files give it: what the grand total grew by since
+// the last record (a cancelled coupon stays in both; its value is among the cancellations).
+std::int64_t DayGross(const PrinterState& s) { return s.grandTotal - s.memories.grandTotalAtLastRecord; }
+
 void AddReductionLines(MfdDocument& doc, const CommandSnapshot& before, const PrinterState& s) {
   const ReductionRecord& z = s.fiscalMemory.back();
   doc.lines.push_back(T("       REDUÇÃO Z        "));
   doc.lines.push_back(Line("MOVIMENTO DO DIA: %02d/%02d/%04d", z.date.day, z.date.month, z.date.year));
   doc.lines.push_back(Line("CRZ: %04d   CRO: %04d", z.crz, s.cro));
-  doc.lines.push_back(Amount(T("VENDA BRUTA DIÁRIA:"), before.day.gross));
+  doc.lines.push_back(Amount(T("VENDA BRUTA DIÁRIA:"), DayGross(s)));
   for (int i = 0; i < s.rateCount && i < kRateCount; ++i) {
     const std::string rate = s.rates[static_cast<std::size_t>(i)];
     doc.lines.push_back(Amount(Line("%s%02d %s%%", s.issBound[static_cast<std::size_t>(i)] ? "S" : "T", i + 1,
@@ -103,7 +107,7 @@ vendor::MfReduction ReductionRecordOf(const CommandSnapshot& before, const Print
   r.when = ToMemoryTime(now);
   r.movement = vendor::MemoryTime{z.date.year, z.date.month, z.date.day, 0, 0, 0};
   r.grandTotal = s.grandTotal;
-  r.gross = before.day.gross;
+  r.gross = DayGross(s);
   r.cancelled = before.day.cancelled;
   r.discounts = before.day.discounts;
   r.surcharges = before.day.surcharges;
@@ -219,11 +223,14 @@ void RecordOnTape(const CommandEntry& entry, const Bytes& params, const CommandS
     m.tape.emplace_back(vendor::MfdMarker{vendor::MarkerKind::kUserChange, when, state.user, before.coo});
     m.fiscal.emplace_back(vendor::MfUserChange{state.user, TrimRight(state.cnpj), TrimRight(state.ie), when,
                                                before.crz, state.cro});
+    m.grandTotalAtLastRecord = state.grandTotal;
   }
-  if (state.fiscalMemory.size() > before.reductions) m.fiscal.emplace_back(ReductionRecordOf(before, state, now));
+  const bool reduced = state.fiscalMemory.size() > before.reductions;
+  if (reduced) m.fiscal.emplace_back(ReductionRecordOf(before, state, now));
 
   MfdDocument* doc = nullptr;
-  if (state.coo != before.coo) {
+  // A new COO is a new document; a counter set back to 0 (a new user) prints nothing.
+  if (state.coo != before.coo && state.coo != 0) {
     MfdDocument fresh;
     fresh.coo = state.coo;
     fresh.user = state.user;
@@ -239,6 +246,7 @@ void RecordOnTape(const CommandEntry& entry, const Bytes& params, const CommandS
     if (last && last->coo == state.coo && open) doc = last;
   }
   if (doc) AddCommandLines(entry, params, before, state, *doc);
+  if (reduced) m.grandTotalAtLastRecord = state.grandTotal;
 }
 
 }  // namespace tervane::sim

@@ -28,6 +28,9 @@ struct PrinterMemories {
   std::vector<vendor::MfEntry> fiscal;
   std::string basicSoftware;   // the image bytes (made at start from the identity)
   DownloadSession download;
+  // The grand total when the last reduction (or user change) was recorded: a day's
+  // venda bruta is what the grand total grew by since.
+  std::int64_t grandTotalAtLastRecord = 0;
 
   // Test aid: drop the link when this block of a download is asked for (-1: never).
   int hangupAtBlock = -1;
