@@ -23,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MfdContents contents;
   Check(!ReadMfd(bytes, contents).ok());  // shorter than any frame
 
-  const std::string data = std::string(bytes) + std::string(kMfdTailSize, '\xFF');
-  const FileReadResult result = ReadMfdData(data, kMfdDataOffset, contents);
+  const std::string tailed = std::string(bytes) + std::string(kMfdTailSize, '\xFF');
+  const FileReadResult result = ReadMfdData(tailed, kMfdDataOffset, contents);
   if (!result.ok()) {
     Check(KeloStatusFor(result.status) == 2 || KeloStatusFor(result.status) == 6);
-    Check(result.offset <= kMfdDataOffset + data.size());
+    Check(result.offset <= kMfdDataOffset + tailed.size());
     return 0;
   }
   const std::string again = MfdStreamBytes(contents);
