@@ -17,6 +17,7 @@
 #include "common/charset.h"
 #include "common/clock.h"
 #include "sim/command_handler.h"
+#include "sim/detail_tape.h"
 #include "sim/fault_injector.h"
 #include "sim/history.h"
 #include "sim/printer_state.h"
@@ -62,7 +63,8 @@ Memories:
   to the fiscal memory. "80 110" opens a download of the .mf, .mfd, .bin, .mpk, .mfk,
   .sbk or .pub file (signed with the simulator's own RSA key), "80 111" hands it out
   in 2048-byte blocks with a CRC-16 each, "80 112" closes it (docs/memory-downloads.md).
-  --history N seeds N days of activity before today.
+  --history N seeds N days of activity before today; --power-failure starts the
+  printer as back from a power loss (a marker on the tape).
 
 Replies:
   A frame with a bad length or sum gets NAK (15h); a frame left unfinished for a
@@ -166,6 +168,9 @@ int main(int argc, char** argv) {
   app.add_option("--logo-slots", logoSlots, "Logos the printer can still keep (default 8)")
       ->check(CLI::Range(0, 1000));
   int historyDays = 0;
+  bool powerFailure = false;
+  app.add_flag("--power-failure", powerFailure,
+               "Start as back from a power failure: the detail tape records the marker");
   int hangupAtBlock = -1;
   app.add_option("--history", historyDays,
                  "Seed N days of activity before today (sales, vouchers, reports, readings, one Z a day)")
@@ -214,6 +219,7 @@ int main(int argc, char** argv) {
     const int documents = SeedHistory(state, historyDays);
     if (server.verbose) std::cerr << "tervane-sim: " << historyDays << " days of history, " << documents << " documents\n";
   }
+  if (powerFailure) RecordPowerFailure(state, SystemClock().LocalNow());
 
   std::vector<FaultRule> rules;
   for (const std::string& text : faultTexts) {
