@@ -164,12 +164,16 @@ TEST(DownloadRequest, MalformedRangesAreRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(OpenParameters({DownloadKind::kMfd, "2", "1", "123", "7"}), "D2000001000123007");
   EXPECT_EQ(OpenParameters({DownloadKind::kMfd, "1", "010126", "311226", ""}), "D1010126311226   ");
   EXPECT_EQ(OpenParameters({DownloadKind::kSb, "2", "1", "2", ""}), "S0" + std::string(15, ' '));
+  // The user number of a decoded BCD field may come with more zeros than three digits.
+  EXPECT_EQ(OpenParameters({DownloadKind::kMf, "0", "", "", "0012"}), "F0" + std::string(12, ' ') + "012");
+  EXPECT_EQ(OpenParameters({DownloadKind::kMf, "0", "", "", " 0 "}), "F0" + std::string(12, ' ') + "000");
   for (const DownloadAsk& bad : std::vector<DownloadAsk>{{DownloadKind::kMfd, "3", "", "", ""},
                                                         {DownloadKind::kMfd, "1", "320126", "010226", ""},
                                                         {DownloadKind::kMfd, "1", "0101", "010226", ""},
                                                         {DownloadKind::kMfd, "2", "1234567", "1", ""},
                                                         {DownloadKind::kMfd, "2", "-1", "5", ""},
-                                                        {DownloadKind::kMpk, "2", "1", "5", "1000"}})
+                                                        {DownloadKind::kMpk, "2", "1", "5", "1000"},
+                                                        {DownloadKind::kMf, "0", "", "", "1 2"}})
     EXPECT_EQ(OpenParameters(bad), "") << bad.rangeKind << bad.start << "/" << bad.end << "/" << bad.user;
 }
 
