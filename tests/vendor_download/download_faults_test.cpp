@@ -153,6 +153,13 @@ TEST_F(FaultsTest, APrinterThatContradictsItselfGivesSix) {
   EXPECT_FALSE(fs::exists(dir_ / "huge.mfd"));
 }
 
+TEST_F(FaultsTest, AFileThatCannotBeWrittenGivesSeven) {
+  DownloadAsk ask;
+  ask.kind = DownloadKind::kMf;
+  EXPECT_EQ(DownloadToFile(*this, clock_, "in-process", ask, (dir_ / "no-such-folder" / "a.mf").string()),
+            kDownloadNotExecuted);
+}
+
 TEST_F(FaultsTest, AFileWithoutSerialGivesTwo) {
   state_.serial = "               ";
   EXPECT_EQ(Download("noserial.mf", DownloadKind::kMf), kDownloadNoSerial);
