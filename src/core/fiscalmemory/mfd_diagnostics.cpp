@@ -1,0 +1,488 @@
+#include "fiscalmemory/mfd_diagnostics.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "app/string_table.h"
+#include "common/charset.h"
+#include "common/text.h"
+
+namespace tervane {
+
+// ---------------------------------------------------------------------------------------
+// Line reader
+
+MfdLineReader::MfdLineReader(MfdByteSource& source, std::size_t capacity)
+    : source_(source), capacity_(capacity < 1024 ? 1024 : capacity), buffer_(new char[capacity_]) {}
+
+MfdLineReader::~MfdLineReader() = default;
+
+bool MfdLineReader::Refill() {
+  if (atEnd_) return false;
+  const std::size_t kept = end_ - begin_;
+  if (begin_ != 0) {
+    if (kept != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
+    begin_ = 0;
+    end_ = kept;
+  }
+  ++generation_;
+  const long got = source_.Read(buffer_.get() + end_, capacity_ - end_);
+  if (got <= 0) {
+    atEnd_ = true;
+    failed_ = got < 0;
+    return false;
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
+}
+
+void MfdLineReader::SkipToLineEnd() {
+  for (;;) {
+    const char* start = buffer_.get() + begin_;
+    const void* lf = std::memchr(start, '\n', end_ - begin_);
+    if (lf != nullptr) {
+      begin_ = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get()) + 1;
+      return;
+    }
+    begin_ = end_;  // none of these bytes is examined
+    if (!Refill()) return;
+  }
+}
+
+bool MfdLineReader::Next(std::string_view& line) {
+  for (;;) {
+    char* start = buffer_.get() + begin_;
+    const std::size_t avail = end_ - begin_;
+    const void* found = std::memchr(start, '\n', avail);
+    if (found != nullptr) {
+      const char* lf = static_cast<const char*>(found);
+      std::size_t length = static_cast<std::size_t>(lf - start);
+      begin_ += length + 1;
+      if (length != 0 && start[length - 1] == '\r') --length;
+      line = std::string_view(start, length < kMfdLineLimit ? length : kMfdLineLimit);
+      return true;
+    }
+    if (atEnd_) {
+      if (avail == 0) return false;
+      std::size_t length = avail;
+      begin_ = end_;
+      if (start[length - 1] == '\r') --length;
+      line = std::string_view(start, length < kMfdLineLimit ? length : kMfdLineLimit);
+      return true;
+    }
+    // No line end among the bytes at hand. More than limit + 1 of them (room for a CR
+    // of a CR LF) means the line is over-long: keep its head aside and skip the rest.
+    if (avail > kMfdLineLimit + 1) {
+      std::memcpy(longLine_, start, kMfdLineLimit);
+      begin_ += kMfdLineLimit;
+      SkipToLineEnd();
+      line = std::string_view(longLine_, kMfdLineLimit);
+      return true;
+    }
+    if (!Refill() && failed_) return false;  // at the end: the loop hands out what is left
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Scanner
+
+namespace {
+
+// The report's markers and the findings' texts, in Windows-1252.
+struct Texts {
+  std::string powerFailure = "***********FALTA DE ENERGIA - RETORNO***********";
+  std::string userChange = Utf8ToCp1252Lossy("ALTERAÇÃO DE USUÁRIO");
+  std::string coo = "COO:";
+  std::string modelHeader = "QUORVEXA        ZT-310 A             ECF-IF";
+  std::string fabrication = "FAB:";
+  std::string reduction = Utf8ToCp1252Lossy("       REDUÇÃO Z        ");
+  std::string voucher = Utf8ToCp1252Lossy("COMPROVANTE DE CRÉDITO OU DÉBITO");
+  std::string voucherShort = Utf8ToCp1252Lossy("COMPROVANTE CRÉDITO OU DÉBITO");
+  std::string secondCopy = Utf8ToCp1252Lossy("2ªVIA");
+  std::string reprintFirst = Utf8ToCp1252Lossy("REIMPRESSÃO 1ªVIA");
+  std::string reprintSecond = Utf8ToCp1252Lossy("REIMPRESSÃO 2ªVIA");
+
+  std::string powerFailureLine = "FALTA DE ENERGIA NA LINHA:";
+  std::string userChangeHead = Utf8ToCp1252Lossy("**************** ALTERAÇÃO DE USUÁRIO NA LINHA:");
+  std::string userChangeTail = "**************************\r\n\r\n";
+  std::string lossHead = "**************** ERRO - PERDA DE DOCUMENTO NA LINHA:";
+  std::string lossTail = "*******************\r\n";
+  std::string rebuildHead = "**************** ERRO - CHAMAR DLL PARA CRIAR RZ ***************************";
+  std::string lastDocument = Utf8ToCp1252Lossy("\r\nCOO do último documento a ser considerado:");
+  std::string noError = "\r\nNenhum erro foi encontrado!\r\n";
+  std::string powerFailureCount = Utf8ToCp1252Lossy("\r\nNúmero de faltas de energia:\r\n");
+  std::string stars = std::string(76, '*');
+};
+
+const Texts& T() {
+  static const Texts texts;
+  return texts;
+}
+
+// Position of the first occurrence of `needle` in `line`, or -1.
+long FindIn(std::string_view line, std::string_view needle) {
+  if (needle.size() > line.size()) return -1;
+  const void* p = memmem(line.data(), line.size(), needle.data(), needle.size());
+  return p == nullptr ? -1 : static_cast<long>(static_cast<const char*>(p) - line.data());
+}
+
+// First occurrence of one marker in the lines of a reader. Lines that lie in the reader's
+// buffer share one search through the rest of the buffer: the position found serves
+// every following line until it has been passed, so a rare marker costs one search per
+// buffer instead of one per line.
+class MarkerFinder {
+ public:
+  explicit MarkerFinder(const std::string& needle) : needle_(needle) {}
+
+  long Find(const MfdLineReader& reader, std::string_view line) {
+    const char* s = line.data();
+    if (line.empty() || !reader.InBuffer(s)) return FindIn(line, needle_);
+    if (generation_ != reader.Generation() || next_ == nullptr || next_ < s) {
+      const char* end = reader.BufferEnd();
+      const void* p = memmem(s, static_cast<std::size_t>(end - s), needle_.data(), needle_.size());
+      next_ = p == nullptr ? end : static_cast<const char*>(p);
+      generation_ = reader.Generation();
+    }
+    if (next_ + needle_.size() <= s + line.size()) return static_cast<long>(next_ - s);
+    return -1;
+  }
+
+ private:
+  const std::string& needle_;
+  const char* next_ = nullptr;  // first occurrence at or after the last search start; buffer end: none
+  std::uint64_t generation_ = 0;
+};
+
+class Scanner {
+ public:
+  Scanner(MfdByteSource& source, MfdFindingsWriter& out, const MfdScanOptions& options)
+      : reader_(source, options.bufferSize),
+        out_(out),
+        options_(options),
+        powerFailure_(T().powerFailure),
+        userChange_(T().userChange),
+        coo_(T().coo),
+        modelHeader_(T().modelHeader),
+        fabrication_(T().fabrication),
+        reduction_(T().reduction) {}
+
+  MfdScanOutcome Run();
+
+ private:
+  // Reads the next line as the current one and counts it. False at the end of the data.
+  bool ReadLine() {
+    if (!reader_.Next(line_)) return false;
+    ++n_;
+    return true;
+  }
+  bool Write(std::string_view text) {
+    if (writeFailed_) return false;
+    if (!out_.Write(text)) writeFailed_ = true;
+    return !writeFailed_;
+  }
+  void CheckGap();
+  bool GapExplained();
+  void TakeDateTime(std::string_view from, std::size_t base);
+  void WriteRebuild(const char* label, long long lineNumber);
+  void WriteEnd();
+
+  MfdLineReader reader_;
+  MfdFindingsWriter& out_;
+  const MfdScanOptions& options_;
+  MarkerFinder powerFailure_, userChange_, coo_, modelHeader_, fabrication_, reduction_;
+
+  std::string_view line_;     // the current line
+  long long n_ = 0;           // number of the current line (lines consumed)
+  long long count_ = 0;       // lines consumed by completed main-loop rounds
+  long long lastCoo_ = -1;
+  long long currentCoo_ = -1;
+  long long powerFailures_ = 0;
+  std::string summary_;
+  std::string date_, time_;
+  std::string savedDate_, savedTime_;
+  bool rebuildPending_ = false;
+  bool errorSeen_ = false;
+  bool writeFailed_ = false;
+};
+
+// Positions of the date (ddmmyyyy) and time (hhmmss) digits after a marker; the
+// separators between them are skipped.
+constexpr std::size_t kDateOffsets[] = {28, 29, 31, 32, 34, 35, 36, 37};
+constexpr std::size_t kTimeOffsets[] = {39, 40, 42, 43, 45, 46};
+
+void Scanner::TakeDateTime(std::string_view from, std::size_t base) {
+  // Taken only when the line holds every position; a shorter line leaves them as they were.
+  if (from.size() <= base + kTimeOffsets[5]) return;
+  date_.clear();
+  time_.clear();
+  for (std::size_t offset : kDateOffsets) date_ += from[base + offset];
+  for (std::size_t offset : kTimeOffsets) time_ += from[base + offset];
+}
+
+// Reads the lines after a counter gap and tells whether they show a credit/debit voucher
+// copy or reprint. A report that ends before the lines needed were read explains nothing.
+bool Scanner::GapExplained() {
+  const Texts& t = T();
+  auto above0 = [this](const std::string& needle) { return FindIn(line_, needle) > 0; };
+  for (int i = 0; i < 3; ++i) {
+    if (!ReadLine()) return false;
+  }
+  if (!above0(t.voucher) && !above0(t.voucherShort)) {
+    if (!ReadLine()) return false;
+    if (!above0(t.voucher)) return false;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (!ReadLine()) return false;
+  }
+  return above0(t.secondCopy) || above0(t.reprintFirst) || above0(t.reprintSecond);
+}
+
+void Scanner::CheckGap() {
+  if (GapExplained()) return;
+  const Texts& t = T();
+  std::string entry = t.lossHead + std::to_string(n_) + t.lossTail;
+  entry += "Perda de " + std::to_string(currentCoo_ - lastCoo_ - 1) + " documento(s)\r\n";
+  entry += "Perda de documento(s): " + std::to_string(lastCoo_ + 1) + " a " + std::to_string(currentCoo_ - 1) + "\r\n";
+  entry += t.stars + "\r\n\r\n";
+  Write(entry);
+  errorSeen_ = true;
+  if (lastCoo_ + 1 >= currentCoo_) {
+    rebuildPending_ = true;
+    savedDate_ = date_;
+    savedTime_ = time_;
+  }
+}
+
+void Scanner::WriteRebuild(const char* label, long long lineNumber) {
+  const Texts& t = T();
+  std::string entry = "\r\n" + t.rebuildHead + label + std::to_string(lineNumber);
+  entry += t.lastDocument + std::to_string(currentCoo_);
+  entry += "\r\nData:" + savedDate_ + "\r\nHora:" + savedTime_ + "\r\n" + t.stars + "\r\n\r\n";
+  Write(entry);
+}
+
+void Scanner::WriteEnd() {
+  const Texts& t = T();
+  if (rebuildPending_) {
+    WriteRebuild("\r\nlinha:", count_);
+  } else if (!errorSeen_) {
+    Write(t.noError);
+  }
+  Write(t.powerFailureCount + std::to_string(powerFailures_) + "\r\n" + summary_);
+}
+
+MfdScanOutcome Scanner::Run() {
+  const Texts& t = T();
+  MfdScanOutcome outcome;
+  ProgressSink* progress = options_.progress;
+  const long pollInterval = options_.pollInterval > 0 ? options_.pollInterval : 1;
+  long sincePoll = 0;
+  bool cancelled = false;
+
+  while (!writeFailed_ && ReadLine()) {
+    if (powerFailure_.Find(reader_, line_) >= 0) {
+      ++powerFailures_;
+      summary_ += t.powerFailureLine + std::to_string(n_) + "\r\n\r\n";
+    }
+    if (userChange_.Find(reader_, line_) >= 0) {
+      Write(t.userChangeHead + std::to_string(n_) + t.userChangeTail);
+      lastCoo_ = 0;
+      currentCoo_ = 0;
+    }
+    const long cooAt = coo_.Find(reader_, line_);
+    if (cooAt > 37) {
+      currentCoo_ = Atoi(line_.substr(static_cast<std::size_t>(cooAt) + 4, 6));
+      if (currentCoo_ != lastCoo_ + 1 && lastCoo_ != -1) CheckGap();
+      lastCoo_ = currentCoo_;
+    }
+    // From here on the current line may be one read ahead by the gap check.
+    const long headerAt = modelHeader_.Find(reader_, line_);
+    if (headerAt >= 0 && line_.size() >= static_cast<std::size_t>(headerAt) + 46) {
+      if (ReadLine() && ReadLine()) TakeDateTime(line_, static_cast<std::size_t>(headerAt));
+    }
+    const long fabAt = fabrication_.Find(reader_, line_);
+    if (fabAt >= 0 && options_.modelCode != 4096 && line_.size() >= static_cast<std::size_t>(fabAt) + 46) {
+      TakeDateTime(line_, static_cast<std::size_t>(fabAt));
+    }
+    if (rebuildPending_ && reduction_.Find(reader_, line_) >= 0) {
+      WriteRebuild("\r\nlinha da reducao z posterior:", n_);
+      errorSeen_ = true;
+      rebuildPending_ = false;
+    }
+    count_ = n_;
+    if (++sincePoll >= pollInterval) {
+      sincePoll = 0;
+      if (progress != nullptr) {
+        // One step per line on a 0-10000 bar, wrapping around on long reports.
+        progress->SetPosition(static_cast<long>(count_ % 10000));
+        if (progress->IsCancelled()) {
+          cancelled = true;
+          break;
+        }
+      }
+    }
+  }
+  count_ = n_;  // a read-ahead cut short by the end of the data still consumed its lines
+
+  if (writeFailed_) {
+    outcome.end = MfdScanOutcome::End::kWriteError;
+  } else {
+    WriteEnd();
+    if (writeFailed_) {
+      outcome.end = MfdScanOutcome::End::kWriteError;
+    } else if (cancelled) {
+      outcome.end = MfdScanOutcome::End::kCancelled;
+    } else if (reader_.Failed()) {
+      outcome.end = MfdScanOutcome::End::kReadError;
+    }
+  }
+  outcome.lines = count_;
+  outcome.powerFailures = powerFailures_;
+  outcome.errorSeen = errorSeen_;
+  outcome.rebuildPending = rebuildPending_;
+  return outcome;
+}
+
+// A report file read with plain read(2) calls.
+class FdByteSource final : public MfdByteSource {
+ public:
+  explicit FdByteSource(int fd) : fd_(fd) {}
+  long Read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t got = ::read(fd_, buffer, size);
+      if (got >= 0) return static_cast<long>(got);
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return -1;
+    }
+  }
+  int Error() const { return error_; }
+
+ private:
+  int fd_;
+  int error_ = 0;
+};
+
+// The findings file, written through stdio's buffer.
+class FileFindingsWriter final : public MfdFindingsWriter {
+ public:
+  explicit FileFindingsWriter(std::FILE* file) : file_(file) {}
+  bool Write(std::string_view text) override {
+    if (text.empty()) return true;
+    if (std::fwrite(text.data(), 1, text.size(), file_) == text.size()) return true;
+    if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+    return false;
+  }
+  int Error() const { return error_; }
+  void SetError(int error) {
+    if (error_ == 0) error_ = error;
+  }
+
+ private:
+  std::FILE* file_;
+  int error_ = 0;
+};
+
+// "%s\nArquivo: %s": the system's error text and the file concerned.
+std::string FileError(int error, const std::string& path) {
+  return std::string(std::strerror(error)) + "\nArquivo: " + Utf8ToCp1252Lossy(path);
+}
+
+}  // namespace
+
+MfdScanOutcome ScanMfdReport(MfdByteSource& source, MfdFindingsWriter& out, const MfdScanOptions& options) {
+  Scanner scanner(source, out, options);
+  return scanner.Run();
+}
+
+int DiagnoseMfdReport(const std::string& reportPath, const std::string& outputPath, const MfdScanOptions& options,
+                      MfdScanOutcome& outcome, std::string& error) {
+  outcome = MfdScanOutcome();
+  error.clear();
+  const int fd = ::open(reportPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = FileError(errno, reportPath);
+    return kMfdDiagInputError;
+  }
+  struct stat input {};
+  if (::fstat(fd, &input) != 0 || S_ISDIR(input.st_mode)) {
+    error = FileError(S_ISDIR(input.st_mode) ? EISDIR : errno, reportPath);
+    ::close(fd);
+    return kMfdDiagInputError;
+  }
+  // Creating the findings file over the report would empty the report before it is read.
+  struct stat existing {};
+  if (::stat(outputPath.c_str(), &existing) == 0 && existing.st_dev == input.st_dev && existing.st_ino == input.st_ino) {
+    error = Utf8ToCp1252Lossy("O relatório não pode ser também o arquivo de diagnóstico.\nArquivo: ") +
+            Utf8ToCp1252Lossy(reportPath);
+    ::close(fd);
+    return kMfdDiagSameFile;
+  }
+#ifdef POSIX_FADV_SEQUENTIAL
+  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  std::FILE* file = std::fopen(outputPath.c_str(), "wb");
+  if (file == nullptr) {
+    error = FileError(errno, outputPath);
+    ::close(fd);
+    return kMfdDiagOutputError;
+  }
+  std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+
+  FdByteSource source(fd);
+  FileFindingsWriter writer(file);
+  outcome = ScanMfdReport(source, writer, options);
+  ::close(fd);
+  if (std::fflush(file) != 0) writer.SetError(errno != 0 ? errno : EIO);
+  if (std::fclose(file) != 0) writer.SetError(errno != 0 ? errno : EIO);
+
+  if (writer.Error() != 0 || outcome.end == MfdScanOutcome::End::kWriteError) {
+    error = FileError(writer.Error() != 0 ? writer.Error() : EIO, outputPath);
+    return kMfdDiagOutputError;
+  }
+  if (outcome.end == MfdScanOutcome::End::kReadError) {
+    error = FileError(source.Error() != 0 ? source.Error() : EIO, reportPath);
+    return kMfdDiagReadError;
+  }
+  return kMfdDiagOk;
+}
+
+int RunMfdDiagnostics(Prompter& prompter, ProgressSink& progress, const ProgramSettings& settings,
+                      const std::function<void(const std::string&)>& openDocument) {
+  std::string reportPath = "*.txt";
+  if (!prompter.ChooseOpenFileWithTitle("Relatorios da MFD", "*.txt",
+                                        "Arquivos de texto (*.txt)|*.txt|Todos os Arquivos (*.*)|*.*||",
+                                        reportPath)) {
+    return kMfdDiagCancelled;
+  }
+  std::string outputPath = ResolveInWorkDir(settings, kMfdDiagnosticsFileName);
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(outputPath, ec);
+  if (!ec) outputPath = absolute.string();
+
+  MfdScanOptions options;
+  options.modelCode = settings.g_modelMask;
+  options.progress = &progress;
+  progress.Open(LoadString(32983), LoadString(32985), 0, 10000);
+  MfdScanOutcome outcome;
+  std::string error;
+  const int result = DiagnoseMfdReport(reportPath, outputPath, options, outcome, error);
+  progress.Close();
+  if (result != kMfdDiagOk) {
+    prompter.ShowMessage("Erro", error);
+    return result;
+  }
+  std::string question = LoadString(32862);
+  ReplaceAll(question, "%s", Utf8ToCp1252Lossy(outputPath));
+  question += "\r\n" + LoadString(32889);
+  if (prompter.AskYesNo("", question) && openDocument) openDocument(outputPath);
+  return kMfdDiagOk;
+}
+
+}  // namespace tervane
