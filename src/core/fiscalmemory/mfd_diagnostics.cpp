@@ -8,6 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "app/string_table.h"
 #include "common/charset.h"
@@ -15,93 +20,13 @@
 
 namespace tervane {
 
-// ---------------------------------------------------------------------------------------
-// Line reader
-
-MfdLineReader::MfdLineReader(MfdByteSource& source, std::size_t capacity)
-    : source_(source), capacity_(capacity < 1024 ? 1024 : capacity), buffer_(new char[capacity_]) {}
-
-MfdLineReader::~MfdLineReader() = default;
-
-bool MfdLineReader::Refill() {
-  if (atEnd_) return false;
-  const std::size_t kept = end_ - begin_;
-  if (begin_ != 0) {
-    if (kept != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
-    begin_ = 0;
-    end_ = kept;
-  }
-  ++generation_;
-  const long got = source_.Read(buffer_.get() + end_, capacity_ - end_);
-  if (got <= 0) {
-    atEnd_ = true;
-    failed_ = got < 0;
-    return false;
-  }
-  end_ += static_cast<std::size_t>(got);
-  return true;
-}
-
-void MfdLineReader::SkipToLineEnd() {
-  for (;;) {
-    const char* start = buffer_.get() + begin_;
-    const void* lf = std::memchr(start, '\n', end_ - begin_);
-    if (lf != nullptr) {
-      begin_ = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get()) + 1;
-      return;
-    }
-    begin_ = end_;  // none of these bytes is examined
-    if (!Refill()) return;
-  }
-}
-
-bool MfdLineReader::Next(std::string_view& line) {
-  for (;;) {
-    char* start = buffer_.get() + begin_;
-    const std::size_t avail = end_ - begin_;
-    const void* found = std::memchr(start, '\n', avail);
-    if (found != nullptr) {
-      const char* lf = static_cast<const char*>(found);
-      std::size_t length = static_cast<std::size_t>(lf - start);
-      begin_ += length + 1;
-      if (length != 0 && start[length - 1] == '\r') --length;
-      line = std::string_view(start, length < kMfdLineLimit ? length : kMfdLineLimit);
-      return true;
-    }
-    if (atEnd_) {
-      if (avail == 0) return false;
-      std::size_t length = avail;
-      begin_ = end_;
-      if (start[length - 1] == '\r') --length;
-      line = std::string_view(start, length < kMfdLineLimit ? length : kMfdLineLimit);
-      return true;
-    }
-    // No line end among the bytes at hand. More than limit + 1 of them (room for a CR
-    // of a CR LF) means the line is over-long: keep its head aside and skip the rest.
-    if (avail > kMfdLineLimit + 1) {
-      std::memcpy(longLine_, start, kMfdLineLimit);
-      begin_ += kMfdLineLimit;
-      SkipToLineEnd();
-      line = std::string_view(longLine_, kMfdLineLimit);
-      return true;
-    }
-    if (!Refill() && failed_) return false;  // at the end: the loop hands out what is left
-  }
-}
-
-// ---------------------------------------------------------------------------------------
-// Scanner
-
 namespace {
 
-// The report's markers and the findings' texts, in Windows-1252.
+// ---------------------------------------------------------------------------------------
+// Markers
+
+// The findings' texts and the voucher markers of the gap check, in Windows-1252.
 struct Texts {
-  std::string powerFailure = "***********FALTA DE ENERGIA - RETORNO***********";
-  std::string userChange = Utf8ToCp1252Lossy("ALTERAÇÃO DE USUÁRIO");
-  std::string coo = "COO:";
-  std::string modelHeader = "QUORVEXA        ZT-310 A             ECF-IF";
-  std::string fabrication = "FAB:";
-  std::string reduction = Utf8ToCp1252Lossy("       REDUÇÃO Z        ");
   std::string voucher = Utf8ToCp1252Lossy("COMPROVANTE DE CRÉDITO OU DÉBITO");
   std::string voucherShort = Utf8ToCp1252Lossy("COMPROVANTE CRÉDITO OU DÉBITO");
   std::string secondCopy = Utf8ToCp1252Lossy("2ªVIA");
@@ -132,45 +57,270 @@ long FindIn(std::string_view line, std::string_view needle) {
   return p == nullptr ? -1 : static_cast<long>(static_cast<const char*>(p) - line.data());
 }
 
-// First occurrence of one marker in the lines of a reader. Lines that lie in the reader's
-// buffer share one search through the rest of the buffer: the position found serves
-// every following line until it has been passed, so a rare marker costs one search per
-// buffer instead of one per line.
-class MarkerFinder {
- public:
-  explicit MarkerFinder(const std::string& needle) : needle_(needle) {}
+// The markers a main-loop line is examined for. Each is recognised by one byte of it
+// (its anchor), chosen to be rare in a report: the scan looks for the four anchor bytes
+// only and compares the whole marker where one is found.
+enum Marker { kPowerFailure, kUserChange, kCoo, kModelHeader, kFabrication, kReduction, kMarkerCount };
 
-  long Find(const MfdLineReader& reader, std::string_view line) {
-    const char* s = line.data();
-    if (line.empty() || !reader.InBuffer(s)) return FindIn(line, needle_);
-    if (generation_ != reader.Generation() || next_ == nullptr || next_ < s) {
-      const char* end = reader.BufferEnd();
-      const void* p = memmem(s, static_cast<std::size_t>(end - s), needle_.data(), needle_.size());
-      next_ = p == nullptr ? end : static_cast<const char*>(p);
-      generation_ = reader.Generation();
-    }
-    if (next_ + needle_.size() <= s + line.size()) return static_cast<long>(next_ - s);
-    return -1;
+struct MarkerText {
+  const char* text;  // Windows-1252
+  std::size_t size;
+  std::size_t anchor;  // index of the anchor byte in the text
+};
+
+constexpr char kPowerFailureText[] = "***********FALTA DE ENERGIA - RETORNO***********";
+constexpr char kUserChangeText[] = "ALTERA\xC7\xC3O DE USU\xC1RIO";      // ALTERAÇÃO DE USUÁRIO
+constexpr char kCooText[] = "COO:";
+constexpr char kModelHeaderText[] = "QUORVEXA        ZT-310 A             ECF-IF";
+constexpr char kFabricationText[] = "FAB:";
+constexpr char kReductionText[] = "       REDU\xC7\xC3O Z        ";  // "       REDUÇÃO Z        "
+
+constexpr MarkerText kMarkers[kMarkerCount] = {
+    {kPowerFailureText, sizeof kPowerFailureText - 1, 0},  // '*'
+    {kUserChangeText, sizeof kUserChangeText - 1, 6},      // 'Ç'
+    {kCooText, sizeof kCooText - 1, 3},                    // ':'
+    {kModelHeaderText, sizeof kModelHeaderText - 1, 0},    // 'Q'
+    {kFabricationText, sizeof kFabricationText - 1, 3},    // ':'
+    {kReductionText, sizeof kReductionText - 1, 11},       // 'Ç'
+};
+
+constexpr unsigned char kAnchorStar = '*', kAnchorCedilla = 0xC7, kAnchorColon = ':', kAnchorQ = 'Q';
+
+// Whether marker m stands with its anchor at `at`, within [from, end). `from` is a line
+// start, so a marker cannot begin before it. With `partialEnd`, a marker that may go on
+// past `end` (bytes not read yet) counts as present.
+bool MarkerAt(int m, const char* from, const char* end, const char* at, bool partialEnd) {
+  const MarkerText& k = kMarkers[m];
+  if (static_cast<std::size_t>(at - from) < k.anchor) return false;
+  const char* start = at - k.anchor;
+  const std::size_t room = static_cast<std::size_t>(end - start);
+  if (room < k.size) return partialEnd && std::memcmp(start, k.text, room) == 0;
+  return std::memcmp(start, k.text, k.size) == 0;
+}
+
+// Whether any marker (the reduction only `withReduction`) has its anchor at `at`.
+bool AnyMarkerAt(const char* from, const char* end, const char* at, bool withReduction) {
+  switch (static_cast<unsigned char>(*at)) {
+    case kAnchorStar:
+      return MarkerAt(kPowerFailure, from, end, at, true);
+    case kAnchorCedilla:
+      return MarkerAt(kUserChange, from, end, at, true) ||
+             (withReduction && MarkerAt(kReduction, from, end, at, true));
+    case kAnchorColon:
+      return MarkerAt(kCoo, from, end, at, true) || MarkerAt(kFabrication, from, end, at, true);
+    case kAnchorQ:
+      return MarkerAt(kModelHeader, from, end, at, true);
+    default:
+      return false;
   }
+}
+
+// First position of every marker in one line (-1 where absent).
+struct LineMarks {
+  long at[kMarkerCount];
+};
+
+void FindMarks(std::string_view line, LineMarks& marks) {
+  for (long& a : marks.at) a = -1;
+  const char* from = line.data();
+  const char* end = from + line.size();
+  auto note = [&](int m, const char* p) {
+    if (marks.at[m] < 0 && MarkerAt(m, from, end, p, false)) {
+      marks.at[m] = static_cast<long>(p - from) - static_cast<long>(kMarkers[m].anchor);
+    }
+  };
+  for (const char* p = from; p < end; ++p) {
+    switch (static_cast<unsigned char>(*p)) {
+      case kAnchorStar:
+        note(kPowerFailure, p);
+        break;
+      case kAnchorCedilla:
+        note(kUserChange, p);
+        note(kReduction, p);
+        break;
+      case kAnchorColon:
+        note(kCoo, p);
+        note(kFabrication, p);
+        break;
+      case kAnchorQ:
+        note(kModelHeader, p);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// Finds, from the line start `from`, the first line that may hold a marker. Returns its
+// start and sets `lineEnds` to the number of LFs before it; or returns null when no line
+// in [from, end) holds one, with `lineEnds` the number of LFs in the range and
+// `afterLastLf` just past the last of them (`from` when there is none).
+const char* FindMarkerLine(const char* from, const char* end, bool withReduction, long long& lineEnds,
+                           const char*& afterLastLf) {
+  lineEnds = 0;
+  afterLastLf = from;
+  const char* p = from;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i star = _mm_set1_epi8(static_cast<char>(kAnchorStar));
+  const __m128i cedilla = _mm_set1_epi8(static_cast<char>(kAnchorCedilla));
+  const __m128i colon = _mm_set1_epi8(static_cast<char>(kAnchorColon));
+  const __m128i q = _mm_set1_epi8(static_cast<char>(kAnchorQ));
+  for (; end - p >= 16; p += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned lfBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf)));
+    unsigned anchorBits = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, star), _mm_cmpeq_epi8(block, cedilla)),
+                     _mm_or_si128(_mm_cmpeq_epi8(block, colon), _mm_cmpeq_epi8(block, q)))));
+    while (anchorBits != 0) {
+      const int bit = __builtin_ctz(anchorBits);
+      // The anchor's line starts after the last LF before it.
+      const unsigned lfBefore = lfBits & ((1u << bit) - 1u);
+      const char* lineStart = lfBefore != 0 ? p + (31 - __builtin_clz(lfBefore)) + 1 : afterLastLf;
+      if (AnyMarkerAt(lineStart, end, p + bit, withReduction)) {
+        lineEnds += __builtin_popcount(lfBefore);
+        return lineStart;
+      }
+      anchorBits &= anchorBits - 1;
+    }
+    if (lfBits != 0) {
+      lineEnds += __builtin_popcount(lfBits);
+      afterLastLf = p + (31 - __builtin_clz(lfBits)) + 1;
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == '\n') {
+      ++lineEnds;
+      afterLastLf = p + 1;
+    } else if (AnyMarkerAt(afterLastLf, end, p, withReduction)) {
+      return afterLastLf;
+    }
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Line reader
+
+// Splits a byte source into lines by the rules of the header, in one fixed buffer, and
+// skips in bulk the lines that hold no marker.
+class LineReader {
+ public:
+  LineReader(MfdByteSource& source, std::size_t capacity)
+      : source_(source), capacity_(capacity < 1024 ? 1024 : capacity), buffer_(new char[capacity_]) {}
+
+  // The next line, without its line end and cut to kMfdLineLimit characters. The view
+  // stays valid until the next call. Returns false at the end of the data or after a
+  // read error (see Failed()).
+  bool Next(std::string_view& line);
+
+  // Skips the complete lines from here on that hold no marker (the reduction marker
+  // only `withReduction`), at most one buffer's worth; returns how many it skipped. The
+  // next line Next hands out is then one that may hold a marker, or one not reached.
+  long long SkipPlainLines(bool withReduction);
+
+  bool Failed() const { return failed_; }
 
  private:
-  const std::string& needle_;
-  const char* next_ = nullptr;  // first occurrence at or after the last search start; buffer end: none
-  std::uint64_t generation_ = 0;
+  bool Refill();
+  void SkipToLineEnd();
+
+  MfdByteSource& source_;
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0, end_ = 0;  // the unread bytes; begin_ is always a line start
+  char longLine_[kMfdLineLimit];
+  bool atEnd_ = false;
+  bool failed_ = false;
 };
+
+// Moves the unread bytes to the front and reads more. Returns false at the end of the
+// data or on a read error.
+bool LineReader::Refill() {
+  if (atEnd_) return false;
+  const std::size_t kept = end_ - begin_;
+  if (begin_ != 0) {
+    if (kept != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
+    begin_ = 0;
+    end_ = kept;
+  }
+  const long got = source_.Read(buffer_.get() + end_, capacity_ - end_);
+  if (got <= 0) {
+    atEnd_ = true;
+    failed_ = got < 0;
+    return false;
+  }
+  end_ += static_cast<std::size_t>(got);
+  return true;
+}
+
+// Skips the rest of an over-long line up to and including its LF.
+void LineReader::SkipToLineEnd() {
+  for (;;) {
+    const char* start = buffer_.get() + begin_;
+    const void* lf = std::memchr(start, '\n', end_ - begin_);
+    if (lf != nullptr) {
+      begin_ = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get()) + 1;
+      return;
+    }
+    begin_ = end_;  // none of these bytes is examined
+    if (!Refill()) return;
+  }
+}
+
+bool LineReader::Next(std::string_view& line) {
+  for (;;) {
+    char* start = buffer_.get() + begin_;
+    const std::size_t avail = end_ - begin_;
+    const void* found = std::memchr(start, '\n', avail);
+    if (found != nullptr) {
+      std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
+      begin_ += length + 1;
+      if (length != 0 && start[length - 1] == '\r') --length;
+      line = std::string_view(start, length < kMfdLineLimit ? length : kMfdLineLimit);
+      return true;
+    }
+    if (atEnd_) {
+      if (avail == 0) return false;
+      std::size_t length = avail;
+      begin_ = end_;
+      if (start[length - 1] == '\r') --length;
+      line = std::string_view(start, length < kMfdLineLimit ? length : kMfdLineLimit);
+      return true;
+    }
+    // No line end among the bytes at hand. More than limit + 1 of them (room for the CR
+    // of a CR LF) means the line is over-long: keep its head aside and skip the rest.
+    if (avail > kMfdLineLimit + 1) {
+      std::memcpy(longLine_, start, kMfdLineLimit);
+      begin_ += kMfdLineLimit;
+      SkipToLineEnd();
+      line = std::string_view(longLine_, kMfdLineLimit);
+      return true;
+    }
+    if (!Refill() && failed_) return false;  // at the end: the loop hands out what is left
+  }
+}
+
+long long LineReader::SkipPlainLines(bool withReduction) {
+  if (end_ - begin_ < capacity_ / 8 && !atEnd_) Refill();
+  const char* base = buffer_.get();
+  long long lineEnds = 0;
+  const char* afterLastLf = nullptr;
+  const char* stop = FindMarkerLine(base + begin_, base + end_, withReduction, lineEnds, afterLastLf);
+  begin_ = static_cast<std::size_t>((stop != nullptr ? stop : afterLastLf) - base);
+  return lineEnds;
+}
+
+// ---------------------------------------------------------------------------------------
+// Scanner
 
 class Scanner {
  public:
   Scanner(MfdByteSource& source, MfdFindingsWriter& out, const MfdScanOptions& options)
       : reader_(source, options.bufferSize),
         out_(out),
-        options_(options),
-        powerFailure_(T().powerFailure),
-        userChange_(T().userChange),
-        coo_(T().coo),
-        modelHeader_(T().modelHeader),
-        fabrication_(T().fabrication),
-        reduction_(T().reduction) {}
+        options_(options) {}
 
   MfdScanOutcome Run();
 
@@ -186,16 +336,25 @@ class Scanner {
     if (!out_.Write(text)) writeFailed_ = true;
     return !writeFailed_;
   }
+  // The markers of the current line, found once per line.
+  const LineMarks& Marks() {
+    if (marksOf_ != n_) {
+      FindMarks(line_, marks_);
+      marksOf_ = n_;
+    }
+    return marks_;
+  }
   void CheckGap();
   bool GapExplained();
   void TakeDateTime(std::string_view from, std::size_t base);
   void WriteRebuild(const char* label, long long lineNumber);
   void WriteEnd();
 
-  MfdLineReader reader_;
+  LineReader reader_;
   MfdFindingsWriter& out_;
   const MfdScanOptions& options_;
-  MarkerFinder powerFailure_, userChange_, coo_, modelHeader_, fabrication_, reduction_;
+  LineMarks marks_{};
+  long long marksOf_ = -1;    // number of the line marks_ belongs to
 
   std::string_view line_;     // the current line
   long long n_ = 0;           // number of the current line (lines consumed)
@@ -282,42 +441,46 @@ MfdScanOutcome Scanner::Run() {
   MfdScanOutcome outcome;
   ProgressSink* progress = options_.progress;
   const long pollInterval = options_.pollInterval > 0 ? options_.pollInterval : 1;
-  long sincePoll = 0;
   bool cancelled = false;
 
-  while (!writeFailed_ && ReadLine()) {
-    if (powerFailure_.Find(reader_, line_) >= 0) {
+  long long lastPoll = 0;
+  while (!writeFailed_) {
+    // Lines without any marker change nothing but the count: skip them in bulk.
+    n_ += reader_.SkipPlainLines(rebuildPending_);
+    count_ = n_;
+    if (!ReadLine()) break;
+    if (Marks().at[kPowerFailure] >= 0) {
       ++powerFailures_;
       summary_ += t.powerFailureLine + std::to_string(n_) + "\r\n\r\n";
     }
-    if (userChange_.Find(reader_, line_) >= 0) {
+    if (Marks().at[kUserChange] >= 0) {
       Write(t.userChangeHead + std::to_string(n_) + t.userChangeTail);
       lastCoo_ = 0;
       currentCoo_ = 0;
     }
-    const long cooAt = coo_.Find(reader_, line_);
+    const long cooAt = Marks().at[kCoo];
     if (cooAt > 37) {
       currentCoo_ = Atoi(line_.substr(static_cast<std::size_t>(cooAt) + 4, 6));
       if (currentCoo_ != lastCoo_ + 1 && lastCoo_ != -1) CheckGap();
       lastCoo_ = currentCoo_;
     }
     // From here on the current line may be one read ahead by the gap check.
-    const long headerAt = modelHeader_.Find(reader_, line_);
+    const long headerAt = Marks().at[kModelHeader];
     if (headerAt >= 0 && line_.size() >= static_cast<std::size_t>(headerAt) + 46) {
       if (ReadLine() && ReadLine()) TakeDateTime(line_, static_cast<std::size_t>(headerAt));
     }
-    const long fabAt = fabrication_.Find(reader_, line_);
+    const long fabAt = Marks().at[kFabrication];
     if (fabAt >= 0 && options_.modelCode != 4096 && line_.size() >= static_cast<std::size_t>(fabAt) + 46) {
       TakeDateTime(line_, static_cast<std::size_t>(fabAt));
     }
-    if (rebuildPending_ && reduction_.Find(reader_, line_) >= 0) {
+    if (rebuildPending_ && Marks().at[kReduction] >= 0) {
       WriteRebuild("\r\nlinha da reducao z posterior:", n_);
       errorSeen_ = true;
       rebuildPending_ = false;
     }
     count_ = n_;
-    if (++sincePoll >= pollInterval) {
-      sincePoll = 0;
+    if (count_ - lastPoll >= pollInterval) {
+      lastPoll = count_;
       if (progress != nullptr) {
         // One step per line on a 0-10000 bar, wrapping around on long reports.
         progress->SetPosition(static_cast<long>(count_ % 10000));
@@ -331,15 +494,15 @@ MfdScanOutcome Scanner::Run() {
   count_ = n_;  // a read-ahead cut short by the end of the data still consumed its lines
 
   if (writeFailed_) {
-    outcome.end = MfdScanOutcome::End::kWriteError;
+    outcome.end = MfdScanOutcome::End::kWriteFailed;
   } else {
     WriteEnd();
     if (writeFailed_) {
-      outcome.end = MfdScanOutcome::End::kWriteError;
+      outcome.end = MfdScanOutcome::End::kWriteFailed;
     } else if (cancelled) {
-      outcome.end = MfdScanOutcome::End::kCancelled;
+      outcome.end = MfdScanOutcome::End::kUserCancelled;
     } else if (reader_.Failed()) {
-      outcome.end = MfdScanOutcome::End::kReadError;
+      outcome.end = MfdScanOutcome::End::kReadFailed;
     }
   }
   outcome.lines = count_;
@@ -442,11 +605,11 @@ int DiagnoseMfdReport(const std::string& reportPath, const std::string& outputPa
   if (std::fflush(file) != 0) writer.SetError(errno != 0 ? errno : EIO);
   if (std::fclose(file) != 0) writer.SetError(errno != 0 ? errno : EIO);
 
-  if (writer.Error() != 0 || outcome.end == MfdScanOutcome::End::kWriteError) {
+  if (writer.Error() != 0 || outcome.end == MfdScanOutcome::End::kWriteFailed) {
     error = FileError(writer.Error() != 0 ? writer.Error() : EIO, outputPath);
     return kMfdDiagOutputError;
   }
-  if (outcome.end == MfdScanOutcome::End::kReadError) {
+  if (outcome.end == MfdScanOutcome::End::kReadFailed) {
     error = FileError(source.Error() != 0 ? source.Error() : EIO, reportPath);
     return kMfdDiagReadError;
   }

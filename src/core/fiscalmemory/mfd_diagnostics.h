@@ -20,7 +20,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -58,46 +57,6 @@ class MfdFindingsWriter {
   virtual bool Write(std::string_view text) = 0;
 };
 
-// Splits a byte source into lines by the rules above, in one fixed buffer.
-class MfdLineReader {
- public:
-  // `capacity` is the buffer size; values below 1024 are raised to 1024.
-  MfdLineReader(MfdByteSource& source, std::size_t capacity);
-  ~MfdLineReader();
-  MfdLineReader(const MfdLineReader&) = delete;
-  MfdLineReader& operator=(const MfdLineReader&) = delete;
-
-  // The next line, without its line end and cut to kMfdLineLimit characters. The view
-  // stays valid until the next call. Returns false at the end of the data or after a
-  // read error (see Failed()).
-  bool Next(std::string_view& line);
-
-  // True once the source reported a read error.
-  bool Failed() const { return failed_; }
-
-  // For the pattern finders: whether a line view lies in the buffer, where the buffer's
-  // bytes end, and a number that changes whenever the buffer's bytes move.
-  bool InBuffer(const char* p) const { return p >= buffer_.get() && p < buffer_.get() + end_; }
-  const char* BufferEnd() const { return buffer_.get() + end_; }
-  std::uint64_t Generation() const { return generation_; }
-
- private:
-  // Moves the unread bytes to the front and reads more. Returns false at the end of the
-  // data or on a read error.
-  bool Refill();
-  // Skips the rest of an over-long line up to and including its LF.
-  void SkipToLineEnd();
-
-  MfdByteSource& source_;
-  std::size_t capacity_;
-  std::unique_ptr<char[]> buffer_;
-  std::size_t begin_ = 0, end_ = 0;
-  char longLine_[kMfdLineLimit];
-  bool atEnd_ = false;
-  bool failed_ = false;
-  std::uint64_t generation_ = 0;
-};
-
 struct MfdScanOptions {
   std::uint32_t modelCode = 0x1FFFF;   // g_modelMask: with 4096 the "FAB:" lines give no date
   std::size_t bufferSize = 1u << 20;    // read buffer
@@ -107,7 +66,7 @@ struct MfdScanOptions {
 
 // How a scan ended and what it found.
 struct MfdScanOutcome {
-  enum class End { kEndOfData, kReadError, kCancelled, kWriteError };
+  enum class End { kEndOfData, kReadFailed, kUserCancelled, kWriteFailed };
   End end = End::kEndOfData;
   long long lines = 0;           // lines consumed
   long long powerFailures = 0;
@@ -117,7 +76,7 @@ struct MfdScanOutcome {
 
 // Scans the report from `source` and writes the findings to `out`: the entries while
 // scanning, then the end part (also after a cancel or a read error, for what was read).
-// A write failure stops the scan at once (End::kWriteError) and nothing more is written.
+// A write failure stops the scan at once (End::kWriteFailed) and nothing more is written.
 MfdScanOutcome ScanMfdReport(MfdByteSource& source, MfdFindingsWriter& out, const MfdScanOptions& options);
 
 // Diagnoses the report file `reportPath` into the findings file `outputPath` (created
@@ -125,7 +84,7 @@ MfdScanOutcome ScanMfdReport(MfdByteSource& source, MfdFindingsWriter& out, cons
 // (nothing scanned, or the scan stopped at a write failure) or kMfdDiagReadError (the
 // findings cover what was read); `error` then says what was wrong (Windows-1252).
 // `outcome` receives the scan's outcome (a cancelled scan returns kMfdDiagOk with
-// End::kCancelled).
+// End::kUserCancelled).
 int DiagnoseMfdReport(const std::string& reportPath, const std::string& outputPath, const MfdScanOptions& options,
                       MfdScanOutcome& outcome, std::string& error);
 
