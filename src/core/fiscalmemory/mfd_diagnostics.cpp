@@ -86,20 +86,22 @@ constexpr MarkerText kMarkers[kMarkerCount] = {
 
 constexpr unsigned char kAnchorStar = '*', kAnchorCedilla = 0xC7, kAnchorColon = ':', kAnchorQ = 'Q';
 
-// Whether marker m stands with its anchor at `at`, within [from, end). `from` is a line
-// start, so a marker cannot begin before it. With `partialEnd`, a marker that may go on
-// past `end` (bytes not read yet) counts as present.
-bool MarkerAt(int m, const char* from, const char* end, const char* at, bool partialEnd) {
+// Whether marker m stands with its anchor at `at`. The bytes at hand are [from, end):
+// a marker cannot begin before `from`; with `partialEnd` a marker that may go on past
+// `end` (bytes not read yet) counts as present. Markers hold no line end, so one found
+// in a range of several lines lies within one line.
+inline bool MarkerAt(int m, const char* from, const char* end, const char* at, bool partialEnd) {
   const MarkerText& k = kMarkers[m];
   if (static_cast<std::size_t>(at - from) < k.anchor) return false;
   const char* start = at - k.anchor;
+  if (*start != k.text[0]) return false;  // most anchors of other text stop here
   const std::size_t room = static_cast<std::size_t>(end - start);
   if (room < k.size) return partialEnd && std::memcmp(start, k.text, room) == 0;
   return std::memcmp(start, k.text, k.size) == 0;
 }
 
 // Whether any marker (the reduction only `withReduction`) has its anchor at `at`.
-bool AnyMarkerAt(const char* from, const char* end, const char* at, bool withReduction) {
+inline bool AnyMarkerAt(const char* from, const char* end, const char* at, bool withReduction) {
   switch (static_cast<unsigned char>(*at)) {
     case kAnchorStar:
       return MarkerAt(kPowerFailure, from, end, at, true);
@@ -115,40 +117,76 @@ bool AnyMarkerAt(const char* from, const char* end, const char* at, bool withRed
   }
 }
 
+#if defined(__SSE2__)
+// Bit i set where byte i of the 16 at p is an anchor byte.
+inline unsigned AnchorBits(__m128i block) {
+  const __m128i star = _mm_set1_epi8(static_cast<char>(kAnchorStar));
+  const __m128i cedilla = _mm_set1_epi8(static_cast<char>(kAnchorCedilla));
+  const __m128i colon = _mm_set1_epi8(static_cast<char>(kAnchorColon));
+  const __m128i q = _mm_set1_epi8(static_cast<char>(kAnchorQ));
+  return static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, star), _mm_cmpeq_epi8(block, cedilla)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(block, colon), _mm_cmpeq_epi8(block, q)))));
+}
+
+// Sum of the 16 byte counters.
+inline long long CounterSum(__m128i counters) {
+  const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+}
+#endif
+
+inline int Popcount(unsigned bits) {
+  int n = 0;
+  for (; bits != 0; bits &= bits - 1) ++n;
+  return n;
+}
+
 // First position of every marker in one line (-1 where absent).
 struct LineMarks {
   long at[kMarkerCount];
 };
 
-void FindMarks(std::string_view line, LineMarks& marks) {
-  for (long& a : marks.at) a = -1;
-  const char* from = line.data();
-  const char* end = from + line.size();
-  auto note = [&](int m, const char* p) {
+void NoteMarksAt(const char* from, const char* end, const char* p, LineMarks& marks) {
+  auto note = [&](int m) {
     if (marks.at[m] < 0 && MarkerAt(m, from, end, p, false)) {
       marks.at[m] = static_cast<long>(p - from) - static_cast<long>(kMarkers[m].anchor);
     }
   };
-  for (const char* p = from; p < end; ++p) {
-    switch (static_cast<unsigned char>(*p)) {
-      case kAnchorStar:
-        note(kPowerFailure, p);
-        break;
-      case kAnchorCedilla:
-        note(kUserChange, p);
-        note(kReduction, p);
-        break;
-      case kAnchorColon:
-        note(kCoo, p);
-        note(kFabrication, p);
-        break;
-      case kAnchorQ:
-        note(kModelHeader, p);
-        break;
-      default:
-        break;
+  switch (static_cast<unsigned char>(*p)) {
+    case kAnchorStar:
+      note(kPowerFailure);
+      break;
+    case kAnchorCedilla:
+      note(kUserChange);
+      note(kReduction);
+      break;
+    case kAnchorColon:
+      note(kCoo);
+      note(kFabrication);
+      break;
+    case kAnchorQ:
+      note(kModelHeader);
+      break;
+    default:
+      break;
+  }
+}
+
+void FindMarks(std::string_view line, LineMarks& marks) {
+  for (long& a : marks.at) a = -1;
+  const char* from = line.data();
+  const char* end = from + line.size();
+  const char* p = from;
+#if defined(__SSE2__)
+  for (; end - p >= 16; p += 16) {
+    for (unsigned bits = AnchorBits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))); bits != 0;
+         bits &= bits - 1) {
+      NoteMarksAt(from, end, p + __builtin_ctz(bits), marks);
     }
   }
+#endif
+  for (; p < end; ++p) NoteMarksAt(from, end, p, marks);
 }
 
 // Finds, from the line start `from`, the first line that may hold a marker. Returns its
@@ -157,47 +195,45 @@ void FindMarks(std::string_view line, LineMarks& marks) {
 // `afterLastLf` just past the last of them (`from` when there is none).
 const char* FindMarkerLine(const char* from, const char* end, bool withReduction, long long& lineEnds,
                            const char*& afterLastLf) {
-  lineEnds = 0;
-  afterLastLf = from;
+  long long counted = 0;
   const char* p = from;
+  const char* found = nullptr;
 #if defined(__SSE2__)
   const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i star = _mm_set1_epi8(static_cast<char>(kAnchorStar));
-  const __m128i cedilla = _mm_set1_epi8(static_cast<char>(kAnchorCedilla));
-  const __m128i colon = _mm_set1_epi8(static_cast<char>(kAnchorColon));
-  const __m128i q = _mm_set1_epi8(static_cast<char>(kAnchorQ));
-  for (; end - p >= 16; p += 16) {
+  __m128i counters = _mm_setzero_si128();  // LFs per byte lane, emptied before they overflow
+  int blocksCounted = 0;
+  for (; end - p >= 16 && found == nullptr; p += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const unsigned lfBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf)));
-    unsigned anchorBits = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, star), _mm_cmpeq_epi8(block, cedilla)),
-                     _mm_or_si128(_mm_cmpeq_epi8(block, colon), _mm_cmpeq_epi8(block, q)))));
-    while (anchorBits != 0) {
-      const int bit = __builtin_ctz(anchorBits);
-      // The anchor's line starts after the last LF before it.
-      const unsigned lfBefore = lfBits & ((1u << bit) - 1u);
-      const char* lineStart = lfBefore != 0 ? p + (31 - __builtin_clz(lfBefore)) + 1 : afterLastLf;
-      if (AnyMarkerAt(lineStart, end, p + bit, withReduction)) {
-        lineEnds += __builtin_popcount(lfBefore);
-        return lineStart;
+    const __m128i isLf = _mm_cmpeq_epi8(block, lf);
+    for (unsigned bits = AnchorBits(block); bits != 0; bits &= bits - 1) {
+      const int bit = __builtin_ctz(bits);
+      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
+        found = p + bit;
+        counted += Popcount(static_cast<unsigned>(_mm_movemask_epi8(isLf)) & ((1u << bit) - 1u));
+        break;
       }
-      anchorBits &= anchorBits - 1;
     }
-    if (lfBits != 0) {
-      lineEnds += __builtin_popcount(lfBits);
-      afterLastLf = p + (31 - __builtin_clz(lfBits)) + 1;
+    if (found != nullptr) break;
+    counters = _mm_sub_epi8(counters, isLf);
+    if (++blocksCounted == 255) {
+      counted += CounterSum(counters);
+      counters = _mm_setzero_si128();
+      blocksCounted = 0;
     }
   }
+  counted += CounterSum(counters);
 #endif
-  for (; p < end; ++p) {
+  for (; p < end && found == nullptr; ++p) {
     if (*p == '\n') {
-      ++lineEnds;
-      afterLastLf = p + 1;
-    } else if (AnyMarkerAt(afterLastLf, end, p, withReduction)) {
-      return afterLastLf;
+      ++counted;
+    } else if (AnyMarkerAt(from, end, p, withReduction)) {
+      found = p;
     }
   }
-  return nullptr;
+  lineEnds = counted;
+  const char* lastLf = static_cast<const char*>(memrchr(from, '\n', static_cast<std::size_t>((found ? found : end) - from)));
+  afterLastLf = lastLf != nullptr ? lastLf + 1 : from;
+  return found != nullptr ? afterLastLf : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
