@@ -318,7 +318,7 @@ bool LineReader::Next(std::string_view& line) {
       return true;
     }
     if (atEnd_) {
-      if (avail == 0) return false;
+      if (avail == 0 || failed_) return false;  // a line cut by a read error is not examined
       std::size_t length = avail;
       begin_ = end_;
       if (start[length - 1] == '\r') --length;
