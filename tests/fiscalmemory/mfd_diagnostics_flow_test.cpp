@@ -133,6 +133,19 @@ TEST_F(MfdDiagnosticsFlow, CommandLineWritesTheSameFindings) {
   EXPECT_EQ(cli::RunCli({"diagnose", report, "--workdir", dir_.string()}, out2, err2, context), 0);
   EXPECT_EQ(ReadAll((dir_ / "diagnostico_mfd.txt").string()), Diagnose(SmallReport()));
 
+  // The model of mask 4096 takes no date from the FAB: lines.
+  ReportBuilder dated;
+  dated.Fab("08/12/2026 04:05:06");
+  dated.Coo(20);
+  dated.Coo(5);
+  const std::string datedReport = WriteReport("datado.txt", dated.Text());
+  for (const char* model : {"ZT-300 A", "ZT-310 A"}) {
+    std::ostringstream o, e;
+    EXPECT_EQ(cli::RunCli({"diagnose", datedReport, "-o", output, "--model", model}, o, e, context), 0) << e.str();
+    const bool dateTaken = ReadAll(output).find("\r\nData:08122026\r\nHora:040506\r\n") != std::string::npos;
+    EXPECT_EQ(dateTaken, std::string(model) != "ZT-310 A") << model;
+  }
+
   std::ostringstream out3, err3;
   EXPECT_EQ(cli::RunCli({"diagnose", (dir_ / "nao_existe.txt").string(), "-o", output}, out3, err3, context), 1);
   EXPECT_NE(err3.str().find("nao_existe.txt"), std::string::npos);
