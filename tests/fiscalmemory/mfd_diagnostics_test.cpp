@@ -94,20 +94,6 @@ TEST(MfdDiagnostics, CountersInOrderFindNoError) {
   EXPECT_EQ(Diagnose(r.Text()), Cp("\r\nNenhum erro foi encontrado!\r\n\r\nNúmero de faltas de energia:\r\n0\r\n"));
 }
 
-TEST(MfdDiagnostics, LossEntriesCountTheMissingDocuments) {
-  ReportBuilder r;
-  r.Coo(10);
-  r.Coo(13);  // 2, then the three lines read ahead and the fourth
-  r.Filler();
-  r.Filler();
-  r.Filler();
-  r.Filler();
-  EXPECT_EQ(Diagnose(r.Text()),
-            Cp("**************** ERRO - PERDA DE DOCUMENTO NA LINHA:6*******************\r\n"
-               "Perda de 2 documento(s)\r\nPerda de documento(s): 11 a 12\r\n") +
-                kStars + "\r\n\r\n" + Cp("\r\nNúmero de faltas de energia:\r\n0\r\n"));
-}
-
 TEST(MfdDiagnostics, RebuildStillPendingAtTheEndGivesTheTotalLineCount) {
   ReportBuilder r;
   r.Fab("05/12/2026 13:14:15");  // 1
