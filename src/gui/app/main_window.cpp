@@ -25,6 +25,8 @@
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
+#include "gui/equipment/program_equipment_dialog.h"
+#include "gui/sequences/sequence_dialog.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -171,8 +173,8 @@ void CMainWindow::BuildMenus() {
 
   QMenu* operations = bar->addMenu(Str(kOperacoes));
   operations->setToolTipsVisible(true);
-  AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, false);
-  AddOperation(operations, ids::kSequencias, kTextSequencias, false);
+  AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
+  AddOperation(operations, ids::kSequencias, kTextSequencias, true);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
   AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
   operations->addSeparator();
@@ -216,10 +218,10 @@ void CMainWindow::CreateToolBar() {
     bool available;
   };
   const Tool tools[] = {
-      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
+      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
       {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
-      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, false},
+      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
       {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
   };
   for (const Tool& tool : tools) {
@@ -251,18 +253,38 @@ void CMainWindow::DispatchId(int id) {
     case ids::kSobre: OpenAbout(); break;
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
+    case ids::kSequencias: OpenSequences(); break;
+    case ids::kProgramarEquipamento: {
+      // Programming runs its commands through the same ports, clock and windows as a
+      // command from a menu.
+      const ExchangeContext exchange{&settings_, ports_.get(), &pumpingClock_, progress_.get(), wait_};
+      CProgramEquipmentDlg dialog(this, exchange, *prompter_);
+      dialog.exec();
+      break;
+    }
     default: break;  // operations not available in this version are disabled
   }
 }
 
-int CMainWindow::RunCommand(CommandRecord& command) {
+ExchangeContext CMainWindow::CommandExchange() {
   ExchangeContext context;
   context.settings = &settings_;
   context.ports = ports_.get();
   context.progress = progress_.get();
   context.waitNotice = wait_;
   context.clock = &pumpingClock_;  // pauses between reads keep the windows alive
-  return ExecuteCommand(command, context);
+  return context;
+}
+
+int CMainWindow::RunCommand(CommandRecord& command) {
+  return ExecuteCommand(command, CommandExchange());
+}
+
+void CMainWindow::OpenSequences() {
+  CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
+  dialog.SetSettingsHandler([this] { OpenSettings(); });
+  dialog.SetFileOpener(opener_);
+  dialog.Run();
 }
 
 void CMainWindow::OpenCommand(int index) {
