@@ -15,6 +15,7 @@
 #include "cli/cli_support.h"
 #include "cli/decode_command.h"
 #include "cli/detect_command.h"
+#include "cli/diagnose_command.h"
 #include "cli/equipment_command.h"
 #include "cli/frame_command.h"
 #include "cli/ports_command.h"
@@ -72,6 +73,7 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<SequenceCommand>(output, environment));
   commands.push_back(std::make_unique<EquipmentCommand>(output, environment));
   commands.push_back(std::make_unique<ProfileCommand>(output));
+  commands.push_back(std::make_unique<DiagnoseCommand>(output, context));
 #ifdef TERVANE_HAVE_LOGO
   commands.push_back(std::make_unique<LogoCommand>(output));
 #endif

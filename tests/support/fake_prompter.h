@@ -251,6 +251,13 @@ class FakePrompter final : public Prompter {
     if (r.mode == Mode::kAnswer) path = r.text;
     return r.mode != Mode::kCancel;
   }
+  // Recorded as an open-file request whose description is the window title.
+  bool ChooseOpenFileWithTitle(const std::string& title, const std::string& defaultExtension,
+                               const std::string& filter, std::string& path) override {
+    const bool chosen = ChooseOpenFile(defaultExtension, filter, path);
+    requests_.back().description = title;
+    return chosen;
+  }
 
  private:
   enum class Mode { kAnswer, kCancel, kKeep };

@@ -95,6 +95,13 @@ class Prompter {
     (void)path;
     return false;
   }
+  // Open-file chooser with its own window title; answerers without titled choosers ask
+  // as ChooseOpenFile does.
+  virtual bool ChooseOpenFileWithTitle(const std::string& title, const std::string& defaultExtension,
+                                       const std::string& filter, std::string& path) {
+    (void)title;
+    return ChooseOpenFile(defaultExtension, filter, path);
+  }
 };
 
 }  // namespace tervane

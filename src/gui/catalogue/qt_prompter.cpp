@@ -175,6 +175,24 @@ bool QtPrompter::ChooseOpenFile(const std::string& defaultExtension, const std::
   return ChooseFile(Owner(), QFileDialog::AcceptOpen, QFileDialog::ExistingFile, defaultExtension, filter, path);
 }
 
+bool QtPrompter::ChooseOpenFileWithTitle(const std::string& title, const std::string& defaultExtension,
+                                         const std::string& filter, std::string& path) {
+  (void)defaultExtension;  // the filter's first pattern is the one offered first
+  QFileDialog dialog(Owner(), ToQt(title));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(QtFileFilter(filter));
+  const QString start = QString::fromStdString(path);  // a file name, kept in the local encoding
+  if (!start.isEmpty() && !start.contains(QLatin1Char('*'))) {
+    const QFileInfo info(start);
+    if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
+    dialog.selectFile(info.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  path = dialog.selectedFiles().first().toStdString();
+  return true;
+}
+
 bool QtPrompter::AskOkCancel(const std::string& caption, const std::string& text) {
   QMessageBox box(QMessageBox::Information, caption.empty() ? Str(32915) : ToQt(caption), ToQtDisplay(text),
                   QMessageBox::Ok | QMessageBox::Cancel, Owner());

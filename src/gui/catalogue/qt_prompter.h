@@ -14,6 +14,9 @@ class QtPrompter final : public Prompter {
  public:
   // `fallbackOwner` owns the dialogs when no other window is open (may be null).
   explicit QtPrompter(QWidget* fallbackOwner = nullptr) : fallbackOwner_(fallbackOwner) {}
+  // An open dialog for an existing file, titled `title`.
+  bool ChooseOpenFileWithTitle(const std::string& title, const std::string& defaultExtension,
+                               const std::string& filter, std::string& path) override;
 
   bool AskText(const std::string& description, int maxLength, std::string& text) override;
   bool AskMultiLineText(const std::string& description, int maxLength, std::string& text) override;
