@@ -35,6 +35,10 @@ enum class PromptKind {
   kSaveFile,
   kOkCancel,
   kOpenFile,
+  kMemoryRange,
+  kMfReport,
+  kTypeE,
+  kOpenFiles,
 };
 
 // One request as the dialog would have shown it.
@@ -51,6 +55,7 @@ struct PromptRequest {
   ClicheForm cliche;                 // forms as handed to the page
   ChequePositionForm cheque;
   TaxRateForm taxRates;
+  std::string title;                 // file chooser: window title, when it has one
 };
 
 class FakePrompter final : public Prompter {
@@ -120,6 +125,26 @@ class FakePrompter final : public Prompter {
     return Push(PromptKind::kOkCancel, std::move(r));
   }
   FakePrompter& QueueOpenFile(std::string path) { return Push(PromptKind::kOpenFile, Answer(std::move(path))); }
+  FakePrompter& QueueMemoryRange(MemoryRangeForm form) {
+    Reply r;
+    r.range = std::move(form);
+    return Push(PromptKind::kMemoryRange, std::move(r));
+  }
+  FakePrompter& QueueMfReport(MfReportForm form) {
+    Reply r;
+    r.mfReport = std::move(form);
+    return Push(PromptKind::kMfReport, std::move(r));
+  }
+  FakePrompter& QueueTypeE(TypeERecordsForm form) {
+    Reply r;
+    r.typeE = std::move(form);
+    return Push(PromptKind::kTypeE, std::move(r));
+  }
+  FakePrompter& QueueOpenFiles(std::vector<std::string> paths) {
+    Reply r;
+    r.paths = std::move(paths);
+    return Push(PromptKind::kOpenFiles, std::move(r));
+  }
   // The person presses Cancel (No, or no button) on the next request of this kind.
   FakePrompter& QueueCancel(PromptKind kind) {
     Reply r;
@@ -251,6 +276,25 @@ class FakePrompter final : public Prompter {
     if (r.mode == Mode::kAnswer) path = r.text;
     return r.mode != Mode::kCancel;
   }
+  bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension,
+                            const std::string& filter, std::string& path) override {
+    const bool ok = ChooseOpenFile(defaultExtension, filter, path);
+    requests_.back().title = title;
+    return ok;
+  }
+  bool ChooseOpenFiles(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                       std::vector<std::string>& paths) override {
+    PromptRequest& req = Record(PromptKind::kOpenFiles, "");
+    req.caption = filter;
+    req.start2 = defaultExtension;
+    req.title = title;
+    Reply r = Next(PromptKind::kOpenFiles);
+    if (r.mode == Mode::kAnswer) paths = r.paths;
+    return r.mode != Mode::kCancel;
+  }
+  bool AskMemoryRange(MemoryRangeForm& form) override { return AnswerForm(PromptKind::kMemoryRange, form, &Reply::range); }
+  bool AskMfReportRange(MfReportForm& form) override { return AnswerForm(PromptKind::kMfReport, form, &Reply::mfReport); }
+  bool AskTypeERecords(TypeERecordsForm& form) override { return AnswerForm(PromptKind::kTypeE, form, &Reply::typeE); }
 
  private:
   enum class Mode { kAnswer, kCancel, kKeep };
@@ -264,7 +308,19 @@ class FakePrompter final : public Prompter {
     ClicheForm cliche;
     ChequePositionForm cheque;
     TaxRateForm taxRates;
+    MemoryRangeForm range;
+    MfReportForm mfReport;
+    TypeERecordsForm typeE;
+    std::vector<std::string> paths;
   };
+
+  template <typename Form>
+  bool AnswerForm(PromptKind kind, Form& form, Form Reply::*slot) {
+    Record(kind, "");
+    Reply r = Next(kind);
+    if (r.mode == Mode::kAnswer) form = r.*slot;
+    return r.mode != Mode::kCancel;
+  }
 
   static Reply Answer(std::string text) {
     Reply r;
