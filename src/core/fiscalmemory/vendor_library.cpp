@@ -47,11 +47,22 @@ std::unique_ptr<VendorLibrary> DlopenVendorLoader::Load(const std::string& fileN
   return std::make_unique<DlopenLibrary>(handle);
 }
 
-VendorLoader& SystemVendorLoader() {
-  static DlopenVendorLoader loader([] {
+namespace {
+
+// Reads the folder variable at every load, so that a change made while the program runs
+// (a test, a setting applied to the environment) takes effect.
+class EnvironmentVendorLoader final : public VendorLoader {
+ public:
+  std::unique_ptr<VendorLibrary> Load(const std::string& fileName, std::string* error) override {
     const char* folder = std::getenv(kVendorDirVariable);
-    return std::string(folder ? folder : "");
-  }());
+    return DlopenVendorLoader(folder ? folder : "").Load(fileName, error);
+  }
+};
+
+}  // namespace
+
+VendorLoader& SystemVendorLoader() {
+  static EnvironmentVendorLoader loader;
   return loader;
 }
 

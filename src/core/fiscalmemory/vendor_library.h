@@ -53,7 +53,7 @@ class DlopenVendorLoader final : public VendorLoader {
 };
 
 // The program's loader: dlopen by bare file name, or from the folder named by
-// TERVANE_VENDOR_DIR when that variable is set and not empty.
+// TERVANE_VENDOR_DIR when that variable is set and not empty (read at every load).
 VendorLoader& SystemVendorLoader();
 
 // The library file of a model: libKeloMFD.so when the mask is below 4096 or exactly
