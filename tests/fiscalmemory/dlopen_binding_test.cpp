@@ -56,8 +56,8 @@ TEST_F(DlopenBindingTest, OperationsRunAndUnloadTheLibrary) {
 
   // The entry points the stub lacks: silent ends, library unloaded.
   prompter_ = FakePrompter{};
-  EXPECT_EQ(DownloadMemory(context_, MemoryDownload::kMfd).stage, MemoryStage::kEntryMissing);
-  EXPECT_EQ(MakeMfReport(context_).stage, MemoryStage::kEntryMissing);
+  EXPECT_EQ(DownloadMemory(context_, MemoryDownload::kMf).stage, MemoryStage::kEntryMissing);
+  EXPECT_EQ(MakeTypeERecords(context_).stage, MemoryStage::kEntryMissing);
   EXPECT_TRUE(prompter_.Requests().empty());
   EXPECT_FALSE(StillLoaded(kVendorLibrary2));
 
