@@ -87,9 +87,9 @@ int VendorStatusMessageId(int statusCode) {
   }
 }
 
-bool ReadVendorVersion(VendorLoader& loader, std::uint32_t modelMask, std::string& version) {
+bool ReadVendorLibraryVersion(VendorLoader& loader, const std::string& fileName, std::string& version) {
   version.clear();
-  std::unique_ptr<VendorLibrary> library = loader.Load(VendorLibraryFile(modelMask));
+  std::unique_ptr<VendorLibrary> library = loader.Load(fileName);
   if (!library) return false;
   auto entry = library->Entry<void (*)(char*)>("KeloVersaoDll");
   if (!entry) return false;
@@ -99,6 +99,11 @@ bool ReadVendorVersion(VendorLoader& loader, std::uint32_t modelMask, std::strin
   entry(buffer.data());
   buffer.back() = '\0';
   version = buffer.data();
+  return true;
+}
+
+bool ReadVendorVersion(VendorLoader& loader, std::uint32_t modelMask, std::string& version) {
+  if (!ReadVendorLibraryVersion(loader, VendorLibraryFile(modelMask), version)) return false;
   ReplaceAll(version, ",", ".");
   return true;
 }

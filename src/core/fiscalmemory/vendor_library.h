@@ -67,6 +67,11 @@ bool UsesFirstVendorLibrary(std::uint32_t modelMask);
 // 32778, 4..7 → 33001..33004; 0 for every other code (nothing is shown).
 int VendorStatusMessageId(int statusCode);
 
+// Reads the version text of library `fileName` through KeloVersaoDll (a zeroed 1024-byte
+// buffer, cut at its first NUL), as the library wrote it. Returns false and leaves
+// `version` empty when the library or its entry point is missing.
+bool ReadVendorLibraryVersion(VendorLoader& loader, const std::string& fileName, std::string& version);
+
 // Reads the version text of the library a model uses through KeloVersaoDll (a zeroed
 // 1024-byte buffer, cut at its first NUL), with every "," turned into ".". Returns false
 // and leaves `version` empty when the library or its entry point is missing.

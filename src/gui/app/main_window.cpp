@@ -25,6 +25,7 @@
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
+#include "gui/fiscalmemory/mf_mfd_window.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -174,7 +175,7 @@ void CMainWindow::BuildMenus() {
   AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, false);
   AddOperation(operations, ids::kSequencias, kTextSequencias, false);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
-  AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
+  AddOperation(operations, ids::kMfMfd, kTextMfMfd, true);
   operations->addSeparator();
   AddOperation(operations, ids::kConfiguracoes, kTextConfiguracoes, true);
   AddOperation(operations, ids::kSair, kTextSair, true);
@@ -218,7 +219,7 @@ void CMainWindow::CreateToolBar() {
   const Tool tools[] = {
       {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
-      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
+      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, true},
       {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, false},
       {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
   };
@@ -251,6 +252,7 @@ void CMainWindow::DispatchId(int id) {
     case ids::kSobre: OpenAbout(); break;
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
+    case ids::kMfMfd: OpenMemoryTools(); break;
     default: break;  // operations not available in this version are disabled
   }
 }
@@ -291,6 +293,17 @@ void CMainWindow::OpenSettings() {
 void CMainWindow::OpenAbout() {
   CAboutDlg dialog(this, settings_);
   dialog.exec();
+}
+
+void CMainWindow::OpenMemoryTools() {
+  ExchangeContext context;
+  context.settings = &settings_;
+  context.ports = ports_.get();
+  context.progress = progress_.get();
+  context.waitNotice = wait_;
+  context.clock = &pumpingClock_;
+  CMfMfdWnd window(this, context, *prompter_, *wait_, opener_);
+  window.exec();
 }
 
 void CMainWindow::OpenHelp() {

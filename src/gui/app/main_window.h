@@ -102,6 +102,8 @@ class CMainWindow final : public QMainWindow {
   void OpenAbout();
   void OpenHelp();
   void OpenCommandReference();
+  // The "MF/MFD" window of the memory tools, over the current port and model.
+  void OpenMemoryTools();
 
  private:
   void DispatchId(int id);

@@ -12,6 +12,7 @@
 #include "gui/common/qt_text.h"
 #include "gui/common/window_owner.h"
 #include "gui/equipment/aliquotas_page.h"
+#include "gui/fiscalmemory/memory_dialogs.h"
 
 namespace tervane::gui {
 
@@ -148,13 +149,80 @@ bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::
   if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
   if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
   const QString start = QString::fromStdString(path);  // a file name, kept in the local encoding
-  if (!start.isEmpty()) {
+  // A pattern ("*.mf") as the starting name only says what kind of file is wanted.
+  if (!start.isEmpty() && !start.contains(QLatin1Char('*'))) {
     const QFileInfo info(start);
     if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
     dialog.selectFile(info.fileName());
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   path = dialog.selectedFiles().first().toStdString();
+  return true;
+}
+
+// --- Memory tools ----------------------------------------------------------------
+
+namespace {
+
+// An open dialog for existing files: filter, title, and a starting name that is a real
+// file (not a pattern such as "*.mfd").
+void PrepareOpenDialog(QFileDialog& dialog, const QString& title, const std::string& filter, const std::string& path) {
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (!title.isEmpty()) dialog.setWindowTitle(title);
+  dialog.setNameFilter(QtFileFilter(filter));
+  const QString start = QString::fromStdString(path);
+  if (!start.isEmpty() && !start.contains(QLatin1Char('*'))) {
+    const QFileInfo info(start);
+    if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
+    dialog.selectFile(info.fileName());
+  }
+}
+
+}  // namespace
+
+bool QtPrompter::ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  return ChooseOpenFileTitled(std::string(), defaultExtension, filter, path);
+}
+
+bool QtPrompter::ChooseOpenFileTitled(const std::string& title, const std::string&, const std::string& filter,
+                                      std::string& path) {
+  QFileDialog dialog(Owner());
+  PrepareOpenDialog(dialog, ToQt(title), filter, path);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  path = dialog.selectedFiles().first().toStdString();
+  return true;
+}
+
+bool QtPrompter::ChooseOpenFiles(const std::string& title, const std::string&, const std::string& filter,
+                                 std::vector<std::string>& paths) {
+  QFileDialog dialog(Owner());
+  PrepareOpenDialog(dialog, ToQt(title), filter, std::string());
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  paths.clear();
+  for (const QString& file : dialog.selectedFiles()) paths.push_back(file.toStdString());
+  return true;
+}
+
+bool QtPrompter::AskMemoryRange(MemoryRangeForm& form) {
+  CRangeDlg dialog(Owner(), form);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.Form();
+  return true;
+}
+
+bool QtPrompter::AskMfReportRange(MfReportForm& form) {
+  CMfReportDlg dialog(Owner(), form);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.Form();
+  return true;
+}
+
+bool QtPrompter::AskTypeERecords(TypeERecordsForm& form) {
+  CTypeERecordsDlg dialog(Owner(), form);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.Form();
   return true;
 }
 

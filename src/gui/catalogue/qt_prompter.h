@@ -30,6 +30,15 @@ class QtPrompter final : public Prompter {
   bool EditTaxRates(TaxRateForm& form) override;
   void ShowMessage(const std::string& caption, const std::string& text) override;
   bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  // Memory tools.
+  bool ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                            std::string& path) override;
+  bool ChooseOpenFiles(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                       std::vector<std::string>& paths) override;
+  bool AskMemoryRange(MemoryRangeForm& form) override;
+  bool AskMfReportRange(MfReportForm& form) override;
+  bool AskTypeERecords(TypeERecordsForm& form) override;
 
  private:
   QWidget* Owner() const;
