@@ -2,6 +2,8 @@
 // to the library, the status messages, and the ways an operation ends early.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "app/string_table.h"
 #include "fiscalmemory/memory_test_support.h"
 
@@ -20,6 +22,14 @@ int PlainDownload(const char* port, const char* file) {
 int UserDownload(const char* port, const char* file, const char* user) {
   Record("FiscalII", {port, file, user});
   return Log().result;
+}
+
+// Records the link settings the library finds in its environment.
+int LinkSettingsDownload(const char* port, const char*) {
+  const char* address = std::getenv(kPrinterAddressVariable);
+  const char* folder = std::getenv(kExchangeDirVariable);
+  Record("Link", {port, address ? address : "-", folder ? folder : "-"});
+  return 1;
 }
 
 const char* const kEntries[] = {"KeloDownloadMF", "KeloDownloadSB", "KeloDownloadMFK", "KeloDownloadSBK",
@@ -192,6 +202,20 @@ TEST_F(DownloadTest, UserNumberModelsMatchByPrefix) {
   EXPECT_EQ(Log().calls, std::vector<std::string>{"Plain(/dev/ttyFAKE|" + Path("m.mf") + ")"});
   EXPECT_EQ(prompter_.RequestsOf(PromptKind::kSaveFile)[0].caption,
             Cp("Arquivos de Memória Fiscal (*.mf)|*.mf|Todos os Arquivos (*.*)|*.*||"));
+}
+
+// The library opens "SOCKET" and "FILE" itself: the address and the exchange folder of the
+// settings reach it through the environment.
+TEST_F(DownloadTest, SocketAddressAndExchangeFolderReachTheLibrary) {
+  loader_.Provide(kVendorLibrary2, "KeloDownloadSB", &LinkSettingsDownload);
+  settings_.g_portName = "SOCKET";
+  settings_.g_printerAddress = "10.1.2.3:2121";
+  settings_.g_exchangeDir = "troca";
+  prompter_.QueueSaveFile(Path("sb.bin"));
+  DownloadMemory(context_, MemoryDownload::kSb);
+  EXPECT_EQ(Log().calls, std::vector<std::string>{"Link(SOCKET|10.1.2.3:2121|" + Path("troca") + ")"});
+  ::unsetenv(kPrinterAddressVariable);
+  ::unsetenv(kExchangeDirVariable);
 }
 
 }  // namespace

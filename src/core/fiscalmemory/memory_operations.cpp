@@ -1,5 +1,6 @@
 #include "fiscalmemory/memory_operations.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "common/text.h"
 #include "fiscalmemory/memory_digest.h"
 #include "fiscalmemory/memory_ranges.h"
+#include "transport/port_factory.h"
 
 namespace tervane {
 namespace {
@@ -145,6 +147,14 @@ void ReportNotCreated(const MemoryToolContext& context, const std::string& path)
   context.prompter->ShowMessage(Caption(), Cp("O arquivo não foi criado: \r\n") + path);
 }
 
+// Hands the port settings the library cannot see in the port name to the library: the
+// printer's address for "SOCKET" and the exchange folder for "FILE".
+void ShareLinkSettings(const ProgramSettings& settings) {
+  if (!settings.g_printerAddress.empty()) ::setenv(kPrinterAddressVariable, settings.g_printerAddress.c_str(), 1);
+  const std::string folder = ExchangeFolder(settings);
+  if (!folder.empty()) ::setenv(kExchangeDirVariable, folder.c_str(), 1);
+}
+
 bool DownloadSucceeded(int code) {
   return code == 0 || code == 1;
 }
@@ -185,6 +195,7 @@ MemoryOutcome DownloadMfWithUserNumber(const MemoryToolContext& context) {
   if (!entry) return Stop(MemoryStage::kEntryMissing);
   std::string file;
   if (!AskSave(*context.prompter, kMfFile, file)) return Stop(MemoryStage::kDialogCancelled);
+  ShareLinkSettings(*context.exchange.settings);
   int code = 0;
   {
     WaitDuring wait(context.wait);
@@ -277,6 +288,7 @@ MemoryOutcome DownloadMemory(const MemoryToolContext& context, MemoryDownload wh
   if (!AskSave(*context.prompter, *dialog, file)) return Stop(MemoryStage::kDialogCancelled);
 
   const char* port = context.exchange.settings->g_portName.c_str();
+  ShareLinkSettings(*context.exchange.settings);
   int code = 0;
   {
     WaitDuring wait(context.wait);

@@ -17,6 +17,11 @@ inline constexpr const char* kVendorLibrary2 = "libKeloMFD2.so";
 // dynamic loader's search (RUNPATH of the program, LD_LIBRARY_PATH, system folders).
 inline constexpr const char* kVendorDirVariable = "TERVANE_VENDOR_DIR";
 
+// The libraries open the printer's port from its name alone; the address of "SOCKET" and
+// the folder of the "FILE" exchange reach them through these environment variables.
+inline constexpr const char* kPrinterAddressVariable = "TERVANE_PRINTER_ADDRESS";
+inline constexpr const char* kExchangeDirVariable = "TERVANE_EXCHANGE_DIR";
+
 // One loaded library. Destroying it unloads the library; entry points found through it
 // must not be called afterwards.
 class VendorLibrary {
