@@ -39,6 +39,7 @@ enum class PromptKind {
   kMfReport,
   kTypeE,
   kOpenFiles,
+  kResults,
 };
 
 // One request as the dialog would have shown it.
@@ -291,6 +292,10 @@ class FakePrompter final : public Prompter {
     Reply r = Next(PromptKind::kOpenFiles);
     if (r.mode == Mode::kAnswer) paths = r.paths;
     return r.mode != Mode::kCancel;
+  }
+  // The results window: description = result text, caption = hex trace.
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override {
+    Record(PromptKind::kResults, resultText).caption = hexTrace;
   }
   bool AskMemoryRange(MemoryRangeForm& form) override { return AnswerForm(PromptKind::kMemoryRange, form, &Reply::range); }
   bool AskMfReportRange(MfReportForm& form) override { return AnswerForm(PromptKind::kMfReport, form, &Reply::mfReport); }

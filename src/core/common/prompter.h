@@ -164,6 +164,12 @@ class Prompter {
     (void)paths;
     return false;
   }
+  // The results window of a command built in code: its result text and hexadecimal
+  // trace. Answerers without that window show the result text as a message.
+  virtual void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+    (void)hexTrace;
+    ShowMessage("Resultado", resultText);
+  }
 };
 
 }  // namespace tervane
