@@ -43,6 +43,7 @@ class CommandLineAnswers final : public Prompter {
   std::optional<MfReportForm> report;
   std::optional<TypeERecordsForm> typeE;
   std::vector<std::string> bitmaps;
+  int source = 0;                  // the answer to a choice (1-based; 0 cancels)
   std::vector<std::string> shown;  // every message shown (Windows-1252)
 
   bool ChooseOpenFile(const std::string&, const std::string&, std::string& path) override;
@@ -63,7 +64,10 @@ class CommandLineAnswers final : public Prompter {
   bool AskDate(const std::string&, CivilTime&) override { return false; }
   bool AskTime(const std::string&, CivilTime&) override { return false; }
   bool AcceptComputerClock(const std::string&, bool&) override { return false; }
-  int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
+  int Choose(const std::string&, const std::vector<std::string>&) override { return source; }
+  // A command's results: its text (and, when `trace` is set, its hex trace).
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
+  bool trace = false;
   bool EditCliche(ClicheForm&) override { return false; }
   bool EditChequePositions(ChequePositionForm&) override { return false; }
   bool EditTaxRates(TaxRateForm&) override { return false; }

@@ -13,6 +13,7 @@
 #include "gui/common/window_owner.h"
 #include "gui/equipment/aliquotas_page.h"
 #include "gui/fiscalmemory/memory_dialogs.h"
+#include "gui/protocol/result_window.h"
 
 namespace tervane::gui {
 
@@ -224,6 +225,11 @@ bool QtPrompter::AskTypeERecords(TypeERecordsForm& form) {
   if (dialog.exec() != QDialog::Accepted) return false;
   form = dialog.Form();
   return true;
+}
+
+void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+  CResultDlg dialog(Owner(), resultText, hexTrace, *this);
+  dialog.exec();
 }
 
 }  // namespace tervane::gui

@@ -39,6 +39,7 @@ class QtPrompter final : public Prompter {
   bool AskMemoryRange(MemoryRangeForm& form) override;
   bool AskMfReportRange(MfReportForm& form) override;
   bool AskTypeERecords(TypeERecordsForm& form) override;
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
 
  private:
   QWidget* Owner() const;
