@@ -137,6 +137,7 @@ MemoryOutcome PrintPublicKey(const MemoryToolContext& context) {
     return outcome;
   }
   const std::string keyFile = ResolveInWorkDir(settings, "CP.pub");
+  ShareLinkSettings(settings);
   if (context.wait) context.wait->Show(LoadString(str::kAguarde));
   outcome.code = download(settings.g_portName.c_str(), keyFile.c_str());
   if (context.wait) context.wait->Hide();
