@@ -61,7 +61,7 @@ TEST_F(MfdDiagnosticsFlow, WritesTheFindingsInTheWorkFolderAndOffersToOpenThem) 
   EXPECT_EQ(ReadAll(output), Diagnose(SmallReport()));
   const auto open = prompter_.RequestsOf(PromptKind::kOpenFile);
   ASSERT_EQ(open.size(), 1u);
-  EXPECT_EQ(open[0].description, "Relatorios da MFD");
+  EXPECT_EQ(open[0].title, "Relatorios da MFD");
   EXPECT_EQ(open[0].caption, "Arquivos de texto (*.txt)|*.txt|Todos os Arquivos (*.*)|*.*||");
   EXPECT_EQ(open[0].start2, "*.txt");
   EXPECT_EQ(progress_.captions, std::vector<std::string>{"Progresso"});

@@ -76,7 +76,7 @@ class MainWindowTest : public QObject {
 
   void operationsNotYetAvailableAreListedButDisabled() {
     gui::CMainWindow window(Offline());
-    for (int id : {kClicheGrafico, kMfMfd}) {
+    for (int id : {kClicheGrafico}) {
       QVERIFY(window.ActionFor(id));
       QVERIFY(!window.ActionFor(id)->isEnabled());
     }

@@ -655,7 +655,7 @@ int DiagnoseMfdReport(const std::string& reportPath, const std::string& outputPa
 int RunMfdDiagnostics(Prompter& prompter, ProgressSink& progress, const ProgramSettings& settings,
                       const std::function<void(const std::string&)>& openDocument) {
   std::string reportPath = "*.txt";
-  if (!prompter.ChooseOpenFileWithTitle("Relatorios da MFD", "*.txt",
+  if (!prompter.ChooseOpenFileTitled("Relatorios da MFD", "*.txt",
                                         "Arquivos de texto (*.txt)|*.txt|Todos os Arquivos (*.*)|*.*||",
                                         reportPath)) {
     return kMfdDiagCancelled;

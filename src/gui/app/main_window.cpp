@@ -27,6 +27,7 @@
 #include "gui/common/qt_text.h"
 #include "gui/equipment/program_equipment_dialog.h"
 #include "gui/sequences/sequence_dialog.h"
+#include "gui/fiscalmemory/mf_mfd_window.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -176,7 +177,7 @@ void CMainWindow::BuildMenus() {
   AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
   AddOperation(operations, ids::kSequencias, kTextSequencias, true);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
-  AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
+  AddOperation(operations, ids::kMfMfd, kTextMfMfd, true);
   operations->addSeparator();
   AddOperation(operations, ids::kConfiguracoes, kTextConfiguracoes, true);
   AddOperation(operations, ids::kSair, kTextSair, true);
@@ -220,7 +221,7 @@ void CMainWindow::CreateToolBar() {
   const Tool tools[] = {
       {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
-      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
+      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, true},
       {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
       {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
   };
@@ -262,6 +263,7 @@ void CMainWindow::DispatchId(int id) {
       dialog.exec();
       break;
     }
+    case ids::kMfMfd: OpenMemoryTools(); break;
     default: break;  // operations not available in this version are disabled
   }
 }
@@ -313,6 +315,17 @@ void CMainWindow::OpenSettings() {
 void CMainWindow::OpenAbout() {
   CAboutDlg dialog(this, settings_);
   dialog.exec();
+}
+
+void CMainWindow::OpenMemoryTools() {
+  ExchangeContext context;
+  context.settings = &settings_;
+  context.ports = ports_.get();
+  context.progress = progress_.get();
+  context.waitNotice = wait_;
+  context.clock = &pumpingClock_;
+  CMfMfdWnd window(this, context, *prompter_, *wait_, opener_);
+  window.exec();
 }
 
 void CMainWindow::OpenHelp() {

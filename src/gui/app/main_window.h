@@ -108,6 +108,8 @@ class CMainWindow final : public QMainWindow {
   void OpenCommandReference();
   // "Sequências de Comandos": the sequence window, modal.
   void OpenSequences();
+  // The "MF/MFD" window of the memory tools, over the current port and model.
+  void OpenMemoryTools();
 
  private:
   void DispatchId(int id);

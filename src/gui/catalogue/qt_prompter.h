@@ -14,9 +14,6 @@ class QtPrompter final : public Prompter {
  public:
   // `fallbackOwner` owns the dialogs when no other window is open (may be null).
   explicit QtPrompter(QWidget* fallbackOwner = nullptr) : fallbackOwner_(fallbackOwner) {}
-  // An open dialog for an existing file, titled `title`.
-  bool ChooseOpenFileWithTitle(const std::string& title, const std::string& defaultExtension,
-                               const std::string& filter, std::string& path) override;
 
   bool AskText(const std::string& description, int maxLength, std::string& text) override;
   bool AskMultiLineText(const std::string& description, int maxLength, std::string& text) override;
@@ -34,7 +31,16 @@ class QtPrompter final : public Prompter {
   void ShowMessage(const std::string& caption, const std::string& text) override;
   bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
   bool AskOkCancel(const std::string& caption, const std::string& text) override;
+  // Memory tools.
   bool ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                            std::string& path) override;
+  bool ChooseOpenFiles(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                       std::vector<std::string>& paths) override;
+  bool AskMemoryRange(MemoryRangeForm& form) override;
+  bool AskMfReportRange(MfReportForm& form) override;
+  bool AskTypeERecords(TypeERecordsForm& form) override;
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
 
  private:
   QWidget* Owner() const;
