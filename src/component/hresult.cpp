@@ -16,6 +16,7 @@ const char* Describe(HResult code) {
     case hr::kUnexpected: return "unexpected failure";
     case hr::kOutOfMemory: return "out of memory";
     case hr::kInvalidArg: return "invalid argument";
+    case hr::kWrongThread: return "called from another thread";
     case hr::kUnknownName: return "unknown member name";
     case hr::kMemberNotFound: return "member not found";
     case hr::kTypeMismatch: return "type mismatch";

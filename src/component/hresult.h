@@ -24,6 +24,8 @@ constexpr HResult kFail = MakeHResult(0x80004005);
 constexpr HResult kUnexpected = MakeHResult(0x8000FFFF);
 constexpr HResult kOutOfMemory = MakeHResult(0x8007000E);
 constexpr HResult kInvalidArg = MakeHResult(0x80070057);
+// An apartment object called from a thread other than its own.
+constexpr HResult kWrongThread = MakeHResult(0x8001010E);
 // Invoking a dispatch member.
 constexpr HResult kUnknownName = MakeHResult(0x80020006);
 constexpr HResult kMemberNotFound = MakeHResult(0x80020003);

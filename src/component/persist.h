@@ -22,9 +22,11 @@ class IPersistPropertyBag : public IUnknown {
   // Returns kOk, or kTypeMismatch / kInvalidPropertyValue / kInvalidArg (a version this
   // object cannot read) with nothing changed.
   virtual HResult Load(const PropertyBag& bag) = 0;
-  // Writes the persistent properties into `bag` (other names in it are left alone).
-  // Returns kOk.
+  // Writes the persistent properties into `bag` (other names in it are left alone) and
+  // clears the modified mark. Returns kOk.
   virtual HResult Save(PropertyBag& bag) = 0;
+  // kOk when the object changed since it was made, loaded or saved; kFalse otherwise.
+  virtual HResult IsDirty() = 0;
 
  protected:
   ~IPersistPropertyBag() = default;
