@@ -34,6 +34,7 @@ class Ref {
   }
   Interface* get() const { return p_; }
   Interface* operator->() const { return p_; }
+  Interface& operator*() const { return *p_; }
   explicit operator bool() const { return p_ != nullptr; }
   // For functions that hand out a new reference through a void** argument; any reference
   // held before is released first.
