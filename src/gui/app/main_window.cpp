@@ -25,6 +25,7 @@
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
+#include "gui/equipment/program_equipment_dialog.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -171,7 +172,7 @@ void CMainWindow::BuildMenus() {
 
   QMenu* operations = bar->addMenu(Str(kOperacoes));
   operations->setToolTipsVisible(true);
-  AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, false);
+  AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
   AddOperation(operations, ids::kSequencias, kTextSequencias, false);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
   AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
@@ -219,7 +220,7 @@ void CMainWindow::CreateToolBar() {
       {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
       {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
-      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, false},
+      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
       {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
   };
   for (const Tool& tool : tools) {
@@ -251,6 +252,14 @@ void CMainWindow::DispatchId(int id) {
     case ids::kSobre: OpenAbout(); break;
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
+    case ids::kProgramarEquipamento: {
+      // Programming runs its commands through the same ports, clock and windows as a
+      // command from a menu.
+      const ExchangeContext exchange{&settings_, ports_.get(), &pumpingClock_, progress_.get(), wait_};
+      CProgramEquipmentDlg dialog(this, exchange, *prompter_);
+      dialog.exec();
+      break;
+    }
     default: break;  // operations not available in this version are disabled
   }
 }

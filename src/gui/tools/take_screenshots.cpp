@@ -4,6 +4,8 @@
 //   command-dialog.png  the Command Dialog of "Venda de Item" after its editors
 //   result-window.png   the "Resultado" window of a command with decoded fields
 //   result-dump.png     the same window after "Dump"
+//   equipamento-*.png   "Programar Equipamento", the profile browser, the four profile
+//                       pages and the results of a programming run
 // Usage: tervane-screenshots [--workdir DIR] OUTDIR
 #include <QAction>
 #include <QApplication>
@@ -20,6 +22,17 @@
 #include "gui/app/simulator_process.h"
 #include "gui/catalogue/command_dialog.h"
 #include "gui/protocol/result_window.h"
+#include "common/clock.h"
+#include "equipment/configuration_reader.h"
+#include "equipment/equipment_programming.h"
+#include "equipment/profile_file.h"
+#include "gui/equipment/program_equipment_dialog.h"
+#include "gui/equipment/profile_browser_dialog.h"
+#include "gui/equipment/profile_sheet.h"
+#include <QComboBox>
+#include <QListWidget>
+#include <QTabWidget>
+#include "transport/port_factory.h"
 #include "support/fake_prompter.h"
 
 namespace {
@@ -57,6 +70,128 @@ bool SaveWithMenu(tervane::gui::CMainWindow& window, int menuIndex, const QStrin
   menu->hide();
   const bool ok = picture.save(file, "PNG");
   std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+  return ok;
+}
+
+// Equipment programming: the dialog, the browser over a few stored profiles, a run that
+// programs the printer (its results window), then the pages filled from what the printer
+// reads back, and the restaurant page of a restaurant model.
+class PictureFrontEnd final : public tervane::ProgrammingFrontEnd {
+ public:
+  PictureFrontEnd(QWidget* owner, FakePrompter& prompter, const QDir& out, bool& ok)
+      : owner_(owner), prompter_(prompter), out_(out), ok_(ok) {}
+  bool EditProfile(tervane::ProfileSheet&) override { return true; }
+  void ShowResults(const std::string& resultText, const std::string& hexTrace) override {
+    tervane::gui::CResultDlg result(owner_, resultText, hexTrace, prompter_);
+    result.resize(680, 460);
+    result.show();
+    ok_ = Save(result, out_.filePath(QStringLiteral("equipamento-resultados.png"))) && ok_;
+    result.hide();
+  }
+
+ private:
+  QWidget* owner_;
+  FakePrompter& prompter_;
+  const QDir& out_;
+  bool& ok_;
+};
+
+bool SaveSheetPages(tervane::gui::CProfileSheet& sheet, const QStringList& names, const QDir& out) {
+  bool ok = true;
+  sheet.SetHelp([] {});  // the workbench's sheets open the help file
+  sheet.show();
+  for (int tab = 0; tab < names.size() && tab < sheet.Tabs()->count(); ++tab) {
+    if (names[tab].isEmpty()) continue;
+    sheet.Tabs()->setCurrentIndex(tab);
+    ok = Save(sheet, out.filePath(names[tab])) && ok;
+  }
+  sheet.hide();
+  return ok;
+}
+
+bool SaveEquipmentPictures(tervane::gui::CMainWindow& window, FakePrompter& prompter, const QDir& out) {
+  using namespace tervane;
+  bool ok = true;
+  ProgramSettings& settings = window.Settings();
+  SystemPortFactory ports(PortContext{&settings, &SystemClock()});
+  const ExchangeContext exchange{&settings, &ports, &SystemClock(), nullptr, nullptr};
+  const std::string file = ProfileFilePath(settings);
+
+  ProfileRecord profile;
+  profile.client = Utf8ToCp1252Lossy("Padaria São João");
+  profile.cnpj = "12345678000190";
+  profile.ie = "110042490114";
+  profile.im = "4455667";
+  profile.uf = "SP";
+  profile.storeNumber = "0001";
+  profile.tillNumber = "003";
+  profile.date = "070526";
+  profile.time = "093000";
+  profile.cliche = "CLICHE_ENF_INI_XMLPADARIA SAO JOAOCLICHE_ENF_END_XML\r\nRUA DAS FLORES, 10 - CENTRO\r\n";
+  profile.rates = {"1800", "1200", "0700", "0500", "0000", "0000", "0000", "0000",
+                   "0000", "0000", "0000", "0000", "0000", "0000", "0000", "0000"};
+  profile.issBinding = "0001000000000000";
+  profile.totalizerNames[0] = "Sangria";
+  profile.totalizerNames[1] = "Suprimento";
+  profile.totalizerNames[2] = "Gorjeta";
+
+  // The browser over three stored profiles, one client's chosen.
+  ProfileRecord other = profile;
+  other.serialNumber = "ZT0300000101";
+  other.client = "Mercado Boa Vista";
+  other.cnpj = "98765432000110";
+  ProfileRecord second = profile;
+  second.serialNumber = "ZT0300000102";
+  ProfileRecord first = profile;
+  first.serialNumber = "ZT0300000100";
+  SaveProfiles(file, {first, other, second});
+  {
+    gui::CProfileBrowserDlg browser(&window, file, prompter);
+    browser.Clients()->setEditText(browser.Clients()->itemText(0));
+    browser.Search();
+    browser.Found()->setCurrentRow(1);
+    browser.show();
+    ok = Save(browser, out.filePath(QStringLiteral("equipamento-navegador.png"))) && ok;
+    browser.hide();
+  }
+  {
+    gui::CProgramEquipmentDlg dialog(&window, exchange, prompter, file);
+    dialog.show();
+    ok = Save(dialog, out.filePath(QStringLiteral("equipamento-programar.png"))) && ok;
+    dialog.hide();
+  }
+
+  // Program the printer (the save question is left unanswered: No), then read it back.
+  PictureFrontEnd frontEnd(&window, prompter, out, ok);
+  ProgrammingContext context;
+  context.exchange = exchange;
+  context.prompter = &prompter;
+  context.frontEnd = &frontEnd;
+  context.profileFile = file;
+  ProfileRecord programmed = profile;
+  RunProgramming(programmed, context);
+  ProfileRecord read;
+  ReadEquipmentConfiguration(read, exchange, &prompter);
+  read.client = profile.client;
+  {
+    gui::CProfileSheet sheet(&window, MakeProfileSheet(read, settings), prompter, SystemClock());
+    sheet.resize(760, 600);
+    ok = SaveSheetPages(sheet,
+                        {QStringLiteral("equipamento-informacoes-gerais.png"), QStringLiteral("equipamento-aliquotas.png"),
+                         QStringLiteral("equipamento-totalizadores.png")},
+                        out) && ok;
+  }
+  {
+    ProgramSettings restaurantModel = settings;
+    restaurantModel.g_modelName = "ZK-110 BR           ";
+    restaurantModel.g_modelMask = 8;
+    read.restaurantOrStore = "0";
+    read.conferenceCouponParameter = "1";
+    gui::CProfileSheet sheet(&window, MakeProfileSheet(read, restaurantModel), prompter, SystemClock());
+    sheet.resize(760, 600);
+    ok = SaveSheetPages(sheet, {QString(), QString(), QString(), QStringLiteral("equipamento-restaurante.png")}, out) &&
+         ok;
+  }
   return ok;
 }
 
@@ -138,6 +273,7 @@ int main(int argc, char* argv[]) {
     reading.Open();
     reading.OnOk();
   }
+  ok = SaveEquipmentPictures(window, prompter, out) && ok;
   sim.Stop();
   return ok ? 0 : 1;
 }
