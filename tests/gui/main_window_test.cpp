@@ -76,7 +76,7 @@ class MainWindowTest : public QObject {
 
   void operationsNotYetAvailableAreListedButDisabled() {
     gui::CMainWindow window(Offline());
-    for (int id : {kSequencias, kClicheGrafico, kMfMfd}) {
+    for (int id : {kSequencias, kMfMfd}) {
       QVERIFY(window.ActionFor(id));
       QVERIFY(!window.ActionFor(id)->isEnabled());
     }

@@ -102,6 +102,8 @@ class CMainWindow final : public QMainWindow {
   void OpenAbout();
   void OpenHelp();
   void OpenCommandReference();
+  // "Programar Clichê Gráfico": the logo control's dialog, modal.
+  void OpenGraphicCliche();
 
  private:
   void DispatchId(int id);
