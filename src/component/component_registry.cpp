@@ -115,7 +115,6 @@ bool RegisterClassEntry(const std::string& registryPath, const ClassEntry& entry
           values.emplace_back("MiscStatus", std::to_string(entry.miscStatus));
           values.emplace_back("TypeLib", ToString(entry.typeLib));
           values.emplace_back("Version", entry.version);
-          values.emplace_back("ToolboxBitmap", entry.toolboxBitmap);
         }
         if (!SetAll(*section, values, why)) return false;
         if (entry.progId.empty()) return true;
@@ -161,7 +160,6 @@ HResult FindClassEntry(const std::string& registryPath, const Guid& clsid, Class
   std::from_chars(misc.data(), misc.data() + misc.size(), found.miscStatus);
   ParseGuid(Value(*section, "TypeLib"), found.typeLib);
   found.version = Value(*section, "Version");
-  found.toolboxBitmap = Value(*section, "ToolboxBitmap");
   entry = std::move(found);
   return hr::kOk;
 }

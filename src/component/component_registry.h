@@ -3,8 +3,8 @@
 // when they are registered; hosts read them to create objects by class ID.
 //
 // Sections of the file:
-//   [Class {clsid}]            Name, Library, ProgID, Threading, MiscStatus, TypeLib,
-//                              Version, ToolboxBitmap, Control
+//   [Class {clsid}]            Name, Library, ProgID, Threading, Control, MiscStatus,
+//                              TypeLib, Version
 //   [ProgID <progid>]          Class, Name
 //   [TypeLib {libid} <major.minor>]  Name, Description, HelpFile, Library
 //   [Interface {iid}]          Name, TypeLib
@@ -29,8 +29,7 @@ struct ClassEntry {
   bool control = false;  // an embeddable control: the fields below are written too
   std::uint32_t miscStatus = 0;
   Guid typeLib;
-  std::string version;        // of the type library, "1.0"
-  std::string toolboxBitmap;  // "<library>,<resource number>"
+  std::string version;  // of the type library, "1.0"
 };
 
 struct TypeLibEntry {

@@ -75,7 +75,6 @@ HResult DllRegisterServer() {
   control.miscStatus = brandel::kMiscStatus;
   control.typeLib = brandel::kLibidBrandel;
   control.version = brandel::kTypeLibVersion;
-  control.toolboxBitmap = library + ",1";
   if (!component::RegisterClassEntry(registry, control, nullptr)) return hr::kClassRegistration;
 
   component::ClassEntry page;

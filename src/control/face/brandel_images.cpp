@@ -41,8 +41,4 @@ QImage BrandelPlaceholder() {
   return Draw(96, 64, QColor(0xe8, 0xec, 0xf0));
 }
 
-QImage BrandelToolboxBitmap() {
-  return Draw(16, 15, QColor(0xc0, 0xc0, 0xc0));
-}
-
 }  // namespace tervane::brandel

@@ -1,5 +1,5 @@
-// The logo control's pictures, drawn in code: the icon of its About box, the placeholder
-// shown when the composition dialog cannot be made, and its toolbox bitmap.
+// The logo control's pictures, drawn in code: the icon of its About box and the
+// placeholder shown when the composition dialog cannot be made.
 #pragma once
 
 #include <QImage>
@@ -8,6 +8,5 @@ namespace tervane::brandel {
 
 QImage BrandelIcon();         // 32 x 32
 QImage BrandelPlaceholder();  // 96 x 64
-QImage BrandelToolboxBitmap();  // 16 x 15
 
 }  // namespace tervane::brandel

@@ -67,7 +67,7 @@ bool CGraphicClicheDlg::Open() {
 }
 
 int CGraphicClicheDlg::Run() {
-  if (!Open()) return -1;
+  if (!control_->Control() && !Open()) return -1;
   return exec();
 }
 

@@ -20,8 +20,9 @@ class CGraphicClicheDlg final : public QDialog {
  public:
   CGraphicClicheDlg(QWidget* parent, const ProgramSettings& settings, Prompter& prompter);
 
-  // Opens the dialog modally. Returns -1, without showing anything, when the control
-  // cannot be created; otherwise the dialog's result once "Sair" closes it.
+  // Opens the dialog modally (after Open, unless Open already ran). Returns -1, without
+  // showing anything, when the control cannot be created; otherwise the dialog's result
+  // once "Sair" closes it.
   int Run();
 
   // The opening steps of Run, without the modal loop: creates the control, takes the
