@@ -28,6 +28,7 @@
 #include "component/persist.h"
 #include "component/property_pages.h"
 #include "component/ref.h"
+#include "component/test_application.h"
 #include "component/registry_file.h"
 #include "component/server_exports.h"
 #include "component/windowed_control.h"
@@ -40,13 +41,7 @@ namespace fs = std::filesystem;
 using brandel::kClsidBrandelCtrl;
 
 void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "test_component";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);
-  }
+  testing::TestApplication::Ensure();
 }
 
 std::string LibraryPath() {

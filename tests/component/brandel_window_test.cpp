@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include "component/ref.h"
+#include "component/test_application.h"
 #include "control/dialog/log_dialog.h"
 #include "control/face/brandel_ctrl.h"
 #include "control/face/brandel_ids.h"
@@ -23,13 +24,7 @@ namespace {
 using namespace component;
 
 void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "test_component";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);
-  }
+  testing::TestApplication::Ensure();
 }
 
 bool ShowExposed(QWidget& host) {
