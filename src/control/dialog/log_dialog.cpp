@@ -74,6 +74,7 @@ void CLogDlg::BuildControls() {
   for (int i = 0; i < 4; ++i) {
     lines_[i] = new QLineEdit(this);
     lines_[i]->setObjectName(QString::fromLatin1(kLineNames[i]));
+    lines_[i]->setMinimumWidth(lines_[i]->fontMetrics().averageCharWidth() * 30);
     if (i < 3) {
       labels_[i] = new QLabel(Text(7 + i), this);
       labels_[i]->setObjectName(QStringLiteral("label%1").arg(i + 1));
@@ -263,19 +264,19 @@ void CLogDlg::SetAlignment(LogoAlignment alignment) {
 }
 
 void CLogDlg::LayOut() {
+  // Each pane keeps its size; a pane that passes the preview's edge is cut there, in the
+  // preview and in what is sent alike (the off-screen composition of the CLI does the same).
   const QRect area = preview_->rect();
   const QSize picture = logoView_ != nullptr ? logoView_->size() : QSize(0, 0);
   if (alignment_ == LogoAlignment::kLeft) {
     // Side by side from the top-left corner.
-    if (logoView_ != nullptr) logoView_->MoveTo(area.topLeft());
-    if (textView_ != nullptr) textView_->MoveTo(QPoint(area.left() + picture.width(), area.top()));
+    if (logoView_ != nullptr) logoView_->move(area.topLeft());
+    if (textView_ != nullptr) textView_->move(area.left() + picture.width(), area.top());
   } else {
     // Both centred; the text starts below the picture.
     const int middle = area.left() + area.width() / 2;
-    if (logoView_ != nullptr) logoView_->MoveTo(QPoint(middle - picture.width() / 2, area.top()));
-    if (textView_ != nullptr) {
-      textView_->MoveTo(QPoint(middle - textView_->width() / 2, area.top() + picture.height()));
-    }
+    if (logoView_ != nullptr) logoView_->move(middle - picture.width() / 2, area.top());
+    if (textView_ != nullptr) textView_->move(middle - textView_->width() / 2, area.top() + picture.height());
   }
   preview_->update();
 }

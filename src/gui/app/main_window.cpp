@@ -27,6 +27,7 @@
 #include "gui/common/qt_text.h"
 #include "gui/control/graphic_cliche_dialog.h"
 #include "gui/equipment/program_equipment_dialog.h"
+#include "gui/sequences/sequence_dialog.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -174,7 +175,7 @@ void CMainWindow::BuildMenus() {
   QMenu* operations = bar->addMenu(Str(kOperacoes));
   operations->setToolTipsVisible(true);
   AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
-  AddOperation(operations, ids::kSequencias, kTextSequencias, false);
+  AddOperation(operations, ids::kSequencias, kTextSequencias, true);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, true);
   AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
   operations->addSeparator();
@@ -218,7 +219,7 @@ void CMainWindow::CreateToolBar() {
     bool available;
   };
   const Tool tools[] = {
-      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
+      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, true},
       {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
       {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
@@ -253,6 +254,7 @@ void CMainWindow::DispatchId(int id) {
     case ids::kSobre: OpenAbout(); break;
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
+    case ids::kSequencias: OpenSequences(); break;
     case ids::kClicheGrafico: OpenGraphicCliche(); break;
     case ids::kProgramarEquipamento: {
       // Programming runs its commands through the same ports, clock and windows as a
@@ -266,14 +268,25 @@ void CMainWindow::DispatchId(int id) {
   }
 }
 
-int CMainWindow::RunCommand(CommandRecord& command) {
+ExchangeContext CMainWindow::CommandExchange() {
   ExchangeContext context;
   context.settings = &settings_;
   context.ports = ports_.get();
   context.progress = progress_.get();
   context.waitNotice = wait_;
   context.clock = &pumpingClock_;  // pauses between reads keep the windows alive
-  return ExecuteCommand(command, context);
+  return context;
+}
+
+int CMainWindow::RunCommand(CommandRecord& command) {
+  return ExecuteCommand(command, CommandExchange());
+}
+
+void CMainWindow::OpenSequences() {
+  CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
+  dialog.SetSettingsHandler([this] { OpenSettings(); });
+  dialog.SetFileOpener(opener_);
+  dialog.Run();
 }
 
 void CMainWindow::OpenCommand(int index) {

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "app/string_table.h"
 #include "gui/catalogue/cheque_position_dialog.h"
 #include "gui/catalogue/cliche_dialog.h"
 #include "gui/catalogue/input_dialogs.h"
@@ -138,16 +139,22 @@ QString QtFileFilter(const std::string& filter) {
   return names.join(QStringLiteral(";;"));
 }
 
-bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
-  QFileDialog dialog(Owner());
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
+namespace {
+
+// A file chooser in the given mode with the filter, the default extension and the
+// starting name; the chosen path (in the local encoding, as file names are kept) or
+// false on Cancel.
+bool ChooseFile(QWidget* owner, QFileDialog::AcceptMode mode, QFileDialog::FileMode fileMode,
+                const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(fileMode);
   dialog.setNameFilter(QtFileFilter(filter));
   QString suffix = ToQt(defaultExtension);
   suffix.remove(QStringLiteral("*"));
   if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
   if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
-  const QString start = QString::fromStdString(path);  // a file name, kept in the local encoding
+  const QString start = QString::fromStdString(path);
   if (!start.isEmpty()) {
     const QFileInfo info(start);
     if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
@@ -156,6 +163,24 @@ bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   path = dialog.selectedFiles().first().toStdString();
   return true;
+}
+
+}  // namespace
+
+bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  return ChooseFile(Owner(), QFileDialog::AcceptSave, QFileDialog::AnyFile, defaultExtension, filter, path);
+}
+
+bool QtPrompter::ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  return ChooseFile(Owner(), QFileDialog::AcceptOpen, QFileDialog::ExistingFile, defaultExtension, filter, path);
+}
+
+bool QtPrompter::AskOkCancel(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::Information, caption.empty() ? Str(32915) : ToQt(caption), ToQtDisplay(text),
+                  QMessageBox::Ok | QMessageBox::Cancel, Owner());
+  box.button(QMessageBox::Cancel)->setText(Str(str::kCancelar));
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Ok;
 }
 
 }  // namespace tervane::gui

@@ -30,6 +30,8 @@ class QtPrompter final : public Prompter {
   bool EditTaxRates(TaxRateForm& form) override;
   void ShowMessage(const std::string& caption, const std::string& text) override;
   bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  bool AskOkCancel(const std::string& caption, const std::string& text) override;
+  bool ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
 
  private:
   QWidget* Owner() const;
