@@ -81,13 +81,14 @@ class MainWindowTest : public QObject {
       QVERIFY(!window.ActionFor(id)->isEnabled());
     }
     QVERIFY(window.ActionFor(kConfiguracoes)->isEnabled());
-    // The toolbar's five buttons, in order; the sequences and the settings work for now.
+    // The toolbar's five buttons, in order; all but the memories work for now.
     QList<int> tools;
     for (QAction* a : window.ToolBar()->actions()) tools << a->data().toInt();
     QCOMPARE(tools, (QList<int>{kToolSequencias, kToolClicheGrafico, kToolMfMfd, kToolProgramar, kToolConfiguracoes}));
     QVERIFY(window.ActionFor(kSequencias)->isEnabled());
     QVERIFY(window.ActionFor(kToolSequencias)->isEnabled());
-    QVERIFY(!window.ActionFor(kToolClicheGrafico)->isEnabled());
+    QVERIFY(window.ActionFor(kToolClicheGrafico)->isEnabled());
+    QVERIFY(!window.ActionFor(kToolMfMfd)->isEnabled());
     QVERIFY(window.ActionFor(kToolConfiguracoes)->isEnabled());
   }
 
