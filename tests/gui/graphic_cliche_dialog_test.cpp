@@ -3,16 +3,26 @@
 // USB message, and no dialog at all while the class is not registered.
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <functional>
 #include <sys/wait.h>
 
 #include "component/create_instance.h"
 #include "component/dispatch.h"
 #include "gui/app/main_window.h"
+#include "gui/app/simulator_process.h"
 #include "gui/control/brandel.h"
 #include "gui/control/graphic_cliche_dialog.h"
 #include "gui/gui_test.h"
@@ -36,6 +46,32 @@ std::string PortOf(gui::CBrandel& brandel) {
   component::Variant value;
   if (!brandel.Control() || component::GetProperty(*brandel.Control(), 1, value) != component::hr::kOk) return "?";
   return value.text();
+}
+
+// Answers the next modal window of type Window with `act` while `start` runs (which
+// opens it); gives up, closing whatever is modal, after ten seconds. True when answered.
+template <typename Window>
+bool AnswerModal(const std::function<void()>& start, const std::function<void(Window*)>& act) {
+  bool answered = false;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (clock.elapsed() > 10000) {
+      if (modal) QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+      return;
+    }
+    auto* window = qobject_cast<Window*>(modal);
+    if (answered || !window) return;
+    answered = true;
+    QPointer<Window> target(window);
+    // Queued, so that a window the action opens still sees this timer.
+    QMetaObject::invokeMethod(window, [act, target] { if (target) act(target); }, Qt::QueuedConnection);
+  });
+  timer.start(10);
+  start();
+  return answered;
 }
 
 }  // namespace
@@ -113,6 +149,75 @@ class GraphicClicheDialogTest : public QObject {
     QCOMPARE(messages.size(), size_t(1));
     QCOMPARE(messages[0].description, Cp("Este comando não suporta interface USB"));
     QCOMPARE(PortOf(*dialog.Control()), std::string("USB"));
+  }
+
+  // The whole road through the hosted control: the workbench's "COM1:" (mapped to the
+  // emulated printer) reaches the composition dialog, which sends and saves a logo that
+  // the printer then keeps.
+  void composedLogoIsSentAndSavedThroughTheSelectedPort() {
+    const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
+    if (!QFile::exists(program)) QSKIP("the simulator is not built");
+    QCOMPARE(RunRegsvr(Library()), 0);
+    QTemporaryDir out;
+    const QString png = out.filePath(QStringLiteral("kept.png"));
+    gui::SimulatorProcess sim;
+    QVERIFY2(sim.Start(program, {QStringLiteral("--intervention"), QStringLiteral("--model"),
+                                 QStringLiteral("ZK-110 A"), QStringLiteral("--dump-logo"), png}),
+             qPrintable(sim.Error()));
+    const QByteArray savedCom1 = qgetenv("TERVANE_COM1");
+    qputenv("TERVANE_COM1", sim.PtyPath().toLocal8Bit());
+
+    FakePrompter prompter;
+    ProgramSettings settings;
+    settings.g_portName = "COM1:";
+    gui::CGraphicClicheDlg dialog(nullptr, settings, prompter);
+    QVERIFY(dialog.Open());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QWidget* window = dialog.Control()->ControlWindow();
+    window->repaint();  // the composition dialog is made on the first drawing
+    QWidget* composition = window->findChild<QWidget*>(QStringLiteral("logoDialog"));
+    QVERIFY(composition);
+    auto button = [&](const char* name) { return composition->findChild<QPushButton*>(QLatin1String(name)); };
+    const char* lines[] = {"line1", "line2", "line3"};
+    const char* texts[] = {"RAZAO SOCIAL LTDA", "FANTASIA", "RUA DAS FLORES 10"};
+    for (int i = 0; i < 3; ++i) {
+      auto* edit = composition->findChild<QLineEdit*>(QLatin1String(lines[i]));
+      QVERIFY(edit);
+      edit->setText(QString::fromLatin1(texts[i]));
+    }
+    const QString bitmap = QStringLiteral(TERVANE_REPO_DIR "/data/logo/demo-logo.bmp");
+    QVERIFY(AnswerModal<QFileDialog>([&] { button("logoButton")->click(); },
+                                     [&](QFileDialog* files) {
+                                       // Typed into the name box, as a person would.
+                                       auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                                       if (name) name->setText(bitmap);
+                                       QMetaObject::invokeMethod(files, "accept");
+                                     }));
+    QVERIFY(AnswerModal<QFontDialog>([&] { button("addButton")->click(); },
+                                     [](QFontDialog* fonts) { fonts->accept(); }));
+    QVERIFY(button("sendButton")->isEnabled());
+
+    QMessageBox::Icon sent = QMessageBox::NoIcon, saved = QMessageBox::NoIcon;
+    QString sentText, savedText;
+    QVERIFY(AnswerModal<QMessageBox>([&] { button("sendButton")->click(); },
+                                     [&](QMessageBox* box) {
+                                       sent = box->icon();
+                                       sentText = box->text();
+                                       box->accept();
+                                     }));
+    QVERIFY(AnswerModal<QMessageBox>([&] { button("saveButton")->click(); },
+                                     [&](QMessageBox* box) {
+                                       saved = box->icon();
+                                       savedText = box->text();
+                                       box->accept();
+                                     }));
+    qputenv("TERVANE_COM1", savedCom1);
+    sim.Stop();
+    QVERIFY2(sent == QMessageBox::Information, qPrintable(sentText));
+    QVERIFY2(saved == QMessageBox::Information, qPrintable(savedText));
+    QVERIFY(QFileInfo(png).size() > 0);
+    QVERIFY(prompter.Requests().empty());
   }
 
  private:
