@@ -1,0 +1,61 @@
+// The report, database, signature and PDF-417 entry points of the memory libraries: thin
+// C wrappers over src/vendor/{reports,validate,pdf417}. Nothing here throws; a null text
+// argument is taken as an empty one.
+#include <mutex>
+#include <string>
+
+#include "vendor/kelo_api.h"
+#include "vendor/pdf417/mfd_from_symbols.h"
+#include "vendor/validate/file_validation.h"
+
+namespace {
+
+std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
+
+// Runs one entry point's work; running out of memory (the one exception the work can meet)
+// becomes the status `failed` instead of crossing the C boundary.
+template <typename Work>
+int Guarded(int failed, Work&& work) noexcept {
+  try {
+    return work();
+  } catch (...) {
+    return failed;
+  }
+}
+
+// The one PDF-417 set a library keeps open between KeloOpenPdf417ToMfd and
+// KeloClosePdf417ToMfd.
+std::mutex g_pdf417Lock;
+tervane::Pdf417MfdBuilder g_pdf417;
+
+}  // namespace
+
+extern "C" {
+
+int KeloOpenPdf417ToMfd(const char* mfdFile) {
+  std::lock_guard lock(g_pdf417Lock);
+  return Guarded(tervane::kPdf417CannotOpen, [&] { return g_pdf417.Open(Text(mfdFile)); });
+}
+
+int KeloAddBmpFile(const char* bmpFile) {
+  std::lock_guard lock(g_pdf417Lock);
+  return Guarded(tervane::kPdf417InvalidData, [&] { return g_pdf417.AddBitmapFile(Text(bmpFile)); });
+}
+
+int KeloClosePdf417ToMfd(void) {
+  std::lock_guard lock(g_pdf417Lock);
+  return Guarded(tervane::kPdf417CannotOpen, [&] { return g_pdf417.Close(); });
+}
+
+int KeloValidate(const char* file, const char* pubFile) {
+  return Guarded(tervane::kValidationCannotRead,
+                 [&] { return tervane::ValidateSignedFile(Text(file), Text(pubFile)); });
+}
+
+int KeloValidatePDF417(const char* file, const char* rsaFile, const char* pubFile) {
+  return Guarded(tervane::kValidationCannotRead, [&] {
+    return tervane::ValidatePdf417File(Text(file), Text(rsaFile), Text(pubFile));
+  });
+}
+
+}  // extern "C"
