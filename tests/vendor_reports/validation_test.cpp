@@ -85,7 +85,7 @@ TEST_F(Validation, ShortFilesBadKeysAndMissingFilesGiveTheirStatus) {
   // Another printer's key: well formed, but the signature is not its.
   std::string otherKey, otherModulus;
   ASSERT_TRUE(GenerateRsaKey(1024, otherKey, otherModulus));
-  WriteBytes(folder_ / "key.pub", BytesToHex(otherModulus) + "\n");
+  WriteBytes(folder_ / "key.pub", BytesToHex(otherModulus) + "\nKELO\nFecha: 01/01/2026\n");
   EXPECT_EQ(Validate(file), kValidationMismatch);
 }
 

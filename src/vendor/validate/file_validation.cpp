@@ -1,23 +1,19 @@
 #include "vendor/validate/file_validation.h"
 
 #include "common/atomic_file.h"
+#include "vendor/formats/pub_file.h"
+#include "vendor/formats/signature.h"
 #include "vendor/pdf417/mfd_layout.h"
 #include "vendor/validate/rsa_signature.h"
 
 namespace tervane {
 
 int ReadPublicKeyModulus(const std::string& pubPath, std::string& modulus) {
+  const vendor::FileReadResult result = vendor::ReadPublicKeyFile(pubPath, modulus);
+  if (result.ok()) return kValidationOk;
   modulus.clear();
-  std::string text;
-  if (!ReadWholeFile(pubPath, text)) return kValidationCannotRead;
-  std::string_view line(text);
-  line = line.substr(0, line.find('\n'));
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (line.size() != kPrinterModulusHexDigits || !HexToBytes(line, modulus)) {
-    modulus.clear();
-    return kValidationMalformed;
-  }
-  return kValidationOk;
+  return result.status == vendor::FileStatus::kCannotOpen ? kValidationCannotRead
+                                                          : kValidationMalformed;
 }
 
 int ValidateSignedFile(const std::string& filePath, const std::string& pubPath) {
@@ -28,7 +24,7 @@ int ValidateSignedFile(const std::string& filePath, const std::string& pubPath) 
   if (bytes.size() <= kPrinterSignatureSize) return kValidationMalformed;
   const std::string_view all(bytes);
   const size_t signedSize = all.size() - kPrinterSignatureSize;
-  return VerifyRsaSha256(modulus, all.substr(0, signedSize), all.substr(signedSize))
+  return vendor::VerifyBody(all.substr(0, signedSize), all.substr(signedSize), modulus)
              ? kValidationOk
              : kValidationMismatch;
 }
@@ -48,7 +44,7 @@ int ValidatePdf417File(const std::string& mfdPath, const std::string& rsaPath,
   std::string signature;
   if (digits.size() != 2 * kPrinterSignatureSize || !HexToBytes(digits, signature))
     return kValidationMalformed;
-  return VerifyRsaSha256(modulus, data, signature) ? kValidationOk : kValidationMismatch;
+  return vendor::VerifyBody(data, signature, modulus) ? kValidationOk : kValidationMismatch;
 }
 
 }  // namespace tervane

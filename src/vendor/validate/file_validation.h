@@ -20,9 +20,9 @@ enum ValidationStatus : int {
   kValidationMalformed = 6,    // a file is too short or not laid out as expected
 };
 
-// Reads the modulus from line 1 of a .pub file (exactly 256 hexadecimal digits, a CR LF or
-// LF after them). Returns kValidationOk, kValidationCannotRead, or kValidationMalformed
-// (with `modulus` empty).
+// Reads the modulus from line 1 of a .pub file (256 hexadecimal digits of a 1024-bit key;
+// lines 2 and 3 must be present). Returns kValidationOk, kValidationCannotRead, or
+// kValidationMalformed (with `modulus` empty).
 int ReadPublicKeyModulus(const std::string& pubPath, std::string& modulus);
 
 // Checks a downloaded file's trailing signature. Returns a ValidationStatus: Ok only for a

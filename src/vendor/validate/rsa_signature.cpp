@@ -4,7 +4,6 @@
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
-#include <openssl/param_build.h>
 #include <openssl/pem.h>
 
 #include <memory>
@@ -19,8 +18,6 @@ struct Free {
   void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
   void operator()(BIGNUM* p) const { BN_free(p); }
   void operator()(BIO* p) const { BIO_free(p); }
-  void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
-  void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
 };
 template <typename T>
 using Owned = std::unique_ptr<T, Free>;
@@ -30,26 +27,6 @@ int HexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
-}
-
-Owned<EVP_PKEY> PublicKey(std::string_view modulus) {
-  if (modulus.empty()) return nullptr;
-  Owned<BIGNUM> n(BN_bin2bn(reinterpret_cast<const unsigned char*>(modulus.data()),
-                            static_cast<int>(modulus.size()), nullptr));
-  Owned<BIGNUM> e(BN_new());
-  if (!n || !e || !BN_set_word(e.get(), kRsaPublicExponent) || BN_is_zero(n.get()))
-    return nullptr;
-  Owned<OSSL_PARAM_BLD> builder(OSSL_PARAM_BLD_new());
-  if (!builder || !OSSL_PARAM_BLD_push_BN(builder.get(), OSSL_PKEY_PARAM_RSA_N, n.get()) ||
-      !OSSL_PARAM_BLD_push_BN(builder.get(), OSSL_PKEY_PARAM_RSA_E, e.get()))
-    return nullptr;
-  Owned<OSSL_PARAM> params(OSSL_PARAM_BLD_to_param(builder.get()));
-  Owned<EVP_PKEY_CTX> context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-  EVP_PKEY* key = nullptr;
-  if (!params || !context || EVP_PKEY_fromdata_init(context.get()) <= 0 ||
-      EVP_PKEY_fromdata(context.get(), &key, EVP_PKEY_PUBLIC_KEY, params.get()) <= 0)
-    return nullptr;
-  return Owned<EVP_PKEY>(key);
 }
 
 Owned<EVP_PKEY> PrivateKey(std::string_view pem) {
@@ -93,19 +70,6 @@ std::string BytesToHex(std::string_view bytes) {
     hex.push_back(kDigits[c & 15]);
   }
   return hex;
-}
-
-bool VerifyRsaSha256(std::string_view modulus, std::string_view data, std::string_view signature) {
-  Owned<EVP_PKEY> key = PublicKey(modulus);
-  if (!key || signature.size() != static_cast<size_t>(EVP_PKEY_get_size(key.get())))
-    return false;
-  Owned<EVP_MD_CTX> context(EVP_MD_CTX_new());
-  if (!context ||
-      EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) <= 0)
-    return false;
-  return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.data()),
-                          signature.size(), reinterpret_cast<const unsigned char*>(data.data()),
-                          data.size()) == 1;
 }
 
 bool SignRsaSha256(std::string_view privateKeyPem, std::string_view data, std::string& signature) {

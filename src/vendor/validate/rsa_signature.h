@@ -1,6 +1,6 @@
-// RSA signatures of the memory files: PKCS#1 v1.5 over SHA-256, public exponent 65537.
-// Printers sign with 1024-bit keys; nothing here depends on the size beyond the checks
-// that a signature is as long as the modulus.
+// RSA signing for the files the libraries make (the EAD line) and key pairs for tests:
+// PKCS#1 v1.5 over SHA-256, public exponent 65537, any key size. Checking the printer's
+// signatures is vendor/formats/signature.h.
 #pragma once
 
 #include <string>
@@ -18,11 +18,6 @@ bool HexToBytes(std::string_view hex, std::string& bytes);
 
 // The bytes as upper-case hexadecimal digits.
 std::string BytesToHex(std::string_view bytes);
-
-// Checks `signature` over `data` against the public key (`modulus` big-endian bytes,
-// exponent 65537). Returns true only for a valid signature; a malformed key or a
-// signature of the wrong length is simply not valid.
-bool VerifyRsaSha256(std::string_view modulus, std::string_view data, std::string_view signature);
 
 // Signs `data` with the private key given as PEM text. Returns false (and leaves
 // `signature` empty) when the key cannot be read or the signing fails.
