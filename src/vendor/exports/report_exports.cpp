@@ -6,6 +6,7 @@
 
 #include "vendor/kelo_api.h"
 #include "vendor/pdf417/mfd_from_symbols.h"
+#include "vendor/reports/document_text.h"
 #include "vendor/validate/file_validation.h"
 
 namespace {
@@ -31,6 +32,30 @@ tervane::Pdf417MfdBuilder g_pdf417;
 }  // namespace
 
 extern "C" {
+
+int KeloGeraTxtPorCOO(const char* mfdFile, const char* outFile, int user, int firstCoo,
+                      int lastCoo) {
+  return Guarded(6, [&] {
+    return tervane::WriteDocumentsText(Text(mfdFile), Text(outFile),
+                                       tervane::MfdSelection::ByCoo(user, firstCoo, lastCoo));
+  });
+}
+
+void KeloGeraTxtPorData(const char* mfdFile, const char* outFile, const char* firstDate,
+                        const char* lastDate) {
+  Guarded(6, [&] {
+    tervane::MfdSelection selection;
+    if (!tervane::MfdSelection::ByDates(Text(firstDate), Text(lastDate), selection)) return 6;
+    return tervane::WriteDocumentsText(Text(mfdFile), Text(outFile), selection);
+  });
+}
+
+void KeloGeraTxtTotal(const char* mfdFile, const char* outFile) {
+  Guarded(6, [&] {
+    return tervane::WriteDocumentsText(Text(mfdFile), Text(outFile),
+                                       tervane::MfdSelection::Total());
+  });
+}
 
 int KeloOpenPdf417ToMfd(const char* mfdFile) {
   std::lock_guard lock(g_pdf417Lock);

@@ -1,0 +1,54 @@
+// Detail-tape and fiscal memories made with the file writers, for the report tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/charset.h"
+#include "vendor/formats/mf_file.h"
+#include "vendor/formats/mfd_file.h"
+
+namespace tervane::vendortest {
+
+inline std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
+
+inline vendor::MemoryTime At(int day, int month, int hour, int minute = 0) {
+  return {2026, month, day, hour, minute, 0};
+}
+
+inline vendor::MfdDocument Document(int coo, int user, vendor::MemoryTime when,
+                                    vendor::DocumentKind kind,
+                                    std::vector<std::string> lines = {}) {
+  return {coo, user, when, kind, std::move(lines)};
+}
+
+// A day of user 1 (sale, a power failure, a card voucher and its reprint, a Z reduction),
+// then the next day after a change to user 2 (sale, management report).
+inline vendor::MfdContents SampleMfd() {
+  using K = vendor::DocumentKind;
+  vendor::MfdContents c;
+  c.header = {"QV010000000000000123", "QUORVEXA", "ZT-310 A", 2, vendor::MfdRange::kTotal,
+              1, 2, At(1, 12, 9), At(2, 12, 18)};
+  c.entries.push_back(Document(1, 1, At(1, 12, 9), K::kSale,
+                               {"001 7891000100103 ARROZ 5KG", "1 UN X 21,50 T1 21,50",
+                                "002 7891000200200 FEIJAO 1KG", "2 UN X 8,25 T1 16,50",
+                                "TOTAL R$ 38,00"}));
+  c.entries.push_back(vendor::MfdMarker{vendor::MarkerKind::kPowerFailure, At(1, 12, 10), 1, 1});
+  c.entries.push_back(Document(2, 1, At(1, 12, 11), K::kSale,
+                               {"001 123 CAFE 500G", "1 UN X 12,90 T2 12,90", "TOTAL R$ 12,90"}));
+  c.entries.push_back(Document(3, 1, At(1, 12, 11, 5), K::kCardVoucher, {"CARTAO 12,90"}));
+  c.entries.push_back(Document(4, 1, At(1, 12, 11, 6), K::kVoucherReprint, {"CARTAO 12,90"}));
+  c.entries.push_back(Document(5, 1, At(1, 12, 18), K::kReductionZ, {"CRZ: 0001"}));
+  c.entries.push_back(vendor::MfdMarker{vendor::MarkerKind::kUserChange, At(2, 12, 8), 2, 5});
+  c.entries.push_back(Document(1, 2, At(2, 12, 9), K::kSale,
+                               {"001 555 LEITE 1L", "3 UN X 4,00 T1 12,00", "TOTAL R$ 12,00"}));
+  c.entries.push_back(Document(2, 2, At(2, 12, 18), K::kManagementReport, {"SANGRIA 10,00"}));
+  return c;
+}
+
+// The file as downloaded (frame, stream; no signature needed by the readers).
+inline std::string MfdFile(const vendor::MfdContents& contents) {
+  return vendor::MfdFrameBytes(vendor::MfdStreamBytes(contents));
+}
+
+}  // namespace tervane::vendortest
