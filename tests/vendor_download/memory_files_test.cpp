@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/printer_key.h"
+#include "vendor/formats/crc16.h"
 #include "vendor/formats/mf_file.h"
 #include "vendor/formats/mfd_file.h"
 #include "vendor/formats/pub_file.h"
@@ -11,6 +12,17 @@
 
 namespace tervane::vendor {
 namespace {
+
+// Changes one byte of the record that starts at `record` and recomputes the record's
+// check, so that the reader's own rules (not the check) must catch the change.
+void Patch(std::string& file, std::size_t record, std::size_t at, char value) {
+  file[at] = value;
+  std::uint32_t size = 0;
+  for (int i = 4; i >= 1; --i) size = (size << 8) | static_cast<unsigned char>(file[record + i]);
+  const std::uint16_t check = Crc16(std::string_view(file).substr(record, 5 + size));
+  file[record + 5 + size] = static_cast<char>(check & 0xFF);
+  file[record + 6 + size] = static_cast<char>(check >> 8);
+}
 
 MemoryTime At(int d, int mo, int h = 10, int mi = 0) { return MemoryTime{2026, mo, d, h, mi, 0}; }
 
@@ -89,9 +101,8 @@ TEST(MemoryFiles, MfdDamageGivesStatusAndKeepsWhatCameBefore) {
   std::string lying = MfdFrameBytes(MfdStreamBytes(one));
   // Header record: 5 bytes of type and length, then 59 bytes of payload for this header.
   const std::size_t headerPayload = 1 + (2 + 15) + (2 + 4) + (2 + 8) + 2 + 1 + 4 + 4 + 7 + 7;
-  const std::size_t doc = kMfdDataOffset + 5 + headerPayload;
-  const std::size_t countAt = doc + 5 + 4 + 2 + 7 + 1;
-  lying[countAt] = '\x50';
+  const std::size_t doc = kMfdDataOffset + 5 + headerPayload + 2;
+  Patch(lying, doc, doc + 5 + 4 + 2 + 7 + 1, '\x50');
   const auto r = ReadMfd(lying, read);
   EXPECT_EQ(r.status, FileStatus::kCorrupt);
   EXPECT_EQ(r.offset, doc);
@@ -101,11 +112,17 @@ TEST(MemoryFiles, MfdDamageGivesStatusAndKeepsWhatCameBefore) {
   frame[100] = 0;
   EXPECT_EQ(ReadMfd(frame, read).status, FileStatus::kWrongFormat);
   std::string date = file;
-  date[kMfdDataOffset + 5 + 1 + 17 + 6 + 10 + 2 + 1 + 4 + 4 + 2] = 13;  // first moment's month
+  Patch(date, kMfdDataOffset, kMfdDataOffset + 5 + 1 + 17 + 6 + 10 + 2 + 1 + 4 + 4 + 2, 13);  // month
   EXPECT_EQ(ReadMfd(date, read).status, FileStatus::kCorrupt);
   std::string count = file;
-  count[kMfdDataOffset + stream.size() - 4] ^= 1;
+  const std::size_t end = kMfdDataOffset + stream.size() - 11;
+  Patch(count, end, end + 5, static_cast<char>(count[end + 5] ^ 1));
   EXPECT_EQ(ReadMfd(count, read).status, FileStatus::kCorrupt);
+  std::string flipped = file;  // any changed byte breaks its record's check
+  flipped[doc + 20] ^= 0x10;
+  const auto bad = ReadMfd(flipped, read);
+  EXPECT_EQ(bad.status, FileStatus::kCorrupt);
+  EXPECT_EQ(bad.offset, doc);
 }
 
 TEST(MemoryFiles, MissingSerialIsStatusTwo) {
@@ -134,7 +151,7 @@ TEST(MemoryFiles, MfRoundTripAndDamage) {
     ASSERT_FALSE(ReadMf(std::string_view(file).substr(0, cut), read).ok()) << cut;
 
   std::string rate = file;
-  rate[rate.find("1800")] = 'X';
+  Patch(rate, 4 + 5 + (2 + 15) + (2 + 4) + (2 + 8) + 2 + (2 + 18) + (2 + 15) + 7 + 2, rate.find("1800"), 'X');
   EXPECT_EQ(ReadMf(rate, read).status, FileStatus::kCorrupt);
   EXPECT_EQ(read.entries.size(), 0u);
 }

@@ -1,6 +1,7 @@
 #include "vendor/formats/record_stream.h"
 
 #include "vendor/formats/byte_codec.h"
+#include "vendor/formats/crc16.h"
 
 namespace tervane::vendor {
 
@@ -24,8 +25,9 @@ void AppendRecord(std::string& out, std::uint8_t type, std::string_view payload)
   ByteWriter w;
   w.U8(type);
   w.U32(static_cast<std::uint32_t>(payload.size()));
+  w.Raw(payload);
+  w.U16(Crc16(w.Bytes()));
   out += w.Bytes();
-  out.append(payload);
 }
 
 void AppendEndRecord(std::string& out, std::uint32_t count) {
@@ -44,12 +46,19 @@ RecordStreamReader::Step RecordStreamReader::Next(std::uint8_t& type, std::strin
     result_ = Failure(FileStatus::kTruncated, offset, "the data ends before the end record");
     return Step::kFailed;
   }
-  if (size > r.Left()) {
+  if (size > r.Left() || r.Left() - size < 2) {
     result_ = Failure(FileStatus::kTruncated, offset,
                       "a record's length runs past the end of the data");
     return Step::kFailed;
   }
   r.Raw(size, payload);
+  const std::string_view checked = stream_.substr(pos_, r.Position());
+  std::uint16_t check = 0;
+  r.U16(check);
+  if (check != Crc16(checked)) {
+    result_ = Failure(FileStatus::kCorrupt, offset, "a record's check does not match its bytes");
+    return Step::kFailed;
+  }
   pos_ += r.Position();
   if (type != kEndRecord) {
     ++count_;

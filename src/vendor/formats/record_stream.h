@@ -1,6 +1,7 @@
 // The record stream shared by the .mf and .mfd files: a sequence of records, each a type
-// byte, a 32-bit little-endian payload length and the payload, ended by a record of type
-// FFh whose payload is the 32-bit count of the records before it. Nothing in it is
+// byte, a 32-bit little-endian payload length, the payload and a 16-bit check (CRC-16 of
+// the type, length and payload bytes, crc16.h), ended by a record of type FFh whose
+// payload is the 32-bit count of the records before it. Nothing in it is
 // trusted: lengths are checked against what is left before anything is read.
 #pragma once
 
@@ -29,7 +30,8 @@ class RecordStreamReader {
 
   // Reads the next record. kRecord: `type` and `payload` are set, and `offset` to the
   // record's file offset. kEnd: the end record was read and its count matches the
-  // records read. kFailed: `result` says why (truncated, a count that does not match).
+  // records read. kFailed: `result` says why (truncated, a check or a count that does
+  // not match); every later call fails the same way.
   Step Next(std::uint8_t& type, std::string_view& payload, std::size_t& offset);
 
   // Where the stream stopped: the byte after the end record on kEnd.
