@@ -51,4 +51,42 @@ inline std::string MfdFile(const vendor::MfdContents& contents) {
   return vendor::MfdFrameBytes(vendor::MfdStreamBytes(contents));
 }
 
+inline vendor::MfReduction Reduction(int crz, int coo, int day, std::int64_t previousGt,
+                                     std::int64_t gross) {
+  vendor::MfReduction z;
+  z.crz = crz;
+  z.coo = coo;
+  z.cro = 1;
+  z.when = At(day, 12, 18);
+  z.movement = At(day, 12, 0);
+  z.grandTotal = previousGt + gross;
+  z.gross = gross;
+  z.cancelled = 100;
+  z.discounts = 50;
+  z.surcharges = 25;
+  z.exempt = 1000;
+  z.rates = {{"1800", false, gross - 1000 - 125}, {"0500", true, 125}};
+  return z;
+}
+
+// Three days of user 1 (CRZ 1 to 3 on 1, 2 and 4 December 2026), a change to user 2, then
+// two days of user 2 (CRZ 4 and 5 on 5 and 6 December).
+inline vendor::MfContents SampleMf() {
+  vendor::MfContents c;
+  c.header = {"QV010000000000000123", "QUORVEXA", "ZT-310 A", 2,
+              "11222333000181", "123456789", At(7, 12, 10)};
+  std::int64_t gt = 0;
+  const int days[] = {1, 2, 4, 5, 6};
+  const std::int64_t gross[] = {100000, 250050, 123456789, 5000, 7000};
+  for (int i = 0; i < 5; ++i) {
+    if (i == 3)
+      c.entries.emplace_back(std::in_place_type<vendor::MfUserChange>, 2, "99888777000166",
+                             "987654321", At(5, 12, 8), 3, 1);
+    c.entries.emplace_back(std::in_place_type<vendor::MfReduction>,
+                           Reduction(i + 1, 10 * (i + 1), days[i], gt, gross[i]));
+    gt += gross[i];
+  }
+  return c;
+}
+
 }  // namespace tervane::vendortest

@@ -7,6 +7,7 @@
 #include "vendor/kelo_api.h"
 #include "vendor/pdf417/mfd_from_symbols.h"
 #include "vendor/reports/document_text.h"
+#include "vendor/reports/mf_report.h"
 #include "vendor/validate/file_validation.h"
 
 namespace {
@@ -70,6 +71,14 @@ int KeloAddBmpFile(const char* bmpFile) {
 int KeloClosePdf417ToMfd(void) {
   std::lock_guard lock(g_pdf417Lock);
   return Guarded(tervane::kPdf417CannotOpen, [&] { return g_pdf417.Close(); });
+}
+
+int KeloRelatorioMFTxt(const char* mfFile, const char* txtFile, const char* rangeKind,
+                       const char* start, const char* end) {
+  return Guarded(6, [&] {
+    return tervane::WriteMfReport(Text(mfFile), Text(txtFile), Text(rangeKind), Text(start),
+                                  Text(end));
+  });
 }
 
 int KeloValidate(const char* file, const char* pubFile) {
