@@ -7,6 +7,7 @@
 #include "vendor/kelo_api.h"
 #include "vendor/pdf417/mfd_from_symbols.h"
 #include "vendor/reports/document_text.h"
+#include "vendor/reports/mf_integrity.h"
 #include "vendor/reports/mf_report.h"
 #include "vendor/validate/file_validation.h"
 
@@ -90,6 +91,10 @@ int KeloValidatePDF417(const char* file, const char* rsaFile, const char* pubFil
   return Guarded(tervane::kValidationCannotRead, [&] {
     return tervane::ValidatePdf417File(Text(file), Text(rsaFile), Text(pubFile));
   });
+}
+
+int KeloDLLVerifyMFFileIntegrity(const char* mfFile, const char* txtFile, int /*reserved*/) {
+  return Guarded(6, [&] { return tervane::VerifyMfFileIntegrity(Text(mfFile), Text(txtFile)); });
 }
 
 }  // extern "C"
