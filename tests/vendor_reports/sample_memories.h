@@ -29,19 +29,28 @@ inline vendor::MfdContents SampleMfd() {
   vendor::MfdContents c;
   c.header = {"QV010000000000000123", "QUORVEXA", "ZT-310 A", 2, vendor::MfdRange::kTotal,
               1, 2, At(1, 12, 9), At(2, 12, 18)};
-  c.entries.push_back(Document(1, 1, At(1, 12, 9), K::kSale,
-                               {"001 7891000100103 ARROZ 5KG", "1 UN X 21,50 T1 21,50",
-                                "002 7891000200200 FEIJAO 1KG", "2 UN X 8,25 T1 16,50",
-                                "TOTAL R$ 38,00"}));
+  c.entries.push_back(Document(
+      1, 1, At(1, 12, 9), K::kSale,
+      {"CUPOM FISCAL", Cp("ITEM CÓDIGO        DESCRIÇÃO     ALÍQ.   VALOR R$"),
+       "001 7891000100103 ARROZ 5KG      T01     21,50",
+       "002 7891000200200 FEIJAO 1KG     T01     16,50",
+       "   desconto item                           -1,50",
+       "003 123           SAL            F1       2,00",
+       "CANCELAMENTO ITEM 003",
+       "TOTAL R$                                   36,50"}));
   c.entries.push_back(vendor::MfdMarker{vendor::MarkerKind::kPowerFailure, At(1, 12, 10), 1, 1});
   c.entries.push_back(Document(2, 1, At(1, 12, 11), K::kSale,
-                               {"001 123 CAFE 500G", "1 UN X 12,90 T2 12,90", "TOTAL R$ 12,90"}));
-  c.entries.push_back(Document(3, 1, At(1, 12, 11, 5), K::kCardVoucher, {"CARTAO 12,90"}));
-  c.entries.push_back(Document(4, 1, At(1, 12, 11, 6), K::kVoucherReprint, {"CARTAO 12,90"}));
-  c.entries.push_back(Document(5, 1, At(1, 12, 18), K::kReductionZ, {"CRZ: 0001"}));
+                               {"CUPOM FISCAL", "001 123           CAFE 500G      T02   1234,90",
+                                "TOTAL R$                                 1234,90"}));
+  c.entries.push_back(Document(3, 1, At(1, 12, 11, 5), K::kCardVoucher,
+                               {Cp("COMPROVANTE CRÉDITO OU DÉBITO"), "COO DO CUPOM VINCULADO: 000002"}));
+  c.entries.push_back(Document(4, 1, At(1, 12, 11, 6), K::kVoucherReprint,
+                               {"COO DO CUPOM VINCULADO: 000002"}));
+  c.entries.push_back(Document(5, 1, At(1, 12, 18), K::kReductionZ,
+                               {Cp("       REDUÇÃO Z        "), "CRZ: 0001   CRO: 0001"}));
   c.entries.push_back(vendor::MfdMarker{vendor::MarkerKind::kUserChange, At(2, 12, 8), 2, 5});
   c.entries.push_back(Document(1, 2, At(2, 12, 9), K::kSale,
-                               {"001 555 LEITE 1L", "3 UN X 4,00 T1 12,00", "TOTAL R$ 12,00"}));
+                               {"CUPOM FISCAL", "001 555           LEITE 1L       T01     12,00"}));
   c.entries.push_back(Document(2, 2, At(2, 12, 18), K::kManagementReport, {"SANGRIA 10,00"}));
   return c;
 }

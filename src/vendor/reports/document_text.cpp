@@ -42,6 +42,27 @@ const char* TitleOf(vendor::DocumentKind kind) {
   return "DOCUMENTO";
 }
 
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The printer records a document's title as its first line ("CUPOM FISCAL", "REDUÇÃO Z",
+// "COMPROVANTE CRÉDITO OU DÉBITO"...). Such a line is the title printed under the
+// header, and is not repeated in the body.
+bool IsTitleLine(const std::string& line) {
+  static const char* const kTitles[] = {
+      "CUPOM FISCAL", "CUPOM FISCAL CANCELADO", "COMPROVANTE NÃO FISCAL",
+      "COMPROVANTE DE CRÉDITO OU DÉBITO", "COMPROVANTE CRÉDITO OU DÉBITO",
+      "RELATÓRIO GERENCIAL", "LEITURA X", "REDUÇÃO Z", "LEITURA DA MEMÓRIA FISCAL",
+      "BILHETE DE PASSAGEM"};
+  const std::string text = Trimmed(line);
+  for (const char* title : kTitles)
+    if (text == Cp(title)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
@@ -51,13 +72,19 @@ std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
   lines.push_back(PadRight(DateTime(document.when), 38, ' ') + Format("COO:%06d", document.coo));
   lines.push_back(UserLine(document.user));
   lines.push_back(Separator());
-  lines.push_back(Centered(Cp(TitleOf(document.kind))));
+  auto body = document.lines.begin();
+  if (body != document.lines.end() && IsTitleLine(*body)) {
+    lines.push_back(Centered(Trimmed(*body)));
+    ++body;
+  } else {
+    lines.push_back(Centered(Cp(TitleOf(document.kind))));
+  }
   if (document.kind == vendor::DocumentKind::kVoucherReprint) {
     lines.push_back("");
     lines.push_back(Centered(Cp("2ªVIA")));
   }
   lines.push_back(Separator());
-  lines.insert(lines.end(), document.lines.begin(), document.lines.end());
+  lines.insert(lines.end(), body, document.lines.end());
   lines.push_back(Separator());
   lines.push_back(PadRight(PadRight(header.brand.substr(0, 16), 16, ' ') +
                                PadRight(header.model.substr(0, 21), 21, ' ') + "ECF-IF",
