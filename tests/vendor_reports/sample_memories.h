@@ -1,6 +1,7 @@
 // Detail-tape and fiscal memories made with the file writers, for the report tests.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,15 @@ inline std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
 
 inline vendor::MemoryTime At(int day, int month, int hour, int minute = 0) {
   return {2026, month, day, hour, minute, 0};
+}
+
+// An item line as the printer records it.
+inline std::string ItemLine(int number, const char* code, const char* description,
+                            const char* rate, const char* value) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%03d %-13.13s %-14.14s %-3.3s %9s", number, code,
+                description, rate, value);
+  return line;
 }
 
 inline vendor::MfdDocument Document(int coo, int user, vendor::MemoryTime when,
@@ -32,15 +42,15 @@ inline vendor::MfdContents SampleMfd() {
   c.entries.push_back(Document(
       1, 1, At(1, 12, 9), K::kSale,
       {"CUPOM FISCAL", Cp("ITEM CÓDIGO        DESCRIÇÃO     ALÍQ.   VALOR R$"),
-       "001 7891000100103 ARROZ 5KG      T01     21,50",
-       "002 7891000200200 FEIJAO 1KG     T01     16,50",
+       ItemLine(1, "7891000100103", "ARROZ 5KG", "T01", "21,50"),
+       ItemLine(2, "7891000200200", "FEIJAO 1KG", "T01", "16,50"),
        "   desconto item                           -1,50",
-       "003 123           SAL            F1       2,00",
+       ItemLine(3, "123", "SAL", "F1", "2,00"),
        "CANCELAMENTO ITEM 003",
        "TOTAL R$                                   36,50"}));
   c.entries.push_back(vendor::MfdMarker{vendor::MarkerKind::kPowerFailure, At(1, 12, 10), 1, 1});
   c.entries.push_back(Document(2, 1, At(1, 12, 11), K::kSale,
-                               {"CUPOM FISCAL", "001 123           CAFE 500G      T02   1234,90",
+                               {"CUPOM FISCAL", ItemLine(1, "123", "CAFE 500G", "T02", "1234,90"),
                                 "TOTAL R$                                 1234,90"}));
   c.entries.push_back(Document(3, 1, At(1, 12, 11, 5), K::kCardVoucher,
                                {Cp("COMPROVANTE CRÉDITO OU DÉBITO"), "COO DO CUPOM VINCULADO: 000002"}));
@@ -50,7 +60,7 @@ inline vendor::MfdContents SampleMfd() {
                                {Cp("       REDUÇÃO Z        "), "CRZ: 0001   CRO: 0001"}));
   c.entries.push_back(vendor::MfdMarker{vendor::MarkerKind::kUserChange, At(2, 12, 8), 2, 5});
   c.entries.push_back(Document(1, 2, At(2, 12, 9), K::kSale,
-                               {"CUPOM FISCAL", "001 555           LEITE 1L       T01     12,00"}));
+                               {"CUPOM FISCAL", ItemLine(1, "555", "LEITE 1L", "T01", "12,00")}));
   c.entries.push_back(Document(2, 2, At(2, 12, 18), K::kManagementReport, {"SANGRIA 10,00"}));
   return c;
 }

@@ -6,6 +6,7 @@
 
 #include "vendor/kelo_api.h"
 #include "vendor/pdf417/mfd_from_symbols.h"
+#include "vendor/reports/document_database.h"
 #include "vendor/reports/document_text.h"
 #include "vendor/reports/mf_integrity.h"
 #include "vendor/reports/mf_report.h"
@@ -72,6 +73,30 @@ int KeloAddBmpFile(const char* bmpFile) {
 int KeloClosePdf417ToMfd(void) {
   std::lock_guard lock(g_pdf417Lock);
   return Guarded(tervane::kPdf417CannotOpen, [&] { return g_pdf417.Close(); });
+}
+
+int KeloGeraMdbPorCOO(const char* mfdFile, const char* outFile, int user, int firstCoo,
+                      int lastCoo) {
+  return Guarded(6, [&] {
+    return tervane::WriteDocumentsDatabase(Text(mfdFile), Text(outFile),
+                                           tervane::MfdSelection::ByCoo(user, firstCoo, lastCoo));
+  });
+}
+
+void KeloGeraMdbPorData(const char* mfdFile, const char* outFile, const char* firstDate,
+                        const char* lastDate) {
+  Guarded(6, [&] {
+    tervane::MfdSelection selection;
+    if (!tervane::MfdSelection::ByDates(Text(firstDate), Text(lastDate), selection)) return 6;
+    return tervane::WriteDocumentsDatabase(Text(mfdFile), Text(outFile), selection);
+  });
+}
+
+void KeloGeraMdbTotal(const char* mfdFile, const char* outFile) {
+  Guarded(6, [&] {
+    return tervane::WriteDocumentsDatabase(Text(mfdFile), Text(outFile),
+                                           tervane::MfdSelection::Total());
+  });
 }
 
 int KeloRelatorioMFTxt(const char* mfFile, const char* txtFile, const char* rangeKind,

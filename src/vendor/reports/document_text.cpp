@@ -65,6 +65,12 @@ bool IsTitleLine(const std::string& line) {
 
 }  // namespace
 
+std::string DocumentTitle(const vendor::MfdDocument& document) {
+  if (!document.lines.empty() && IsTitleLine(document.lines.front()))
+    return Trimmed(document.lines.front());
+  return Cp(TitleOf(document.kind));
+}
+
 std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
                                        const vendor::MfdDocument& document) {
   std::vector<std::string> lines;
@@ -72,13 +78,9 @@ std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
   lines.push_back(PadRight(DateTime(document.when), 38, ' ') + Format("COO:%06d", document.coo));
   lines.push_back(UserLine(document.user));
   lines.push_back(Separator());
+  lines.push_back(Centered(DocumentTitle(document)));
   auto body = document.lines.begin();
-  if (body != document.lines.end() && IsTitleLine(*body)) {
-    lines.push_back(Centered(Trimmed(*body)));
-    ++body;
-  } else {
-    lines.push_back(Centered(Cp(TitleOf(document.kind))));
-  }
+  if (body != document.lines.end() && IsTitleLine(*body)) ++body;
   if (document.kind == vendor::DocumentKind::kVoucherReprint) {
     lines.push_back("");
     lines.push_back(Centered(Cp("2ªVIA")));

@@ -37,6 +37,10 @@ namespace tervane {
 
 constexpr size_t kDocumentWidth = 48;
 
+// A document's title: its first recorded line when that is a title, else the title of its
+// kind (Windows-1252, no padding).
+std::string DocumentTitle(const vendor::MfdDocument& document);
+
 // The printed lines of one document or marker, without line ends.
 std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
                                        const vendor::MfdDocument& document);
