@@ -9,7 +9,9 @@
 #include "vendor/reports/document_database.h"
 #include "vendor/reports/document_text.h"
 #include "vendor/reports/mf_integrity.h"
+#include "vendor/reports/ead_signature.h"
 #include "vendor/reports/mf_report.h"
+#include "vendor/reports/type_e_records.h"
 #include "vendor/validate/file_validation.h"
 
 namespace {
@@ -116,6 +118,22 @@ int KeloValidatePDF417(const char* file, const char* rsaFile, const char* pubFil
   return Guarded(tervane::kValidationCannotRead, [&] {
     return tervane::ValidatePdf417File(Text(file), Text(rsaFile), Text(pubFile));
   });
+}
+
+int KeloGeraRegistrosParciaisTipoE(
+    const char* inFile, const char* outFile, const char* periodKind, const char* start,
+    const char* end, const char* /*reserved1*/, const char* /*reserved2*/, const char* modelName,
+    const char* recordType, const char*, const char*, const char*, const char*, const char*,
+    const char*, const char*, const char*, const char*, const char*, const char*, const char*,
+    const char*) {
+  return Guarded(6, [&] {
+    return tervane::WriteTypeERecords({Text(inFile), Text(outFile), Text(periodKind), Text(start),
+                                       Text(end), Text(modelName), Text(recordType)});
+  });
+}
+
+void KeloDLLGeraRegistroEAD(const char* file) {
+  Guarded(0, [&] { return tervane::SignFileWithEad(Text(file)) ? 1 : 0; });
 }
 
 int KeloDLLVerifyMFFileIntegrity(const char* mfFile, const char* txtFile, int /*reserved*/) {
