@@ -85,6 +85,12 @@ int Pdf417MfdBuilder::AddBitmapFile(const std::string& bmpPath) {
   return result;
 }
 
+std::string Pdf417MfdBuilder::AssembledData() const {
+  std::string data;
+  for (const auto& [index, bytes] : slots_) data += bytes;
+  return data;
+}
+
 int Pdf417MfdBuilder::Close() {
   if (!open_) return kPdf417NotOpen;
   open_ = false;
@@ -92,8 +98,7 @@ int Pdf417MfdBuilder::Close() {
     if (createdEmpty_) std::remove(path_.c_str());
     return kPdf417InvalidData;
   }
-  std::string data;
-  for (const auto& [index, bytes] : slots_) data += bytes;
+  const std::string data = AssembledData();
   const bool complete = slots_.size() == ExpectedCount();
   slots_.clear();
   if (!SaveFileAtomically(path_, BuildPdf417MfdFile(data), nullptr)) {

@@ -58,6 +58,10 @@ class Pdf417MfdBuilder {
   // when writing fails; kPdf417NotOpen with no open set. The set is closed in every case.
   int Close();
 
+  // The data of the symbols added so far, in order of offset (what Close writes between
+  // the frame's fixed parts).
+  std::string AssembledData() const;
+
   bool IsOpen() const { return open_; }
   size_t ExpectedCount() const;
   size_t ReceivedCount() const { return slots_.size(); }
