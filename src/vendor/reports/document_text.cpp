@@ -79,8 +79,13 @@ std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
   lines.push_back(UserLine(document.user));
   lines.push_back(Separator());
   lines.push_back(Centered(DocumentTitle(document)));
+  // A recorded title is not repeated in the body, except a Z reduction's: the diagnostics
+  // read three lines ahead of a COO that breaks the sequence, and the heading in the body
+  // stands beyond them, where a reduction to be rebuilt is looked for.
   auto body = document.lines.begin();
-  if (body != document.lines.end() && IsTitleLine(*body)) ++body;
+  if (body != document.lines.end() && IsTitleLine(*body) &&
+      document.kind != vendor::DocumentKind::kReductionZ)
+    ++body;
   if (document.kind == vendor::DocumentKind::kVoucherReprint) {
     lines.push_back("");
     lines.push_back(Centered(Cp("2ªVIA")));

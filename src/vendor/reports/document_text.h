@@ -16,7 +16,9 @@
 //   FAB:XX0000000000000001    07/12/2026 10:15:30        date at column 28
 //
 // A first recorded line that is a document title ("CUPOM FISCAL", "       REDUÇÃO Z        ",
-// "COMPROVANTE CRÉDITO OU DÉBITO"...) is printed, centred, as the title and not repeated.
+// "COMPROVANTE CRÉDITO OU DÉBITO"...) is printed, centred, as the title and not repeated,
+// except a Z reduction's, kept in the body too so that it stands beyond the three lines
+// read ahead of a COO that breaks the sequence.
 // The title is always the third line after the COO line, and a copy's "2ªVIA" the fifth;
 // the date and time of the footer are two lines below the model line and 28 columns in.
 // Markers are printed where the printer recorded them:
