@@ -192,8 +192,12 @@ FileReadResult ReadMfd(std::string_view bytes, MfdContents& contents) {
                    bytes.size(), "the file is shorter than the memory frame");
   if (MfdOriginMark(bytes).empty())
     return Failure(FileStatus::kWrongFormat, 0, "the memory frame is not that of an .mfd file");
+  return ReadMfdData(bytes.substr(kMfdDataOffset), kMfdDataOffset, contents);
+}
 
-  RecordStreamReader stream(bytes.substr(kMfdDataOffset), kMfdDataOffset);
+FileReadResult ReadMfdData(std::string_view data, std::size_t base, MfdContents& contents) {
+  contents = MfdContents{};
+  RecordStreamReader stream(data, base);
   bool haveHeader = false;
   for (;;) {
     std::uint8_t type = 0;
@@ -225,17 +229,17 @@ FileReadResult ReadMfd(std::string_view bytes, MfdContents& contents) {
     if (!problem.empty()) return Failure(FileStatus::kCorrupt, offset, problem);
   }
 
-  const std::size_t tail = kMfdDataOffset + stream.Position();
-  if (bytes.size() - tail < kMfdTailSize)
-    return Failure(FileStatus::kTruncated, bytes.size(), "the file ends inside its closing bytes");
-  if (!AllBytes(bytes.substr(tail, kMfdTailSize), '\xFF'))
-    return Failure(FileStatus::kCorrupt, tail, "the closing bytes after the data are not FFh");
-  const std::size_t rest = bytes.size() - tail - kMfdTailSize;
+  const std::size_t tail = stream.Position();
+  if (data.size() - tail < kMfdTailSize)
+    return Failure(FileStatus::kTruncated, base + data.size(), "the file ends inside its closing bytes");
+  if (!AllBytes(data.substr(tail, kMfdTailSize), '\xFF'))
+    return Failure(FileStatus::kCorrupt, base + tail, "the closing bytes after the data are not FFh");
+  const std::size_t rest = data.size() - tail - kMfdTailSize;
   if (rest != 0 && rest != kSignatureSize)
     return Failure(rest < kSignatureSize ? FileStatus::kTruncated : FileStatus::kCorrupt,
-                   tail + kMfdTailSize, "the bytes after the data are not a signature");
+                   base + tail + kMfdTailSize, "the bytes after the data are not a signature");
   if (contents.header.serial.empty())
-    return Failure(FileStatus::kNoSerial, kMfdDataOffset, "the header names no serial number");
+    return Failure(FileStatus::kNoSerial, base, "the header names no serial number");
   return {};
 }
 

@@ -104,6 +104,9 @@ std::string MfdFrameBytes(std::string_view stream, std::string_view mark = kMfdD
 // at; the result gives the status, the file offset and the reason. Lengths are never
 // trusted; no input makes it crash or read out of bounds.
 FileReadResult ReadMfd(std::string_view bytes, MfdContents& contents);
+// Reads what follows the frame's six blocks (record stream, closing FFh bytes, optional
+// signature) the way ReadMfd does; `base` is its offset in the file, for the results.
+FileReadResult ReadMfdData(std::string_view data, std::size_t base, MfdContents& contents);
 // Reads the file at `path`; kCannotOpen when it cannot be read.
 FileReadResult ReadMfdFile(const std::string& path, MfdContents& contents);
 
