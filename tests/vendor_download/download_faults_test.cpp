@@ -14,6 +14,7 @@
 #include "sim/history.h"
 #include "support/fake_clock.h"
 #include "vendor/download/memory_download.h"
+#include "vendor/formats/crc16.h"
 
 namespace tervane::vendor {
 namespace {
@@ -131,14 +132,7 @@ TEST_F(FaultsTest, APrinterThatContradictsItselfGivesSix) {
   tamper_ = [](int n, Bytes& reply) {
     if (n != kFirstBlock + 1) return;
     reply[1] = 7;
-    const std::uint16_t crc = [&] {
-      std::uint16_t c = 0xFFFF;
-      for (int i = 1; i < 1 + 2053; ++i) {
-        c = static_cast<std::uint16_t>(c ^ (reply[static_cast<std::size_t>(i)] << 8));
-        for (int b = 0; b < 8; ++b) c = static_cast<std::uint16_t>(c & 0x8000 ? (c << 1) ^ 0x1021 : c << 1);
-      }
-      return c;
-    }();
+    const std::uint16_t crc = Crc16(std::string_view(reinterpret_cast<const char*>(&reply[1]), 2053));
     reply[2054] = static_cast<std::uint8_t>(crc & 0xFF);
     reply[2055] = static_cast<std::uint8_t>(crc >> 8);
   };
@@ -153,6 +147,13 @@ TEST_F(FaultsTest, APrinterThatContradictsItselfGivesSix) {
   EXPECT_FALSE(fs::exists(dir_ / "huge.mfd"));
 }
 
+TEST_F(FaultsTest, AFileThatCannotBeWrittenGivesSeven) {
+  DownloadAsk ask;
+  ask.kind = DownloadKind::kMf;
+  EXPECT_EQ(DownloadToFile(*this, clock_, "in-process", ask, (dir_ / "no-such-folder" / "a.mf").string()),
+            kDownloadNotExecuted);
+}
+
 TEST_F(FaultsTest, AFileWithoutSerialGivesTwo) {
   state_.serial = "               ";
   EXPECT_EQ(Download("noserial.mf", DownloadKind::kMf), kDownloadNoSerial);
@@ -164,12 +165,16 @@ TEST(DownloadRequest, MalformedRangesAreRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(OpenParameters({DownloadKind::kMfd, "2", "1", "123", "7"}), "D2000001000123007");
   EXPECT_EQ(OpenParameters({DownloadKind::kMfd, "1", "010126", "311226", ""}), "D1010126311226   ");
   EXPECT_EQ(OpenParameters({DownloadKind::kSb, "2", "1", "2", ""}), "S0" + std::string(15, ' '));
+  // The user number of a decoded BCD field may come with more zeros than three digits.
+  EXPECT_EQ(OpenParameters({DownloadKind::kMf, "0", "", "", "0012"}), "F0" + std::string(12, ' ') + "012");
+  EXPECT_EQ(OpenParameters({DownloadKind::kMf, "0", "", "", " 0 "}), "F0" + std::string(12, ' ') + "000");
   for (const DownloadAsk& bad : std::vector<DownloadAsk>{{DownloadKind::kMfd, "3", "", "", ""},
                                                         {DownloadKind::kMfd, "1", "320126", "010226", ""},
                                                         {DownloadKind::kMfd, "1", "0101", "010226", ""},
                                                         {DownloadKind::kMfd, "2", "1234567", "1", ""},
                                                         {DownloadKind::kMfd, "2", "-1", "5", ""},
-                                                        {DownloadKind::kMpk, "2", "1", "5", "1000"}})
+                                                        {DownloadKind::kMpk, "2", "1", "5", "1000"},
+                                                        {DownloadKind::kMf, "0", "", "", "1 2"}})
     EXPECT_EQ(OpenParameters(bad), "") << bad.rangeKind << bad.start << "/" << bad.end << "/" << bad.user;
 }
 

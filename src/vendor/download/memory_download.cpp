@@ -30,6 +30,18 @@ bool Digits(const std::string& text, std::size_t most) {
   return true;
 }
 
+// A user number as the workbench may hand it over ("7", "007", "0007" from a decoded BCD
+// field, blanks around it): three digits, or empty when it is not a number up to 999.
+std::string UserDigits(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  std::string digits = text.substr(first, text.find_last_not_of(' ') - first + 1);
+  if (!Digits(digits, 12)) return {};
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  if (digits.size() > 3) return {};
+  return std::string(3 - digits.size(), '0') + digits;
+}
+
 std::string LeftZeros(const std::string& text, std::size_t width) {
   return std::string(width - text.size(), '0') + text;
 }
@@ -107,9 +119,9 @@ std::string OpenParameters(const DownloadAsk& ask) {
   }
   // The user number travels with COO ranges and with the MF download of the models that
   // ask for it; elsewhere it is ignored by the printer.
-  if (!ask.user.empty()) {
-    if (!Digits(ask.user, 3)) return {};
-    user = LeftZeros(ask.user, 3);
+  if (ask.user.find_first_not_of(' ') != std::string::npos) {
+    user = UserDigits(ask.user);
+    if (user.empty()) return {};
   }
   return std::string(1, static_cast<char>(ask.kind)) + range + start + end + user;
 }
@@ -174,7 +186,8 @@ int DownloadToFile(PortFactory& ports, Clock& clock, const std::string& portName
 
   std::string payload;
   if (const int code = ReceiveBlocks(link, total, blocks, payload)) return code;
-  if (Ask(link, std::string("\x50\x70", 2), 0, reply) == kDownloadLinkFailed) return kDownloadLinkFailed;
+  // Every block is in and checked: a printer that misses the close loses nothing.
+  Ask(link, std::string("\x50\x70", 2), 0, reply);
   link.Close();
 
   // The detail tape arrives as its record stream and signature; the frame is ours to lay.

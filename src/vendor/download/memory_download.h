@@ -38,7 +38,7 @@ struct DownloadAsk {
   std::string rangeKind = "0";  // "0" all, "1" dates, "2" COOs (.mfd, .mpk)
   std::string start;            // "DDMMYY", or a COO of up to 6 digits
   std::string end;
-  std::string user;             // up to 3 digits, or empty (the current user)
+  std::string user;             // a number up to 999 (leading zeros and blanks allowed), or empty
 };
 
 // Fetches one file from the printer on `portName` and writes it to `file` (replaced
@@ -49,7 +49,7 @@ int DownloadToFile(PortFactory& ports, Clock& clock, const std::string& portName
 
 // The 17 parameter bytes of the open command for a request, or empty when the request
 // is not well formed (a range kind other than "0".."2", dates that are not DDMMYY, COOs
-// or a user that are not numbers of at most 6 and 3 digits).
+// that are not numbers of at most 6 digits, a user that is not a number up to 999).
 std::string OpenParameters(const DownloadAsk& ask);
 
 // A file received for `kind` checked as the reader of its kind reads it: 1, 2 or 6.
