@@ -503,12 +503,14 @@ class SequenceDialogTest : public QObject {
     for (int id : {gui::ids::kSequencias, gui::ids::kToolSequencias}) {
       QString title;
       QStringList kinds;
+      bool graphicHeader = false;
       QTimer person;
       connect(&person, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<gui::CSequenceDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
         title = dialog->windowTitle();
         kinds = Texts(dialog->KindList());
+        graphicHeader = dialog->GraphicHeaderButton()->isEnabled();
         QMetaObject::invokeMethod(dialog, [dialog] { dialog->reject(); }, Qt::QueuedConnection);
       });
       person.start(20);
@@ -517,6 +519,7 @@ class SequenceDialogTest : public QObject {
       person.stop();
       QCOMPARE(title, QStringLiteral("Sequências"));
       QVERIFY(kinds.size() > 1 && kinds.first() == QStringLiteral("TODOS"));
+      QVERIFY(graphicHeader);  // the workbench hands it the logo dialog
     }
   }
 

@@ -288,6 +288,11 @@ void CMainWindow::OpenSequences() {
   CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
   dialog.SetSettingsHandler([this] { OpenSettings(); });
   dialog.SetFileOpener(opener_);
+  // The graphic-header button opens the logo control's dialog over the sequence window.
+  dialog.SetGraphicHeaderHandler([this, &dialog] {
+    CGraphicClicheDlg cliche(&dialog, settings_, *prompter_);
+    cliche.Run();
+  });
   dialog.Run();
 }
 
