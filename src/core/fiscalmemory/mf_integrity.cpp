@@ -1,4 +1,4 @@
-#include "fiscalmemory/memory_integrity.h"
+#include "fiscalmemory/mf_integrity.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "fiscalmemory/memory_public_key.h"
+#include "fiscalmemory/key_print.h"
 
 #include <cstdio>
 #include <fstream>

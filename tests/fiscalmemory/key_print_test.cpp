@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/model_table.h"
-#include "fiscalmemory/memory_integrity.h"
-#include "fiscalmemory/memory_public_key.h"
+#include "fiscalmemory/mf_integrity.h"
+#include "fiscalmemory/key_print.h"
 #include "fiscalmemory/memory_test_support.h"
 
 namespace tervane::testing {
