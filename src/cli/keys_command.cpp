@@ -22,10 +22,12 @@ CLI::App* KeysCommand::attach(CLI::App& app) {
   download->footer(std::string("The range options apply to mpk only.\nWithout --model the printer is asked for "
                                "its model first.\n") +
                    kMemoryExitNote);
+  print_.attach(*sub);
   return sub;
 }
 
 int KeysCommand::execute(std::ostream& out, std::ostream& err) {
+  if (print_.parsed()) return print_.execute(out, err);
   MemoryDownload what = MemoryDownload::kPublicKey;
   if (kind_ == "mpk") what = MemoryDownload::kMpk;
   else if (kind_ == "mfk") what = MemoryDownload::kMfk;

@@ -6,6 +6,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_environment.h"
+#include "cli/key_print_command.h"
 #include "cli/memory_answers.h"
 #include "cli/printer_options.h"
 
@@ -14,7 +15,7 @@ namespace tervane::cli {
 class KeysCommand : public CliCommand {
  public:
   KeysCommand(const OutputOptions& output, const CliEnvironment& environment)
-      : output_(output), environment_(environment) {}
+      : output_(output), environment_(environment), print_(output, environment) {}
 
   CLI::App* attach(CLI::App& app) override;
 
@@ -30,6 +31,7 @@ class KeysCommand : public CliCommand {
   RangeOptions range_;
   std::string kind_;
   std::string file_;
+  KeyPrintCommand print_;  // `keys print`
 };
 
 }  // namespace tervane::cli

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_command.h"
@@ -44,6 +45,9 @@ class CommandLineAnswers final : public Prompter {
   std::optional<TypeERecordsForm> typeE;
   std::vector<std::string> bitmaps;
   std::vector<std::string> shown;  // every message shown (Windows-1252)
+  // What went to the results window: result text and hexadecimal trace, for the command
+  // to write.
+  std::vector<std::pair<std::string, std::string>> results;
 
   bool ChooseOpenFile(const std::string&, const std::string&, std::string& path) override;
   bool ChooseSaveFile(const std::string&, const std::string&, std::string& path) override;
@@ -54,6 +58,9 @@ class CommandLineAnswers final : public Prompter {
   bool AskTypeERecords(TypeERecordsForm& form) override { return Take(typeE, form); }
   void ShowMessage(const std::string&, const std::string& text) override;
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override {
+    results.emplace_back(resultText, hexTrace);
+  }
 
   bool AskText(const std::string&, int, std::string&) override { return false; }
   bool AskMultiLineText(const std::string&, int, std::string&) override { return false; }

@@ -39,10 +39,12 @@ CLI::App* MfCommand::attach(CLI::App& app) {
   report_->footer(std::string("Without --crz or --dates every reduction (000000 to 999999) is reported.\n"
                               "The library is that of --model (without it, that of an unidentified printer).\n") +
                   kMemoryExitNote);
+  integrity_.attach(*sub);
   return sub;
 }
 
 int MfCommand::execute(std::ostream& out, std::ostream& err) {
+  if (integrity_.parsed()) return integrity_.execute(out, err);
   if (download_ != nullptr && download_->parsed()) return download(out, err);
   return report(out, err);
 }

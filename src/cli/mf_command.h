@@ -8,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_environment.h"
+#include "cli/key_print_command.h"
 #include "cli/printer_options.h"
 
 namespace tervane::cli {
@@ -15,7 +16,7 @@ namespace tervane::cli {
 class MfCommand : public CliCommand {
  public:
   MfCommand(const OutputOptions& output, const CliEnvironment& environment)
-      : output_(output), environment_(environment) {}
+      : output_(output), environment_(environment), integrity_(output, environment) {}
 
   CLI::App* attach(CLI::App& app) override;
 
@@ -41,6 +42,7 @@ class MfCommand : public CliCommand {
   std::vector<std::string> crz_;
   std::vector<std::string> dates_;
   bool simplified_ = false;
+  MfIntegrityCommand integrity_;  // `mf integrity`
 };
 
 }  // namespace tervane::cli
