@@ -63,8 +63,7 @@ class MemoryWindowTest : public QObject {
              (QStringList{"Memória de fita-detalhe (MFD)", "Memória Fiscal (MF)", "Software Básico(SB)", "MPK", "MFK",
                           "SBK", "Chave Pública"}));
     // What other tools will bring is listed but greyed.
-    for (const char* later : {"Diagnostico do relatório da MFD", "Verifica integridade da MF",
-                              "Leitura via scanner (PDF - 417)", "Impressão de Chave Pública"}) {
+    for (const char* later : {"Diagnostico do relatório da MFD", "Leitura via scanner (PDF - 417)"}) {
       QVERIFY(!window.Entry(QString::fromUtf8(later))->isEnabled());
     }
     QVERIFY(window.Entry(QStringLiteral("Registros Tipo E"))->isEnabled());

@@ -13,6 +13,7 @@
 #include "gui/common/window_owner.h"
 #include "gui/equipment/aliquotas_page.h"
 #include "gui/fiscalmemory/memory_dialogs.h"
+#include "gui/protocol/result_window.h"
 
 namespace tervane::gui {
 
@@ -126,6 +127,11 @@ void QtPrompter::ShowMessage(const std::string& caption, const std::string& text
   QMessageBox box(QMessageBox::Information, caption.empty() ? Str(32915) : ToQt(caption), ToQtDisplay(text),
                   QMessageBox::Ok, Owner());
   box.exec();
+}
+
+void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+  CResultDlg window(Owner(), resultText, hexTrace, *this);
+  window.exec();
 }
 
 QString QtFileFilter(const std::string& filter) {

@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/string_table.h"
+#include "fiscalmemory/key_print.h"
+#include "fiscalmemory/mf_integrity.h"
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
@@ -36,7 +38,7 @@ CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter&
   AddUnavailable(file, QStringLiteral("Diagnostico do relatório da MFD"));
   Add(file, QStringLiteral("Valida .MFD em formato PDF417"), ValidatePdf417);
   Add(file, QStringLiteral("Valida MPK,MFK,SBK"), ValidateKeyFile);
-  AddUnavailable(file, QStringLiteral("Verifica integridade da MF"));
+  Add(file, QStringLiteral("Verifica integridade da MF"), [](const MemoryToolContext& c) { return CheckMfIntegrity(c); });
 
   QMenu* link = menuBar_->addMenu(QStringLiteral("Comunicação"));
   link->setToolTipsVisible(true);
@@ -55,7 +57,7 @@ CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter&
     Add(download, text, [kind](const MemoryToolContext& c) { return DownloadMemory(c, kind); });
   }
   AddUnavailable(link, QStringLiteral("Leitura via scanner (PDF - 417)"));
-  AddUnavailable(link, QStringLiteral("Impressão de Chave Pública"));
+  Add(link, QStringLiteral("Impressão de Chave Pública"), PrintPublicKey);
 
   // What the operations will use: the port, the model and its library.
   const ProgramSettings& settings = *exchange_.settings;
