@@ -145,5 +145,28 @@ TEST_F(MemoryCliTest, BadRangesAreUsageErrors) {
   EXPECT_TRUE(ports_.records.empty());
 }
 
+TEST_F(MemoryCliTest, IntegrityAndKeyPrintChooseTheirWay) {
+  // Through the port: the cell command's result on standard output.
+  FakePortScript cells;
+  cells.reply = {Bytes({0x06, 0x12, 0x00, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00})};  // no cell not OK
+  ports_.Script("/dev/ttyS9", cells);
+  CliResult port = Cli({"mf", "integrity", "--port", "/dev/ttyS9", "--model", "ZK-140 B"});
+  EXPECT_EQ(port.code, 0) << port.err;
+  EXPECT_FALSE(port.out.empty());
+  ASSERT_EQ(ports_.records.size(), 1u);
+  EXPECT_EQ(ports_.records[0]->sent[4], 126);
+
+  // A file with a first-library model, or with the second library.
+  std::ofstream(Path("m.mf")) << "memory";
+  EXPECT_EQ(Cli({"mf", "integrity", "--file", Path("m.mf"), "-o", Path("r.txt"), "--model", "ZT-300 A"}).code, 8);
+  EXPECT_EQ(Cli({"mf", "integrity", "--file", Path("m.mf"), "-o", Path("r.txt")}).code, 0);
+  EXPECT_EQ(Cli({"mf", "integrity"}).code, 1);
+
+  // The key print is for second-library models only; the stub cannot download the key.
+  EXPECT_EQ(Cli({"keys", "print", "--port", "/dev/ttyS9", "--model", "ZK-110 A"}).code, 8);
+  EXPECT_EQ(Cli({"keys", "print", "--port", "/dev/ttyS9", "--model", "ZT-400 A"}).code, 7);
+  EXPECT_EQ(ports_.records.size(), 1u);
+}
+
 }  // namespace
 }  // namespace tervane::testing

@@ -66,7 +66,9 @@ class MemoryWindowTest : public QObject {
     for (const char* later : {"Diagnostico do relatório da MFD", "Leitura via scanner (PDF - 417)"}) {
       QVERIFY(!window.Entry(QString::fromUtf8(later))->isEnabled());
     }
-    QVERIFY(window.Entry(QStringLiteral("Registros Tipo E"))->isEnabled());
+    for (const char* built : {"Registros Tipo E", "Verifica integridade da MF", "Impressão de Chave Pública"}) {
+      QVERIFY(window.Entry(QString::fromUtf8(built))->isEnabled());
+    }
   }
 
   void anEntryRunsItsOperationWithTheWindowsContext() {

@@ -14,6 +14,7 @@
 #include "sim/history.h"
 #include "support/fake_clock.h"
 #include "vendor/download/memory_download.h"
+#include "vendor/formats/crc16.h"
 
 namespace tervane::vendor {
 namespace {
@@ -131,14 +132,7 @@ TEST_F(FaultsTest, APrinterThatContradictsItselfGivesSix) {
   tamper_ = [](int n, Bytes& reply) {
     if (n != kFirstBlock + 1) return;
     reply[1] = 7;
-    const std::uint16_t crc = [&] {
-      std::uint16_t c = 0xFFFF;
-      for (int i = 1; i < 1 + 2053; ++i) {
-        c = static_cast<std::uint16_t>(c ^ (reply[static_cast<std::size_t>(i)] << 8));
-        for (int b = 0; b < 8; ++b) c = static_cast<std::uint16_t>(c & 0x8000 ? (c << 1) ^ 0x1021 : c << 1);
-      }
-      return c;
-    }();
+    const std::uint16_t crc = Crc16(std::string_view(reinterpret_cast<const char*>(&reply[1]), 2053));
     reply[2054] = static_cast<std::uint8_t>(crc & 0xFF);
     reply[2055] = static_cast<std::uint8_t>(crc >> 8);
   };
@@ -151,6 +145,13 @@ TEST_F(FaultsTest, APrinterThatContradictsItselfGivesSix) {
   EXPECT_EQ(Download("huge.mfd"), kDownloadInvalidData);
   EXPECT_FALSE(fs::exists(dir_ / "renumbered.mfd"));
   EXPECT_FALSE(fs::exists(dir_ / "huge.mfd"));
+}
+
+TEST_F(FaultsTest, AFileThatCannotBeWrittenGivesSeven) {
+  DownloadAsk ask;
+  ask.kind = DownloadKind::kMf;
+  EXPECT_EQ(DownloadToFile(*this, clock_, "in-process", ask, (dir_ / "no-such-folder" / "a.mf").string()),
+            kDownloadNotExecuted);
 }
 
 TEST_F(FaultsTest, AFileWithoutSerialGivesTwo) {

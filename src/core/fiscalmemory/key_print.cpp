@@ -198,6 +198,7 @@ KeyPrintResult PrintPublicKeyReport(const MemoryToolContext& context) {
   // Only a key downloaded now is printed: a CP.pub left from an earlier run goes first.
   const std::string keyFile = ResolveInWorkDir(settings, kKeyFileName);
   std::remove(keyFile.c_str());
+  ShareLinkSettings(settings);
   if (context.wait) context.wait->Show(LoadString(str::kAguarde));
   outcome.code = download(settings.g_portName.c_str(), keyFile.c_str());
   if (context.wait) context.wait->Hide();

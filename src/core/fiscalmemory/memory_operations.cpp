@@ -147,14 +147,6 @@ void ReportNotCreated(const MemoryToolContext& context, const std::string& path)
   context.prompter->ShowMessage(Caption(), Cp("O arquivo não foi criado: \r\n") + path);
 }
 
-// Hands the port settings the library cannot see in the port name to the library: the
-// printer's address for "SOCKET" and the exchange folder for "FILE".
-void ShareLinkSettings(const ProgramSettings& settings) {
-  if (!settings.g_printerAddress.empty()) ::setenv(kPrinterAddressVariable, settings.g_printerAddress.c_str(), 1);
-  const std::string folder = ExchangeFolder(settings);
-  if (!folder.empty()) ::setenv(kExchangeDirVariable, folder.c_str(), 1);
-}
-
 bool DownloadSucceeded(int code) {
   return code == 0 || code == 1;
 }
@@ -206,6 +198,12 @@ MemoryOutcome DownloadMfWithUserNumber(const MemoryToolContext& context) {
 }
 
 }  // namespace
+
+void ShareLinkSettings(const ProgramSettings& settings) {
+  if (!settings.g_printerAddress.empty()) ::setenv(kPrinterAddressVariable, settings.g_printerAddress.c_str(), 1);
+  const std::string folder = ExchangeFolder(settings);
+  if (!folder.empty()) ::setenv(kExchangeDirVariable, folder.c_str(), 1);
+}
 
 std::string FunctionNotAvailableText() {
   return Cp("Função não disponível.");

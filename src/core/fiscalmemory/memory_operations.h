@@ -100,6 +100,11 @@ CommandRecord UserNumberCommand();
 // compared over the identifier's length.
 bool ModelKeepsUserNumber(const std::string& modelName);
 
+// Hands the port settings a library cannot see in the port name to it, through its
+// environment: the printer's address for "SOCKET" (when set) and the exchange folder
+// for "FILE". Called before every library call that opens the port.
+void ShareLinkSettings(const ProgramSettings& settings);
+
 // Message texts (Windows-1252).
 std::string FunctionNotAvailableText();  // "Função não disponível."
 std::string FileValidText();             // "Arquivo validado"

@@ -1,6 +1,7 @@
 // The "MF/MFD" window: the memory tools under the menus "Arquivo" (documents, database,
-// reports, Type E records, PDF-417 bitmaps, validation) and "Comunicação" (the
-// "Download" submenu). Each entry runs one core operation with the workbench's dialogs.
+// reports, Type E records, PDF-417 bitmaps, validation, the MF integrity check) and
+// "Comunicação" (the "Download" submenu, the public-key print). Each entry runs one core
+// operation with the workbench's dialogs.
 #pragma once
 
 #include <QDialog>
