@@ -126,6 +126,10 @@ int MfIntegrityCommand::ofFile(std::ostream& out, std::ostream& err) {
     case MemoryStage::kDialogCancelled: return kExitUsage;  // the report would replace the .mf (said why)
     default: break;
   }
+  // A check that failed may still have written its findings: name the report.
+  if (outcome.stage == MemoryStage::kCompleted && !outcome.succeeded && std::filesystem::exists(outcome.output)) {
+    WriteMessage(out, outcome.output, output_);
+  }
   if (outcome.stage == MemoryStage::kCompleted && !outcome.succeeded && VendorStatusMessageId(outcome.code) == 0) {
     return UnexplainedFailure(outcome, err, output_);
   }

@@ -46,7 +46,8 @@ class MfIntegrityCommand {
   bool parsed() const;
 
   // --port: writes the cell command's result text (and with --hex its trace) on standard
-  // output. --file: writes the report's path. Returns 0 when the check passed; 1 for bad
+  // output. --file: writes the report's path (also when the check failed and the library
+  // wrote its findings). Returns 0 when the check passed; 1 for bad
   // options (neither or both of --port and --file); 4 or 5 when the exchange failed or
   // was cancelled; 7 when the memory library or its entry point is missing; 8 when the
   // memory has cells that are not OK, the library reported a failure, or the check does

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli/cli_app.h"
@@ -43,14 +44,18 @@ class KeyPrintE2eTest : public ::testing::Test {
     fs::remove_all(dir_);
   }
 
-  bool StartSim(const std::string& model) {
-    if (!sim_.Start(std::string(TERVANE_BIN_DIR) + "/tervane-sim", {"--pty", "--model", model})) return false;
+  bool StartSim(const std::string& model, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--pty", "--model", model};
+    args.insert(args.end(), more.begin(), more.end());
+    if (!sim_.Start(std::string(TERVANE_BIN_DIR) + "/tervane-sim", args)) return false;
     pty_ = sim_.Ready("pty", 15000);
     return !pty_.empty();
   }
 
-  CliResult Cli(std::vector<std::string> args) {
-    args.insert(args.end(), {"--port", pty_, "--workdir", dir_.string()});
+  // Runs tervane-cli on the simulator's port, or with `onPort` false without a port.
+  CliResult Cli(std::vector<std::string> args, bool onPort = true) {
+    if (onPort) args.insert(args.end(), {"--port", pty_});
+    args.insert(args.end(), {"--workdir", dir_.string()});
     cli::CliEnvironment environment;
     environment.catchInterrupt = false;
     std::ostringstream out, err;
@@ -181,6 +186,35 @@ TEST_F(KeyPrintE2eTest, IntegrityThroughThePortByModel) {
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find("Número de células gravadas:"), std::string::npos) << run.out;
   EXPECT_EQ(Count(DailyLog(), "\t126\r\n"), 1);
+}
+
+TEST_F(KeyPrintE2eTest, IntegrityOfADownloadedMemoryFile) {
+  ASSERT_TRUE(StartSim("ZT-400 A", {"--history", "3"}));
+  const std::string mf = (dir_ / "m.mf").string();
+  ASSERT_EQ(Cli({"mf", "download", "-o", mf}).code, 0);
+  sim_.Kill();
+
+  const std::string report = (dir_ / "r.txt").string();
+  CliResult run = Cli({"mf", "integrity", "--file", mf, "-o", report, "--model", "ZT-400 A"}, false);
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, report + "\n");
+  std::string text;
+  ASSERT_TRUE(ReadWholeFile(report, text));
+  EXPECT_NE(text.find(Utf8ToCp1252Lossy("RESULTADO: MEMÓRIA FISCAL ÍNTEGRA")), std::string::npos) << text;
+
+  // One byte changed in the middle: the library's failure, and the report of its findings.
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(mf, bytes));
+  bytes[bytes.size() / 2] ^= 0x20;
+  const std::string spoiled = (dir_ / "spoiled.mf").string();
+  std::ofstream(spoiled, std::ios::binary) << bytes;
+  run = Cli({"mf", "integrity", "--file", spoiled, "--model", "ZT-400 A"}, false);
+  EXPECT_EQ(run.code, 8);
+  EXPECT_EQ(run.err, "Arquivos sem dados válidos.\n");
+  const std::string findings = (dir_ / "spoiled_integridade.txt").string();
+  EXPECT_EQ(run.out, findings + "\n");
+  ASSERT_TRUE(ReadWholeFile(findings, text));
+  EXPECT_EQ(text.find(Utf8ToCp1252Lossy("RESULTADO: MEMÓRIA FISCAL ÍNTEGRA")), std::string::npos) << text;
 }
 
 }  // namespace
