@@ -76,6 +76,7 @@ TEST_F(KeyPrintCliTest, IntegrityOfAFile) {
   run = Cli({"mf", "integrity", "--file", Path("none.mf"), "-o", Path("n.txt")});
   EXPECT_EQ(run.code, 8);
   EXPECT_EQ(run.err, "Arquivos sem dados válidos.\n");
+  EXPECT_EQ(run.out, "");  // no report was written, none is named
 
   // The report may not replace the .mf; first-library models have no file check.
   run = Cli({"mf", "integrity", "--file", Path("m.mf"), "-o", Path("m.mf")});
