@@ -130,6 +130,11 @@ void QtPrompter::ShowMessage(const std::string& caption, const std::string& text
   box.exec();
 }
 
+void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+  CResultDlg window(Owner(), resultText, hexTrace, *this);
+  window.exec();
+}
+
 QString QtFileFilter(const std::string& filter) {
   const QStringList parts = ToQt(filter).split(QLatin1Char('|'));
   QStringList names;
@@ -227,11 +232,6 @@ bool QtPrompter::AskTypeERecords(TypeERecordsForm& form) {
   if (dialog.exec() != QDialog::Accepted) return false;
   form = dialog.Form();
   return true;
-}
-
-void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
-  CResultDlg dialog(Owner(), resultText, hexTrace, *this);
-  dialog.exec();
 }
 
 }  // namespace tervane::gui

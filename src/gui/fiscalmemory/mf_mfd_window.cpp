@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/string_table.h"
-#include "fiscalmemory/memory_integrity.h"
-#include "fiscalmemory/memory_public_key.h"
+#include "fiscalmemory/key_print.h"
+#include "fiscalmemory/mf_integrity.h"
 #include "gui/common/qt_text.h"
 #include "gui/fiscalmemory/mfd_diagnostics_action.h"
 
@@ -44,8 +44,7 @@ CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter&
   }
   Add(file, QStringLiteral("Valida .MFD em formato PDF417"), ValidatePdf417);
   Add(file, QStringLiteral("Valida MPK,MFK,SBK"), ValidateKeyFile);
-  Add(file, QStringLiteral("Verifica integridade da MF"),
-      [](const MemoryToolContext& c) { return CheckMfIntegrity(c); });
+  Add(file, QStringLiteral("Verifica integridade da MF"), [](const MemoryToolContext& c) { return CheckMfIntegrity(c); });
 
   QMenu* link = menuBar_->addMenu(QStringLiteral("Comunicação"));
   link->setToolTipsVisible(true);
