@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "app/model_table.h"
 #include "common/text.h"
@@ -31,16 +33,49 @@ class DlopenLibrary final : public VendorLibrary {
 
 }  // namespace
 
+namespace {
+
+// The library folder of the installed layout, beside the running program's folder
+// (bin/../lib), or empty when the program's path cannot be read.
+std::string ProgramLibraryFolder() {
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || program.empty()) return {};
+  return (program.parent_path().parent_path() / "lib").string();
+}
+
+// RTLD_LOCAL keeps the library's symbols out of the program's; RTLD_NOW reports a
+// library with unresolved references here rather than in the middle of a call.
+void* OpenLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+}  // namespace
+
 std::unique_ptr<VendorLibrary> DlopenVendorLoader::Load(const std::string& fileName, std::string* error) {
-  std::string path = fileName;
-  if (!folder_.empty()) path = folder_ + (folder_.back() == '/' ? "" : "/") + fileName;
-  // RTLD_LOCAL keeps the library's symbols out of the program's; RTLD_NOW reports a
-  // library with unresolved references here rather than in the middle of a call.
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = nullptr;
+  std::string tried = fileName;
+  if (!folder_.empty()) {
+    tried = folder_ + (folder_.back() == '/' ? "" : "/") + fileName;
+    handle = OpenLibrary(tried);
+  } else if (fileName.find('/') != std::string::npos) {
+    handle = OpenLibrary(fileName);
+  } else {
+    // A bare name is looked for first in the program's own library folder, as the
+    // platform's search order starts with the application's folder, then where the
+    // dynamic loader looks. The first step is done here rather than left to the
+    // program's RUNPATH because a dlopen made through an interposed dlopen (sanitizer
+    // runtimes) is resolved against the interposer's search path, not the program's.
+    const std::string local = ProgramLibraryFolder();
+    if (!local.empty()) {
+      std::error_code ec;
+      const std::string candidate = local + "/" + fileName;
+      if (std::filesystem::exists(candidate, ec)) handle = OpenLibrary(candidate);
+    }
+    if (!handle) handle = OpenLibrary(fileName);
+  }
   if (!handle) {
     if (error) {
       const char* why = dlerror();
-      *error = why ? why : path;
+      *error = why ? why : tried;
     }
     return nullptr;
   }
