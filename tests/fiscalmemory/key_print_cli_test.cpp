@@ -9,46 +9,13 @@
 #include "cli/cli_app.h"
 #include "cli/cli_environment.h"
 #include "cli/key_print_command.h"
-#include "fiscalmemory/memory_test_support.h"
+#include "fiscalmemory/memory_cli_fixture.h"
 
 namespace tervane::testing {
 namespace {
 
-struct CliResult {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class KeyPrintCliTest : public MemoryToolTest {
+class KeyPrintCliTest : public MemoryCliFixture {
  protected:
-  void SetUp() override {
-    MemoryToolTest::SetUp();
-    libs_ = dir_ / "lib";
-    std::filesystem::create_directories(libs_);
-    for (const char* name : {kVendorLibrary1, kVendorLibrary2}) {
-      std::filesystem::create_symlink(TERVANE_STUB_LIBRARY, libs_ / name);
-    }
-    ::setenv(kVendorDirVariable, libs_.c_str(), 1);
-  }
-  void TearDown() override {
-    ::unsetenv(kVendorDirVariable);
-    MemoryToolTest::TearDown();
-  }
-  CliResult Cli(std::vector<std::string> args) {
-    args.push_back("--workdir");
-    args.push_back(dir_.string());
-    cli::CliEnvironment environment;
-    environment.ports = &ports_;
-    environment.clock = &clock_;
-    environment.catchInterrupt = false;
-    std::ostringstream out, err;
-    CliResult run;
-    run.code = cli::RunCli(args, out, err, environment);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-  }
   void Reply(std::vector<std::uint8_t> fields) {
     std::vector<std::uint8_t> reply = {0x06};
     reply.insert(reply.end(), fields.begin(), fields.end());
@@ -57,7 +24,6 @@ class KeyPrintCliTest : public MemoryToolTest {
     script.reply = {Bytes(reply)};
     ports_.Script("/dev/ttyS9", script);
   }
-  std::filesystem::path libs_;
 };
 
 TEST_F(KeyPrintCliTest, IntegrityOfAFile) {
