@@ -35,6 +35,8 @@ enum class PromptKind {
   kSaveFile,
   kOkCancel,
   kOpenFile,
+  kYesNoCancel,
+  kRetryCancel,
 };
 
 // One request as the dialog would have shown it.
@@ -120,6 +122,18 @@ class FakePrompter final : public Prompter {
     return Push(PromptKind::kOkCancel, std::move(r));
   }
   FakePrompter& QueueOpenFile(std::string path) { return Push(PromptKind::kOpenFile, Answer(std::move(path))); }
+  // 1 Yes, 2 No, 0 Cancel on the next Yes/No/Cancel question.
+  FakePrompter& QueueYesNoCancel(int answer) {
+    Reply r;
+    r.index = answer;
+    return Push(PromptKind::kYesNoCancel, std::move(r));
+  }
+  // Retry (true) or Cancel (false) on the next Retry/Cancel message.
+  FakePrompter& QueueRetryCancel(bool retry) {
+    Reply r;
+    r.flag = retry;
+    return Push(PromptKind::kRetryCancel, std::move(r));
+  }
   // The person presses Cancel (No, or no button) on the next request of this kind.
   FakePrompter& QueueCancel(PromptKind kind) {
     Reply r;
@@ -250,6 +264,16 @@ class FakePrompter final : public Prompter {
     Reply r = Next(PromptKind::kOpenFile);
     if (r.mode == Mode::kAnswer) path = r.text;
     return r.mode != Mode::kCancel;
+  }
+  int AskYesNoCancel(const std::string& caption, const std::string& question) override {
+    Record(PromptKind::kYesNoCancel, question).caption = caption;
+    Reply r = Next(PromptKind::kYesNoCancel);
+    return r.mode == Mode::kAnswer ? r.index : 0;
+  }
+  bool AskRetryCancel(const std::string& caption, const std::string& text) override {
+    Record(PromptKind::kRetryCancel, text).caption = caption;
+    Reply r = Next(PromptKind::kRetryCancel);
+    return r.mode == Mode::kAnswer && r.flag;
   }
 
  private:

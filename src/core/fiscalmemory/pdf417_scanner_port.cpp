@@ -104,9 +104,7 @@ bool SerialScannerPort::Open(const ScannerLineSettings& line, std::string* error
   if (::tcflush(fd, TCIOFLUSH) != 0) return fail(errno);
 
   // A new open forgets an earlier Interrupt.
-  char drain[64];
-  while (::read(wakeRead_, drain, sizeof drain) > 0) {
-  }
+  Resume();
   fd_ = fd;
   gone_ = false;
   countersKnown_ = ReadCounters(&lastErrors_, &lastCts_);
@@ -180,6 +178,12 @@ void SerialScannerPort::Interrupt() {
   const char byte = 1;
   // A full pipe already wakes every wait; nothing more to do then.
   [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
+}
+
+void SerialScannerPort::Resume() {
+  char drain[64];
+  while (wakeRead_ >= 0 && ::read(wakeRead_, drain, sizeof drain) > 0) {
+  }
 }
 
 bool SerialScannerPort::Close(std::string* error) {

@@ -34,6 +34,8 @@ class ScannerPort {
   // Wakes a WaitEvent in progress and makes the next ones return kScannerStopped, until
   // the port is opened again. Safe from any thread.
   virtual void Interrupt() = 0;
+  // Forgets an earlier Interrupt, so that waiting can start again on the open port.
+  virtual void Resume() = 0;
   // Closes the port. False (with the system's text in `error`) when the system refused;
   // the port counts as closed either way. True when it was not open.
   virtual bool Close(std::string* error) = 0;
@@ -57,6 +59,7 @@ class SerialScannerPort final : public ScannerPort {
   bool ReadHeld(std::vector<std::uint8_t>& out) override;
   void ClearLineError() override;
   void Interrupt() override;
+  void Resume() override;
   bool Close(std::string* error) override;
 
  private:

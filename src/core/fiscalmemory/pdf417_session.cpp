@@ -59,6 +59,7 @@ bool Pdf417Session::Start(const ScannerLineSettings& line) {
 void Pdf417Session::StartThread() {
   stopRequested_ = false;
   threadEnded_ = false;
+  port_->Resume();
   thread_ = std::thread([this] { ReadLoop(); });
 }
 
