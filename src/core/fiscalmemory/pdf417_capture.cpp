@@ -177,3 +177,33 @@ std::string Pdf417Capture::FileBytes() const {
 }
 
 }  // namespace tervane
+
+namespace tervane {
+
+std::vector<std::vector<std::uint8_t>> SplitIntoPdf417Symbols(const std::string& data, const char trailer[2]) {
+  std::vector<std::vector<std::uint8_t>> symbols;
+  if (data.empty() || data.size() > kPdf417MaxSetLength) return symbols;
+  const auto total = static_cast<std::uint32_t>(data.size());
+  for (std::uint32_t offset = 0; offset < total; offset += kPdf417SymbolData) {
+    const std::uint32_t count = std::min<std::uint32_t>(kPdf417SymbolData, total - offset);
+    std::vector<std::uint8_t> symbol;
+    symbol.reserve(count + kPdf417HeaderSize + kPdf417TrailerSize);
+    for (int i = 0; i < 4; ++i) symbol.push_back(static_cast<std::uint8_t>(total >> (8 * i)));
+    for (int i = 0; i < 4; ++i) symbol.push_back(static_cast<std::uint8_t>(offset >> (8 * i)));
+    symbol.insert(symbol.end(), data.begin() + offset, data.begin() + offset + count);
+    symbol.push_back(static_cast<std::uint8_t>(trailer[0]));
+    symbol.push_back(static_cast<std::uint8_t>(trailer[1]));
+    symbols.push_back(std::move(symbol));
+  }
+  return symbols;
+}
+
+bool Pdf417DataFromMfdFile(const std::string& file, std::string* data) {
+  constexpr std::size_t kDataStart = kPdf417MfdBlankSize + 6 * kPdf417MfdHeaderBlock;
+  if (file.size() < kDataStart + kPdf417MfdTailSize) return false;
+  if (file.compare(kPdf417MfdBlankSize + 1, 7, "PDF-417") != 0) return false;
+  *data = file.substr(kDataStart, file.size() - kDataStart - kPdf417MfdTailSize);
+  return true;
+}
+
+}  // namespace tervane

@@ -119,3 +119,18 @@ class Pdf417Capture {
 std::string Pdf417HexDump(const std::uint8_t* data, std::size_t length);
 
 }  // namespace tervane
+
+namespace tervane {
+
+// The symbols a printer prints for a set's data, as the scanner delivers them: the
+// data cut in pieces of 668 bytes, each with the set's length and its offset in front
+// and `trailer` (2 bytes) behind. Empty when the data is empty or longer than
+// kPdf417MaxSetLength.
+std::vector<std::vector<std::uint8_t>> SplitIntoPdf417Symbols(const std::string& data,
+                                                              const char trailer[2] = "\r\n");
+
+// The set's data held in an MFD file built from symbols (the part between the six
+// header blocks and the FFh tail). False when `file` does not have that layout.
+bool Pdf417DataFromMfdFile(const std::string& file, std::string* data);
+
+}  // namespace tervane
