@@ -8,7 +8,7 @@
 namespace tervane {
 namespace {
 
-using testing::Cp;
+constexpr auto Cp = &testing::Win1252;
 using testing::Data;
 using testing::MakeSymbol;
 

@@ -18,7 +18,7 @@
 namespace tervane {
 namespace {
 
-using testing::Cp;
+constexpr auto Cp = &testing::Win1252;
 
 struct CaptureRun {
   int code = -1;

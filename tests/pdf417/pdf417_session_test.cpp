@@ -18,7 +18,7 @@
 namespace tervane {
 namespace {
 
-using testing::Cp;
+constexpr auto Cp = &testing::Win1252;
 using testing::Data;
 using testing::FakeClock;
 using testing::FakePrompter;

@@ -30,6 +30,9 @@ class QtPrompter final : public Prompter {
   bool EditTaxRates(TaxRateForm& form) override;
   void ShowMessage(const std::string& caption, const std::string& text) override;
   bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  // Yes/No/Cancel and Retry/Cancel boxes (warning icon), for the scanner capture.
+  int AskYesNoCancel(const std::string& caption, const std::string& question) override;
+  bool AskRetryCancel(const std::string& caption, const std::string& text) override;
 
  private:
   QWidget* Owner() const;
