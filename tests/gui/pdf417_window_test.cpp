@@ -1,5 +1,7 @@
 // The "pdf 417" capture window over a scripted scanner, and its settings dialog.
+#include <QApplication>
 #include <QComboBox>
+#include <QTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -118,6 +120,30 @@ class Pdf417WindowTest : public QObject {
     QCOMPARE(window.LastStopResult(), Pdf417StopResult::kClosed);
     QVERIFY(prompter.RequestsOf(PromptKind::kSaveFile).empty());
     QVERIFY(window.close());
+  }
+
+  void menuFlowAsksForTheSignaturePass() {
+    for (bool yes : {false, true}) {
+      FakePrompter prompter;
+      prompter.QueueYesNo(yes);
+      std::vector<bool> passes;
+      const size_t expected = yes ? 2 : 1;
+      // Closes each capture window as it opens, noting which pass it was.
+      std::function<void()> closeNext = [&] {
+        if (auto* window = qobject_cast<gui::CPdf417Dlg*>(QApplication::activeModalWidget())) {
+          passes.push_back(window->SignaturePass());
+          window->close();
+        }
+        if (passes.size() < expected) QTimer::singleShot(10, closeNext);
+      };
+      QTimer::singleShot(10, closeNext);
+      gui::RunPdf417Capture(nullptr, &prompter);
+      const auto questions = prompter.RequestsOf(PromptKind::kYesNo);
+      QCOMPARE(questions.size(), size_t{1});
+      QCOMPARE(questions[0].description, Cp("Deseja ler autenticação digigal?"));
+      const std::vector<bool> wanted = yes ? std::vector<bool>{false, true} : std::vector<bool>{false};
+      QCOMPARE(passes, wanted);
+    }
   }
 };
 

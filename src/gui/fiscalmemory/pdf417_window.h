@@ -47,6 +47,7 @@ class CPdf417Dlg final : public QDialog {
   QString StatusText() const;
   QString DumpText() const;
   bool Capturing() const { return session_->Running(); }
+  bool SignaturePass() const { return session_->Signature(); }
 
   // The last stop's outcome and the file it wrote (empty when none).
   Pdf417StopResult LastStopResult() const { return lastStop_; }
