@@ -72,15 +72,15 @@ class CapturePrompter final : public Prompter {
   bool lastWasCancel_ = false;
 };
 
-// Writes what the reading thread reports, one line per symbol, and wakes the command
-// when the set is complete or the line is gone.
+// Collects what the reading thread reports, one line per symbol, for the command's own
+// thread to write (only that thread writes to the streams), and wakes the command when
+// the set is complete or the line is gone.
 class CaptureObserver final : public Pdf417Observer {
  public:
-  CaptureObserver(std::ostream& out, const OutputOptions& output) : out_(out), output_(output) {}
-
   void OnSymbol(const Pdf417View& view) override {
     std::lock_guard lock(mutex_);
-    WriteText(out_, view.status + Format(" [%u/%u]", view.received, view.expected), output_);
+    lines_.push_back(view.status + Format(" [%u/%u]", view.received, view.expected));
+    changed_.notify_all();
   }
   void OnAllRead() override {
     std::lock_guard lock(mutex_);
@@ -92,10 +92,19 @@ class CaptureObserver final : public Pdf417Observer {
     lost_ = true;
     changed_.notify_all();
   }
-  // Waits up to `interval`; true when the set is complete or the line is gone.
-  bool WaitEnd(std::chrono::milliseconds interval) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, interval, [&] { return allRead_ || lost_; });
+  // Waits up to `interval` for news; writes the symbol lines that came. True when the
+  // set is complete or the line is gone.
+  bool WaitEnd(std::chrono::milliseconds interval, std::ostream& out, const OutputOptions& output) {
+    std::vector<std::string> lines;
+    bool end = false;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait_for(lock, interval, [&] { return allRead_ || lost_ || !lines_.empty(); });
+      lines.swap(lines_);
+      end = allRead_ || lost_;
+    }
+    for (const std::string& line : lines) WriteText(out, line, output);
+    return end;
   }
   bool AllRead() {
     std::lock_guard lock(mutex_);
@@ -105,13 +114,11 @@ class CaptureObserver final : public Pdf417Observer {
     std::lock_guard lock(mutex_);
     return lost_;
   }
-  std::mutex& OutputMutex() { return mutex_; }
 
  private:
-  std::ostream& out_;
-  const OutputOptions& output_;
   std::mutex mutex_;
   std::condition_variable changed_;
+  std::vector<std::string> lines_;
   bool allRead_ = false;
   bool lost_ = false;
 };
@@ -186,7 +193,7 @@ int Pdf417Command::execute(std::ostream& out, std::ostream& err) {
   TerminalPrompter terminal(in, out, output_);
   const int incompleteAnswer = incomplete_ == "save" ? 1 : incomplete_ == "discard" ? 2 : 0;
   CapturePrompter prompter(terminal, outputPath_, incompleteAnswer);
-  CaptureObserver observer(out, output_);
+  CaptureObserver observer;
   Clock& clock = environment_.clock != nullptr ? *environment_.clock : SystemClock();
   Pdf417Session session(prompter, clock, &observer);
   session.SetSignature(signature_);
@@ -194,19 +201,15 @@ int Pdf417Command::execute(std::ostream& out, std::ostream& err) {
   std::optional<InterruptGuard> interrupt;
   interrupt.emplace(environment_.catchInterrupt);
   if (!session.Start(line)) return kExitPdf417NothingSaved;
-  {
-    std::lock_guard lock(observer.OutputMutex());
-    WriteMessage(out,
-                 "Reading symbols on " + line.portName + " (" + std::to_string(line.baudRate) +
-                     " bauds); Ctrl-C stops.",
-                 output_);
-  }
+  WriteMessage(out,
+               "Reading symbols on " + line.portName + " (" + std::to_string(line.baudRate) + " bauds); Ctrl-C stops.",
+               output_);
 
   const auto timeoutMs = static_cast<std::int64_t>(timeoutSeconds_ * 1000);
   for (;;) {
     const std::int64_t deadline = clock.MonotonicMs() + timeoutMs;
     bool timedOut = false;
-    while (!observer.WaitEnd(kPollInterval)) {
+    while (!observer.WaitEnd(kPollInterval, out, output_)) {
       if (InterruptGuard::Interrupted()) break;
       if (timeoutMs > 0 && clock.MonotonicMs() >= deadline) {
         timedOut = true;
@@ -214,19 +217,18 @@ int Pdf417Command::execute(std::ostream& out, std::ostream& err) {
       }
     }
     if (observer.AllRead()) {
-      std::lock_guard lock(observer.OutputMutex());
       WriteText(out, pdf417text::AllReadText(), output_);
     } else if (observer.Lost()) {
-      std::lock_guard lock(observer.OutputMutex());
       WriteMessage(err, "tervane-cli: the scanner's line is gone", output_);
     } else if (timedOut) {
-      std::lock_guard lock(observer.OutputMutex());
       WriteMessage(err, "tervane-cli: time-out", output_);
     }
 
     const Pdf417View view = session.View();
     std::string saved;
     const Pdf417StopResult result = session.Stop(outputPath_, &saved);
+    // Symbols read while the question was open.
+    observer.WaitEnd(std::chrono::milliseconds(0), out, output_);
     switch (result) {
       case Pdf417StopResult::kSaved:
         WriteMessage(out, "Saved " + saved, output_);
