@@ -51,18 +51,25 @@ TEST(Pdf417Capture, RepeatedSymbolChangesNothing) {
 }
 
 TEST(Pdf417Capture, CompletenessRule) {
-  // Nothing read yet: any non-empty buffer is the (first) symbol.
+  // Nothing read yet: any non-empty buffer without a readable header is the (first)
+  // symbol, and is refused.
   Pdf417Capture capture;
   EXPECT_FALSE(capture.BufferComplete());
   const std::uint8_t byte = 0;
   capture.Append(&byte, 1);
   EXPECT_TRUE(capture.BufferComplete());
-  capture.TakeSymbol();
+  EXPECT_EQ(capture.TakeSymbol(), Pdf417SymbolOutcome::kRefused);
 
-  // A 3-symbol set after its first symbol: only a full 678-byte buffer is complete
-  // until the last symbol is due, which may be short.
+  // A 3-symbol set: each symbol is complete at the length its header announces, 678
+  // bytes for the first two and 110 for the short last one.
   const std::uint32_t total = 668 * 2 + 100;
-  Feed(capture, MakeSymbol(total, 0, Data(668, 1)));
+  const auto first = MakeSymbol(total, 0, Data(668, 1));
+  capture.Append(first.data(), 300);
+  EXPECT_FALSE(capture.BufferComplete()) << "a first symbol still arriving on a slow line is not cut";
+  capture.Append(first.data() + 300, first.size() - 300);
+  EXPECT_TRUE(capture.BufferComplete());
+  EXPECT_EQ(capture.TakeSymbol(), Pdf417SymbolOutcome::kStored);
+
   const auto middle = MakeSymbol(total, 668, Data(668, 2));
   capture.Append(middle.data(), 600);
   EXPECT_FALSE(capture.BufferComplete());
@@ -73,8 +80,9 @@ TEST(Pdf417Capture, CompletenessRule) {
 
   const auto last = MakeSymbol(total, 1336, Data(100, 3));
   capture.Append(last.data(), 20);
-  EXPECT_TRUE(capture.BufferComplete()) << "the last symbol expected is taken however short";
+  EXPECT_FALSE(capture.BufferComplete());
   capture.Append(last.data() + 20, last.size() - 20);
+  EXPECT_TRUE(capture.BufferComplete()) << "the short last symbol is complete at 110 bytes";
   EXPECT_EQ(capture.TakeSymbol(), Pdf417SymbolOutcome::kStored);
   EXPECT_TRUE(capture.AllRead());
   EXPECT_EQ(capture.SymbolData().size(), 668u * 2 + 100);
@@ -85,6 +93,32 @@ TEST(Pdf417Capture, CompletenessRule) {
   const auto partial = MakeSymbol(3000, 668, Data(300, 1));
   signature.Append(partial.data(), partial.size());
   EXPECT_TRUE(signature.BufferComplete());
+}
+
+TEST(Pdf417Capture, SymbolCutShortIsRefusedNotStored) {
+  // A symbol that lost bytes on the line, then the next scan run into it.
+  Pdf417Capture capture;
+  Feed(capture, MakeSymbol(2004, 0, Data(668, 1)));
+  const auto cut = MakeSymbol(2004, 668, Data(668, 2));
+  const auto next = MakeSymbol(2004, 1336, Data(668, 3));
+  capture.Append(cut.data(), 300);
+  capture.Append(next.data(), next.size());
+  ASSERT_TRUE(capture.BufferComplete());
+  EXPECT_EQ(capture.TakeSymbol(), Pdf417SymbolOutcome::kRefused);
+  EXPECT_EQ(capture.StatusText(), Cp("Símbolo recusado: longo demais (978 bytes)"));
+
+  // The last symbol expected arriving short of what its header announces: the general
+  // rule would take it; the header says it is cut.
+  Pdf417Capture last;
+  Feed(last, MakeSymbol(1000, 0, Data(668, 1)));
+  const auto tail = MakeSymbol(1000, 668, Data(332, 2));
+  last.Append(tail.data(), 200);
+  EXPECT_FALSE(last.BufferComplete());
+  EXPECT_EQ(last.TakeSymbol(), Pdf417SymbolOutcome::kRefused);  // a caller that gives up waiting
+  EXPECT_EQ(last.StatusText(), Cp("Símbolo recusado: 200 bytes recebidos, 342 anunciados"));
+  EXPECT_EQ(last.ReceivedCount(), 1u);
+  EXPECT_EQ(Feed(last, tail), Pdf417SymbolOutcome::kStored);
+  EXPECT_TRUE(last.AllRead());
 }
 
 TEST(Pdf417Capture, MfdFileLayoutForOneFullSymbol) {

@@ -106,6 +106,27 @@ TEST_F(Pdf417SessionTest, CompleteSetIsSavedAsMfdAfterTheWaits) {
   EXPECT_EQ(prompter_.Unscripted(), 0);
 }
 
+TEST_F(Pdf417SessionTest, FirstSymbolOnASlowLineIsTakenWhole) {
+  // At 1200 bauds a symbol takes over 5 s: the waits after the first bytes end long
+  // before it is all there.
+  auto session = MakeSession();
+  ASSERT_TRUE(session->Start(line_));
+  const auto symbol = MakeSymbol(1336, 0, Data(668, 1));
+  for (std::size_t at = 0; at < symbol.size(); at += 200) {
+    ScriptedScannerPort::Event part;
+    part.first.assign(symbol.begin() + at, symbol.begin() + std::min(symbol.size(), at + 200));
+    port_.Queue(part);
+  }
+  ASSERT_TRUE(observer_.WaitForSymbols(1));
+  EXPECT_EQ(observer_.Views()[0].status, Cp("Símbolo lido: 1/2"));
+  prompter_.QueueYesNoCancel(1).QueueSaveFile(PathOf("slow.mfd"));
+  EXPECT_EQ(session->Stop(), Pdf417StopResult::kSaved);
+  EXPECT_EQ(observer_.Views().size(), 1u);
+  const std::string file = Read(PathOf("slow.mfd"));
+  const auto data = Data(668, 1);
+  EXPECT_EQ(file.substr(524288 + 1536, 668), std::string(data.begin(), data.end()));
+}
+
 TEST_F(Pdf417SessionTest, MissingSymbolsAskYesNoCancel) {
   auto session = MakeSession();
   ASSERT_TRUE(session->Start(line_));

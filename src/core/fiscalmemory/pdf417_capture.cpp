@@ -24,6 +24,18 @@ void AppendHeaderBlock(std::string& out, char kind, const char* closing) {
   out += block;
 }
 
+// The length a symbol's header announces for it in the MFD pass; 0 when the buffer holds
+// no header yet or the header is not plausible (such a buffer is taken by the general
+// rule and refused).
+std::size_t AnnouncedSymbolLength(const std::vector<std::uint8_t>& buffer) {
+  if (buffer.size() < kPdf417HeaderSize) return 0;
+  const std::uint32_t length = ReadLe32(buffer.data());
+  const std::uint32_t offset = ReadLe32(buffer.data() + 4);
+  if (length == 0 || length > kPdf417MaxSetLength || offset >= length) return 0;
+  const std::size_t data = std::min<std::size_t>(kPdf417SymbolData, length - offset);
+  return kPdf417HeaderSize + data + kPdf417TrailerSize;
+}
+
 }  // namespace
 
 std::string Pdf417HexDump(const std::uint8_t* data, std::size_t length) {
@@ -63,9 +75,15 @@ bool Pdf417Capture::Append(const std::uint8_t* data, std::size_t length) {
 }
 
 bool Pdf417Capture::BufferComplete() const {
+  if (overflowed_) return true;
+  if (!signature_) {
+    if (const std::size_t announced = AnnouncedSymbolLength(buffer_); announced != 0) {
+      return buffer_.size() >= announced;
+    }
+  }
   if (buffer_.size() == kPdf417FullSymbol) return true;
-  if (buffer_.empty() && !overflowed_) return false;
-  return received_ + 1 == expected_ || signature_ || (received_ == 0 && expected_ == 0) || overflowed_;
+  if (buffer_.empty()) return false;
+  return received_ + 1 == expected_ || signature_ || (received_ == 0 && expected_ == 0);
 }
 
 bool Pdf417Capture::Refuse(std::string status) {
@@ -115,6 +133,15 @@ Pdf417SymbolOutcome Pdf417Capture::TakeSymbol() {
   if (offset >= length) {
     Refuse(Format(pdf417text::RefusedOffsetFormat().c_str(), offset));
     return Pdf417SymbolOutcome::kRefused;
+  }
+  // In the MFD pass the header says how long the symbol is; a buffer of another length
+  // is a symbol cut short or run together with bytes of another.
+  if (!signature_) {
+    const std::size_t announced = AnnouncedSymbolLength(symbol);
+    if (symbol.size() != announced) {
+      Refuse(Format(pdf417text::RefusedLengthMismatchFormat().c_str(), size, static_cast<int>(announced)));
+      return Pdf417SymbolOutcome::kRefused;
+    }
   }
   const std::uint32_t index = offset / kPdf417SymbolData;
   // Two offsets that share a slot would let the received count reach the expected count

@@ -68,6 +68,11 @@ class Pdf417Capture {
   // True when the buffer is to be taken as one complete symbol: it holds exactly 678
   // bytes, or it is not empty and (this is the last symbol expected, or the signature
   // pass is on, or nothing has been read yet).
+  //
+  // In the MFD pass a buffer whose header is readable and plausible (a set length within
+  // bounds, an offset inside the set) is complete once it holds the length its header
+  // announces, 10 + min(668, L - O), and not before: a symbol still arriving on a slow
+  // line is not taken half-way, however the counts stand.
   bool BufferComplete() const;
 
   // Takes the buffer as one symbol: stores it, reports it as a duplicate, or refuses it,

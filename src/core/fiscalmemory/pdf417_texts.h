@@ -13,6 +13,7 @@ const std::string& SymbolReadFormat();   // "Símbolo lido: %d/%d"
 const std::string& RefusedTooShortFormat();    // "%d": bytes in the buffer
 const std::string& RefusedTooLongFormat();     // "%d": bytes in the buffer
 const std::string& RefusedOverflow();
+const std::string& RefusedLengthMismatchFormat();  // "%d" bytes received, "%d" bytes announced
 const std::string& RefusedSetLengthFormat();   // "%u": the announced total length
 const std::string& RefusedOtherSetFormat();    // "%u": the announced total length
 const std::string& RefusedOffsetFormat();      // "%u": the offset
