@@ -15,6 +15,7 @@
 #include "cli/cli_support.h"
 #include "cli/decode_command.h"
 #include "cli/detect_command.h"
+#include "cli/diagnose_command.h"
 #include "cli/equipment_command.h"
 #include "cli/frame_command.h"
 #include "cli/pdf417_command.h"
@@ -24,6 +25,12 @@
 #include "cli/sequence_command.h"
 #include "cli/status_command.h"
 #include "cli/usb_command.h"
+// Memory tools.
+#include "cli/keys_command.h"
+#include "cli/mf_command.h"
+#include "cli/mfd_command.h"
+#include "cli/sb_command.h"
+#include "cli/validate_command.h"
 #ifdef TERVANE_HAVE_LOGO
 #include "cli/logo/logo_command.h"
 #endif
@@ -59,7 +66,10 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
       "  4  the exchange with the printer failed, or no printer answered (send, detect, sequence run,\n"
       "     equipment); a programming command was refused (equipment program)\n"
       "  5  a command was cancelled with Ctrl-C (send, detect, sequence run)\n"
-      "  6  a sequence was cancelled between commands (sequence run)");
+      "  6  a sequence was cancelled between commands (sequence run)\n"
+      "  7  the memory library or its entry point is missing (mf, mfd, sb, keys, validate)\n"
+      "  8  the memory library reported a failure, or the file did not validate (mf, mfd, sb, keys,\n"
+      "     validate)");
 
   std::vector<std::unique_ptr<CliCommand>> commands;
   commands.push_back(std::make_unique<CatalogueCommand>(output));
@@ -73,6 +83,13 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<SequenceCommand>(output, environment));
   commands.push_back(std::make_unique<EquipmentCommand>(output, environment));
   commands.push_back(std::make_unique<ProfileCommand>(output));
+  commands.push_back(std::make_unique<DiagnoseCommand>(output, context));
+  // Memory tools.
+  commands.push_back(std::make_unique<MfCommand>(output, environment));
+  commands.push_back(std::make_unique<MfdCommand>(output, environment));
+  commands.push_back(std::make_unique<SbCommand>(output, environment));
+  commands.push_back(std::make_unique<KeysCommand>(output, environment));
+  commands.push_back(std::make_unique<ValidateCommand>(output, environment));
   commands.push_back(std::make_unique<Pdf417Command>(output, environment));
 #ifdef TERVANE_HAVE_LOGO
   commands.push_back(std::make_unique<LogoCommand>(output));

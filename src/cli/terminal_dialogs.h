@@ -71,6 +71,14 @@ class TerminalPrompter final : public Prompter {
   bool EditChequePositions(ChequePositionForm&) override { return Unavailable(""); }
   bool EditTaxRates(TaxRateForm&) override { return Unavailable(""); }
   bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return Unavailable(""); }
+  // The memory tools' dialogs: the memory commands answer them from their options.
+  bool AskMemoryRange(MemoryRangeForm&) override { return Unavailable("Intervalo"); }
+  bool AskMfReportRange(MfReportForm&) override { return Unavailable("Intervalo"); }
+  bool AskTypeERecords(TypeERecordsForm&) override { return Unavailable("Registros Tipo E"); }
+  bool ChooseOpenFiles(const std::string& title, const std::string&, const std::string&,
+                       std::vector<std::string>&) override {
+    return Unavailable(title);
+  }
 
  private:
   // Writes the question (core text) with the hint and reads one answer line; false at

@@ -20,6 +20,12 @@ constexpr int kPacketReplyLimitMs = 500;
 constexpr int kConfirmReplyLimitMs = 10000;
 constexpr int kReplyBytes = 5;
 
+// How long `bytes` take to leave on the line (9600 baud, 10 bits a byte with start and
+// stop bits), rounded up. A write returns once the bytes are queued in the driver, not
+// when they have been sent; the printer can only answer a packet after its last byte
+// arrived, so the reply's time limit starts after that.
+int LineTimeMs(std::size_t bytes) { return static_cast<int>((bytes * 10 * 1000 + 9599) / 9600); }
+
 std::atomic<std::uint16_t> g_logoCrc{0};
 
 // The line's own per-call time-outs: 2 ms per byte plus 200 ms.
@@ -154,7 +160,7 @@ int PackageManager::UploadData(const std::vector<std::uint8_t>& data) {
       const LogoPackage packet(static_cast<std::uint8_t>(k + 1), static_cast<std::uint8_t>(count),
                                data.data() + offset, size);
       if (!TimedWrite(packet.Data(), static_cast<int>(packet.Length()), kWriteLimitMs)) return kLogoFailed;
-      switch (ReadReply(kPacketReplyLimitMs)) {
+      switch (ReadReply(kPacketReplyLimitMs + LineTimeMs(packet.Length()))) {
         case ReplyOutcome::kAccepted: break;
         case ReplyOutcome::kFailed: return kLogoFailed;
         case ReplyOutcome::kPrinterError: return kLogoPrinterError;

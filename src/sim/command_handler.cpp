@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "sim/detail_tape.h"
 #include "sim/field_codec.h"
 
 namespace tervane::sim {
@@ -153,6 +154,12 @@ CommandHandler::CommandHandler(PrinterState& state, Clock& clock) : state_(state
       {{62, 65}, "Clichê Gráfico: Pacote", F::kFixed, 0, 2, 882, true, false, kAll, &H::LogoPacket},
       {{62, 66}, "Clichê Gráfico: Confirmação", F::kFixed, 0, 2, 2, true, false, kAll, &H::LogoConfirm},
 
+      // Memory downloads: open (kind, range kind, start, end, user), blocks, close.
+      {{80, 110}, "Abre Download de Memória", F::kFixed, 8, 17, 17, false, false, kAll, &H::MemoryDownloadOpen},
+      {{80, 111}, "Bloco de Download", F::kFixed, 5 + static_cast<int>(kDownloadBlockSize) + 2, 5, 5, false,
+       false, kAll, &H::MemoryDownloadBlock},
+      {{80, 112}, "Fecha Download", F::kFixed, 0, 0, 0, false, false, kAll, &H::MemoryDownloadClose},
+
       // GPRS module.
       {{80, 80}, "GPRS: Testa Conexão", F::kGprs, 0, 0, 0, false, false, kNewer, &H::GprsTest},
       {{80, 81}, "GPRS: Nível do Sinal", F::kGprs, 0, 0, 0, false, false, kNewer, &H::GprsSignal},
@@ -219,7 +226,10 @@ Bytes CommandHandler::HandleBody(const Bytes& body) {
   } else if (entry->prints && state_.paper == PaperState::kOut) {
     r.Refuse(0, st2::kNotExecuted, 11);
   } else {
+    const CommandSnapshot before = TakeSnapshot(state_);
     (this->*entry->handler)(params, r);
+    // What the command printed or wrote goes to the detail tape and the fiscal memory.
+    if (r.ext == 0 && entry->learned < 0) RecordOnTape(*entry, params, before, state_, Now());
   }
   if (r.form == ReplyForm::kGprs && r.data.empty() && !r.gprsBusy) {
     // A refused GPRS command still answers in its form: kind 0, "not executed".

@@ -235,6 +235,11 @@ class CommandHandler {
   void LogoPacket(const Bytes&, Response&);
   void LogoConfirm(const Bytes&, Response&);
 
+  // Memory downloads.
+  void MemoryDownloadOpen(const Bytes&, Response&);
+  void MemoryDownloadBlock(const Bytes&, Response&);
+  void MemoryDownloadClose(const Bytes&, Response&);
+
   // GPRS module.
   void GprsTest(const Bytes&, Response&);
   void GprsSignal(const Bytes&, Response&);

@@ -103,7 +103,16 @@ Delivery FaultInjector::Apply(FaultKind kind, Bytes reply) {
 Delivery Respond(CommandHandler& handler, FaultInjector& faults, const Bytes* frame) {
   if (!frame) return Delivery{Bytes{kNak}, 0, false, std::nullopt};
   const std::optional<FaultKind> fault = faults.Next();
-  if (!fault) return Delivery{handler.Handle(*frame), 0, false, std::nullopt};
+  if (!fault) {
+    Delivery delivery{handler.Handle(*frame), 0, false, std::nullopt};
+    // A download asked to break at this block: the link drops instead of the answer.
+    if (handler.State().memories.hangupRequested) {
+      handler.State().memories.hangupRequested = false;
+      delivery.bytes.clear();
+      delivery.hangup = true;
+    }
+    return delivery;
+  }
   // NAK, silence and hang-up stand for a command that never reached the printer.
   const bool executed = *fault == FaultKind::kGarbage || *fault == FaultKind::kTruncate ||
                         *fault == FaultKind::kDelay;

@@ -17,7 +17,9 @@
 #include "common/charset.h"
 #include "common/clock.h"
 #include "sim/command_handler.h"
+#include "sim/detail_tape.h"
 #include "sim/fault_injector.h"
+#include "sim/history.h"
 #include "sim/printer_state.h"
 #include "sim/sim_server.h"
 
@@ -54,6 +56,15 @@ Printer:
   coupon must be opened, sold, totalized, paid and closed; an owner must be
   programmed first; after a Z reduction sales wait for the next day, and a day left
   unreduced must be reduced before the next sale.
+
+Memories:
+  Every document printed goes to the detail tape (COO, date and time, printed lines),
+  with markers for power failures and user changes; every Z reduction and user change
+  to the fiscal memory. "80 110" opens a download of the .mf, .mfd, .bin, .mpk, .mfk,
+  .sbk or .pub file (signed with the simulator's own RSA key), "80 111" hands it out
+  in 2048-byte blocks with a CRC-16 each, "80 112" closes it (docs/memory-downloads.md).
+  --history N seeds N days of activity before today; --power-failure starts the
+  printer as back from a power loss (a marker on the tape).
 
 Replies:
   A frame with a bad length or sum gets NAK (15h); a frame left unfinished for a
@@ -156,6 +167,18 @@ int main(int argc, char** argv) {
   app.add_option("--dump-logo", dumpLogo, "Write each confirmed logo to FILE as a PNG")->type_name("FILE");
   app.add_option("--logo-slots", logoSlots, "Logos the printer can still keep (default 8)")
       ->check(CLI::Range(0, 1000));
+  int historyDays = 0;
+  bool powerFailure = false;
+  app.add_flag("--power-failure", powerFailure,
+               "Start as back from a power failure: the detail tape records the marker");
+  int hangupAtBlock = -1;
+  app.add_option("--history", historyDays,
+                 "Seed N days of activity before today (sales, vouchers, reports, readings, one Z a day)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 3650));
+  app.add_option("--hangup-at-block", hangupAtBlock,
+                 "Drop the link when block N of a memory download is asked for (tests)")
+      ->type_name("N");
   app.add_flag("--verbose", server.verbose, "Trace frames, replies and faults on standard error");
 
   try {
@@ -189,6 +212,14 @@ int main(int argc, char** argv) {
   else if (gprs == "off") state.gprs = GprsState::kOff;
   else if (gprs == "busy") state.gprs = GprsState::kBusy;
   else return fail("--gprs takes on, off or busy");
+
+  state.memories.basicSoftware = MakeBasicSoftwareImage(state.model, state.firmware);
+  state.memories.hangupAtBlock = hangupAtBlock;
+  if (historyDays > 0) {
+    const int documents = SeedHistory(state, historyDays);
+    if (server.verbose) std::cerr << "tervane-sim: " << historyDays << " days of history, " << documents << " documents\n";
+  }
+  if (powerFailure) RecordPowerFailure(state, SystemClock().LocalNow());
 
   std::vector<FaultRule> rules;
   for (const std::string& text : faultTexts) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/logo_store.h"
+#include "sim/memories.h"
 
 namespace tervane::sim {
 
@@ -180,6 +181,9 @@ struct PrinterState {
 
   // Graphic header (logo) uploads and the logos kept.
   LogoStore logo;
+
+  // Detail tape, fiscal memory in file form, basic software, the download being served.
+  PrinterMemories memories;
 
   PrinterState();
 };

@@ -35,6 +35,11 @@ enum class PromptKind {
   kSaveFile,
   kOkCancel,
   kOpenFile,
+  kMemoryRange,
+  kMfReport,
+  kTypeE,
+  kOpenFiles,
+  kResults,
   kYesNoCancel,
   kRetryCancel,
 };
@@ -53,6 +58,7 @@ struct PromptRequest {
   ClicheForm cliche;                 // forms as handed to the page
   ChequePositionForm cheque;
   TaxRateForm taxRates;
+  std::string title;                 // file chooser: window title, when it has one
 };
 
 class FakePrompter final : public Prompter {
@@ -122,6 +128,26 @@ class FakePrompter final : public Prompter {
     return Push(PromptKind::kOkCancel, std::move(r));
   }
   FakePrompter& QueueOpenFile(std::string path) { return Push(PromptKind::kOpenFile, Answer(std::move(path))); }
+  FakePrompter& QueueMemoryRange(MemoryRangeForm form) {
+    Reply r;
+    r.range = std::move(form);
+    return Push(PromptKind::kMemoryRange, std::move(r));
+  }
+  FakePrompter& QueueMfReport(MfReportForm form) {
+    Reply r;
+    r.mfReport = std::move(form);
+    return Push(PromptKind::kMfReport, std::move(r));
+  }
+  FakePrompter& QueueTypeE(TypeERecordsForm form) {
+    Reply r;
+    r.typeE = std::move(form);
+    return Push(PromptKind::kTypeE, std::move(r));
+  }
+  FakePrompter& QueueOpenFiles(std::vector<std::string> paths) {
+    Reply r;
+    r.paths = std::move(paths);
+    return Push(PromptKind::kOpenFiles, std::move(r));
+  }
   // 1 Yes, 2 No, 0 Cancel on the next Yes/No/Cancel question.
   FakePrompter& QueueYesNoCancel(int answer) {
     Reply r;
@@ -265,6 +291,29 @@ class FakePrompter final : public Prompter {
     if (r.mode == Mode::kAnswer) path = r.text;
     return r.mode != Mode::kCancel;
   }
+  bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension,
+                            const std::string& filter, std::string& path) override {
+    const bool ok = ChooseOpenFile(defaultExtension, filter, path);
+    requests_.back().title = title;
+    return ok;
+  }
+  bool ChooseOpenFiles(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                       std::vector<std::string>& paths) override {
+    PromptRequest& req = Record(PromptKind::kOpenFiles, "");
+    req.caption = filter;
+    req.start2 = defaultExtension;
+    req.title = title;
+    Reply r = Next(PromptKind::kOpenFiles);
+    if (r.mode == Mode::kAnswer) paths = r.paths;
+    return r.mode != Mode::kCancel;
+  }
+  // The results window: description = result text, caption = hex trace.
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override {
+    Record(PromptKind::kResults, resultText).caption = hexTrace;
+  }
+  bool AskMemoryRange(MemoryRangeForm& form) override { return AnswerForm(PromptKind::kMemoryRange, form, &Reply::range); }
+  bool AskMfReportRange(MfReportForm& form) override { return AnswerForm(PromptKind::kMfReport, form, &Reply::mfReport); }
+  bool AskTypeERecords(TypeERecordsForm& form) override { return AnswerForm(PromptKind::kTypeE, form, &Reply::typeE); }
   int AskYesNoCancel(const std::string& caption, const std::string& question) override {
     Record(PromptKind::kYesNoCancel, question).caption = caption;
     Reply r = Next(PromptKind::kYesNoCancel);
@@ -288,7 +337,19 @@ class FakePrompter final : public Prompter {
     ClicheForm cliche;
     ChequePositionForm cheque;
     TaxRateForm taxRates;
+    MemoryRangeForm range;
+    MfReportForm mfReport;
+    TypeERecordsForm typeE;
+    std::vector<std::string> paths;
   };
+
+  template <typename Form>
+  bool AnswerForm(PromptKind kind, Form& form, Form Reply::*slot) {
+    Record(kind, "");
+    Reply r = Next(kind);
+    if (r.mode == Mode::kAnswer) form = r.*slot;
+    return r.mode != Mode::kCancel;
+  }
 
   static Reply Answer(std::string text) {
     Reply r;

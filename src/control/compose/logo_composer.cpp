@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <new>
 
+#include "control/bitmap_header.h"
 #include "control/raster_encoder.h"
 
 namespace tervane {
@@ -54,6 +55,12 @@ int LoadPicture(const QString& path, LoadedPicture* out) {
     return kPictureNoMemory;
   }
   if (bytes.size() != size || bytes[0] != 'B' || bytes[1] != 'M') return kPictureInvalid;
+  // The headers are checked before Qt decodes: absurd sizes, unknown formats and pixel
+  // rows the file does not hold are refused rather than decoded into a partial picture.
+  if (CheckBitmapHeader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()),
+                        nullptr) != BitmapCheck::kOk) {
+    return kPictureInvalid;
+  }
   QImage image;
   if (!image.loadFromData(bytes, "BMP") || image.isNull() || image.width() <= 0 || image.height() <= 0) {
     return kPictureInvalid;

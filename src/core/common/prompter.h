@@ -40,6 +40,42 @@ struct TaxRateForm {
   std::array<bool, 16> iss{};
 };
 
+// The memory tools' range dialog ("Intervalo"): COOs with the user number, dates, or
+// everything ("Total Lógico"). COOs and the user are what the edits hold (0-999999 and
+// 0-255); dates use year, month and day.
+struct MemoryRangeForm {
+  enum class Kind { kCoo, kDates, kTotal };
+  Kind kind = Kind::kCoo;
+  long firstCoo = 0;
+  long lastCoo = 0;
+  int user = 0;
+  CivilTime firstDate;
+  CivilTime lastDate;
+};
+
+// The fiscal-memory report dialog: reductions ("CRZ") or dates ("Data"), and the
+// "Simplificada" box.
+struct MfReportForm {
+  bool byReductions = true;
+  long firstReduction = 0;
+  long lastReduction = 0;
+  CivilTime firstDate;
+  CivilTime lastDate;
+  bool simplified = false;
+};
+
+// The "Registros Tipo E" dialog: the record type and the period.
+struct TypeERecordsForm {
+  enum class Record { kMf, kMfd, kTdm, kRz };
+  enum class Period { kReductions, kDates, kTotal };
+  Record record = Record::kMf;
+  Period period = Period::kReductions;
+  long firstReduction = 0;
+  long lastReduction = 0;
+  CivilTime firstDate;
+  CivilTime lastDate;
+};
+
 class Prompter {
  public:
   virtual ~Prompter() = default;
@@ -94,6 +130,45 @@ class Prompter {
     (void)filter;
     (void)path;
     return false;
+  }
+
+  // --- Memory tools (fiscal memory and detail-tape downloads and reports) -----------
+  // Each dialog starts with what `form` holds and returns what was chosen; false on
+  // Cancel. Answerers without these dialogs answer Cancel.
+  virtual bool AskMemoryRange(MemoryRangeForm& form) {
+    (void)form;
+    return false;
+  }
+  virtual bool AskMfReportRange(MfReportForm& form) {
+    (void)form;
+    return false;
+  }
+  virtual bool AskTypeERecords(TypeERecordsForm& form) {
+    (void)form;
+    return false;
+  }
+  // Open-file chooser with a window title; answerers that show no title ask it as
+  // ChooseOpenFile.
+  virtual bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension,
+                                    const std::string& filter, std::string& path) {
+    (void)title;
+    return ChooseOpenFile(defaultExtension, filter, path);
+  }
+  // Open-file chooser for several existing files, in the order they were selected;
+  // false on Cancel or when nothing was chosen.
+  virtual bool ChooseOpenFiles(const std::string& title, const std::string& defaultExtension,
+                               const std::string& filter, std::vector<std::string>& paths) {
+    (void)title;
+    (void)defaultExtension;
+    (void)filter;
+    (void)paths;
+    return false;
+  }
+  // The results window of a command built in code: its result text and hexadecimal
+  // trace. Answerers without that window show the result text as a message.
+  virtual void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+    (void)hexTrace;
+    ShowMessage("Resultado", resultText);
   }
 
   // --- Scanner capture -------------------------------------------------------------

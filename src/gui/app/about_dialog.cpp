@@ -1,19 +1,16 @@
 #include "gui/app/about_dialog.h"
 
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLibrary>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <array>
-#include <cstring>
 
 #include "app/model_table.h"
 #include "app/string_table.h"
 #include "common/text.h"
+#include "fiscalmemory/vendor_library.h"
 #include "gui/app/app_icon.h"
 #include "gui/common/qt_text.h"
 
@@ -23,29 +20,12 @@ namespace {
 constexpr int kVersao = 32962;
 constexpr int kSobre = 32867;
 constexpr int kTervane = 32915;
-constexpr size_t kVersionBuffer = 1024;
 
 }  // namespace
 
 std::optional<std::string> ReadVendorLibraryVersion(const std::string& name) {
-  const QString base = QString::fromStdString(name);
-  QLibrary library(base);
-  if (!library.load()) {
-    library.setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/lib") + base +
-                        QStringLiteral(".so"));
-    if (!library.load()) return std::nullopt;
-  }
-  using VersionEntry = void (*)(char*);
-  auto entry = reinterpret_cast<VersionEntry>(library.resolve("KeloVersaoDll"));
-  if (!entry) {
-    library.unload();
-    return std::nullopt;
-  }
-  std::array<char, kVersionBuffer> buffer{};
-  entry(buffer.data());
-  buffer.back() = '\0';
-  std::string version(buffer.data());
-  library.unload();
+  std::string version;
+  if (!tervane::ReadVendorLibraryVersion(SystemVendorLoader(), "lib" + name + ".so", version)) return std::nullopt;
   return version;
 }
 

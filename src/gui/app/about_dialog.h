@@ -17,9 +17,10 @@ namespace tervane::gui {
 // library or its version entry point cannot be found.
 using LibraryVersionReader = std::function<std::optional<std::string>(const std::string& name)>;
 
-// Loads the library by file name (lib<name>.so, through the dynamic loader's search
-// path, then beside the program in ../lib), calls KeloVersaoDll with a zeroed buffer and
-// unloads it. Returns nothing when either is missing.
+// Loads lib<name>.so through the memory-library binding (by bare file name: the
+// program's RUNPATH finds build/lib; TERVANE_VENDOR_DIR overrides the folder), calls
+// KeloVersaoDll with a zeroed buffer and unloads it. Returns nothing when either is
+// missing.
 std::optional<std::string> ReadVendorLibraryVersion(const std::string& name);
 
 // The about text: "Versão: 1.1.14", a line break, "Versão KeloMFD.DLL: " or

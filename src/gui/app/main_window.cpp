@@ -26,6 +26,8 @@
 #include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
 #include "gui/equipment/program_equipment_dialog.h"
+#include "gui/sequences/sequence_dialog.h"
+#include "gui/fiscalmemory/mf_mfd_window.h"
 #include "protocol/command_exchange.h"
 #include "transport/com_port_map.h"
 #include "transport/port_factory.h"
@@ -173,9 +175,9 @@ void CMainWindow::BuildMenus() {
   QMenu* operations = bar->addMenu(Str(kOperacoes));
   operations->setToolTipsVisible(true);
   AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
-  AddOperation(operations, ids::kSequencias, kTextSequencias, false);
+  AddOperation(operations, ids::kSequencias, kTextSequencias, true);
   AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
-  AddOperation(operations, ids::kMfMfd, kTextMfMfd, false);
+  AddOperation(operations, ids::kMfMfd, kTextMfMfd, true);
   operations->addSeparator();
   AddOperation(operations, ids::kConfiguracoes, kTextConfiguracoes, true);
   AddOperation(operations, ids::kSair, kTextSair, true);
@@ -217,9 +219,9 @@ void CMainWindow::CreateToolBar() {
     bool available;
   };
   const Tool tools[] = {
-      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, false},
+      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
       {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
-      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, false},
+      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, true},
       {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
       {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
   };
@@ -252,6 +254,7 @@ void CMainWindow::DispatchId(int id) {
     case ids::kSobre: OpenAbout(); break;
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
+    case ids::kSequencias: OpenSequences(); break;
     case ids::kProgramarEquipamento: {
       // Programming runs its commands through the same ports, clock and windows as a
       // command from a menu.
@@ -260,18 +263,30 @@ void CMainWindow::DispatchId(int id) {
       dialog.exec();
       break;
     }
+    case ids::kMfMfd: OpenMemoryTools(); break;
     default: break;  // operations not available in this version are disabled
   }
 }
 
-int CMainWindow::RunCommand(CommandRecord& command) {
+ExchangeContext CMainWindow::CommandExchange() {
   ExchangeContext context;
   context.settings = &settings_;
   context.ports = ports_.get();
   context.progress = progress_.get();
   context.waitNotice = wait_;
   context.clock = &pumpingClock_;  // pauses between reads keep the windows alive
-  return ExecuteCommand(command, context);
+  return context;
+}
+
+int CMainWindow::RunCommand(CommandRecord& command) {
+  return ExecuteCommand(command, CommandExchange());
+}
+
+void CMainWindow::OpenSequences() {
+  CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
+  dialog.SetSettingsHandler([this] { OpenSettings(); });
+  dialog.SetFileOpener(opener_);
+  dialog.Run();
 }
 
 void CMainWindow::OpenCommand(int index) {
@@ -300,6 +315,17 @@ void CMainWindow::OpenSettings() {
 void CMainWindow::OpenAbout() {
   CAboutDlg dialog(this, settings_);
   dialog.exec();
+}
+
+void CMainWindow::OpenMemoryTools() {
+  ExchangeContext context;
+  context.settings = &settings_;
+  context.ports = ports_.get();
+  context.progress = progress_.get();
+  context.waitNotice = wait_;
+  context.clock = &pumpingClock_;
+  CMfMfdWnd window(this, context, *prompter_, *wait_, opener_);
+  window.exec();
 }
 
 void CMainWindow::OpenHelp() {

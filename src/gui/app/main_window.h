@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "catalogue/catalogue.h"
 #include "gui/catalogue/command_dialog.h"
+#include "protocol/command_exchange.h"
 #include "gui/common/pumping_clock.h"
 
 class QAction;
@@ -95,6 +96,9 @@ class CMainWindow final : public QMainWindow {
   // window's own dialogs. The prompter must outlive its use.
   void SetPrompter(Prompter* prompter);
   Prompter& CurrentPrompter() { return *prompter_; }
+  // What an exchange started from the windows uses: the settings, the ports, the
+  // exchange's progress window, the wait notice and a clock that keeps the windows alive.
+  ExchangeContext CommandExchange();
 
  public slots:
   void OpenCommand(int index);
@@ -102,6 +106,10 @@ class CMainWindow final : public QMainWindow {
   void OpenAbout();
   void OpenHelp();
   void OpenCommandReference();
+  // "Sequências de Comandos": the sequence window, modal.
+  void OpenSequences();
+  // The "MF/MFD" window of the memory tools, over the current port and model.
+  void OpenMemoryTools();
 
  private:
   void DispatchId(int id);

@@ -6,12 +6,15 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "app/string_table.h"
 #include "gui/catalogue/cheque_position_dialog.h"
 #include "gui/catalogue/cliche_dialog.h"
 #include "gui/catalogue/input_dialogs.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/window_owner.h"
 #include "gui/equipment/aliquotas_page.h"
+#include "gui/fiscalmemory/memory_dialogs.h"
+#include "gui/protocol/result_window.h"
 
 namespace tervane::gui {
 
@@ -156,17 +159,25 @@ QString QtFileFilter(const std::string& filter) {
   return names.join(QStringLiteral(";;"));
 }
 
-bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
-  QFileDialog dialog(Owner());
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
+namespace {
+
+// A file chooser in the given mode with its title (empty: Qt's own), the filter, the
+// default extension and the starting name; the chosen path (in the local encoding, as
+// file names are kept) or false on Cancel.
+bool ChooseFile(QWidget* owner, const QString& title, QFileDialog::AcceptMode mode, QFileDialog::FileMode fileMode,
+                const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  QFileDialog dialog(owner);
+  if (!title.isEmpty()) dialog.setWindowTitle(title);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(fileMode);
   dialog.setNameFilter(QtFileFilter(filter));
   QString suffix = ToQt(defaultExtension);
   suffix.remove(QStringLiteral("*"));
   if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
   if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
-  const QString start = QString::fromStdString(path);  // a file name, kept in the local encoding
-  if (!start.isEmpty()) {
+  const QString start = QString::fromStdString(path);
+  // A pattern ("*.mf") as the starting name only says what kind of file is wanted.
+  if (!start.isEmpty() && !start.contains(QLatin1Char('*'))) {
     const QFileInfo info(start);
     if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
     dialog.selectFile(info.fileName());
@@ -174,6 +185,71 @@ bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   path = dialog.selectedFiles().first().toStdString();
   return true;
+}
+
+}  // namespace
+
+bool QtPrompter::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  return ChooseFile(Owner(), QString(), QFileDialog::AcceptSave, QFileDialog::AnyFile, defaultExtension, filter,
+                    path);
+}
+
+bool QtPrompter::ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) {
+  return ChooseFile(Owner(), QString(), QFileDialog::AcceptOpen, QFileDialog::ExistingFile, defaultExtension,
+                    filter, path);
+}
+
+bool QtPrompter::ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension,
+                                      const std::string& filter, std::string& path) {
+  return ChooseFile(Owner(), ToQt(title), QFileDialog::AcceptOpen, QFileDialog::ExistingFile, defaultExtension,
+                    filter, path);
+}
+
+bool QtPrompter::ChooseOpenFiles(const std::string& title, const std::string&, const std::string& filter,
+                                 std::vector<std::string>& paths) {
+  QFileDialog dialog(Owner());
+  if (!title.empty()) dialog.setWindowTitle(ToQt(title));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilter(QtFileFilter(filter));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  paths.clear();
+  for (const QString& file : dialog.selectedFiles()) paths.push_back(file.toStdString());
+  return true;
+}
+
+bool QtPrompter::AskOkCancel(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::Information, caption.empty() ? Str(32915) : ToQt(caption), ToQtDisplay(text),
+                  QMessageBox::Ok | QMessageBox::Cancel, Owner());
+  box.button(QMessageBox::Cancel)->setText(Str(str::kCancelar));
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Ok;
+}
+
+bool QtPrompter::AskMemoryRange(MemoryRangeForm& form) {
+  CRangeDlg dialog(Owner(), form);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.Form();
+  return true;
+}
+
+bool QtPrompter::AskMfReportRange(MfReportForm& form) {
+  CMfReportDlg dialog(Owner(), form);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.Form();
+  return true;
+}
+
+bool QtPrompter::AskTypeERecords(TypeERecordsForm& form) {
+  CTypeERecordsDlg dialog(Owner(), form);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.Form();
+  return true;
+}
+
+void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+  CResultDlg dialog(Owner(), resultText, hexTrace, *this);
+  dialog.exec();
 }
 
 }  // namespace tervane::gui

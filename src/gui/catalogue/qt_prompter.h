@@ -30,6 +30,17 @@ class QtPrompter final : public Prompter {
   bool EditTaxRates(TaxRateForm& form) override;
   void ShowMessage(const std::string& caption, const std::string& text) override;
   bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  bool AskOkCancel(const std::string& caption, const std::string& text) override;
+  // Memory tools.
+  bool ChooseOpenFile(const std::string& defaultExtension, const std::string& filter, std::string& path) override;
+  bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                            std::string& path) override;
+  bool ChooseOpenFiles(const std::string& title, const std::string& defaultExtension, const std::string& filter,
+                       std::vector<std::string>& paths) override;
+  bool AskMemoryRange(MemoryRangeForm& form) override;
+  bool AskMfReportRange(MfReportForm& form) override;
+  bool AskTypeERecords(TypeERecordsForm& form) override;
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
   // Yes/No/Cancel and Retry/Cancel boxes (warning icon), for the scanner capture.
   int AskYesNoCancel(const std::string& caption, const std::string& question) override;
   bool AskRetryCancel(const std::string& caption, const std::string& text) override;

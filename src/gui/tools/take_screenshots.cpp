@@ -6,15 +6,20 @@
 //   result-dump.png     the same window after "Dump"
 //   equipamento-*.png   "Programar Equipamento", the profile browser, the four profile
 //                       pages and the results of a programming run
+//   sequencias.png      the "Sequências" window with two stored sequences, one of them
+//                       open, and the parameters of its "Sangria"
 // Usage: tervane-screenshots [--workdir DIR] OUTDIR
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "common/charset.h"
@@ -22,6 +27,7 @@
 #include "gui/app/simulator_process.h"
 #include "gui/catalogue/command_dialog.h"
 #include "gui/protocol/result_window.h"
+#include "gui/sequences/sequence_dialog.h"
 #include "common/clock.h"
 #include "equipment/configuration_reader.h"
 #include "equipment/equipment_programming.h"
@@ -195,6 +201,44 @@ bool SaveEquipmentPictures(tervane::gui::CMainWindow& window, FakePrompter& prom
   return ok;
 }
 
+// The sequence window over a sequence file of its own (in a scratch folder, so that the
+// work folder is left as it was): two sequences composed and saved through the window.
+bool SaveSequenceWindow(tervane::gui::CMainWindow& window, FakePrompter& prompter, const QString& workDir,
+                        const QString& file) {
+  QTemporaryDir scratch;
+  if (!scratch.isValid() ||
+      !QFile::copy(QDir(workDir).filePath(QStringLiteral("comandos.xml")), scratch.filePath(QStringLiteral("comandos.xml")))) {
+    std::printf("could not write %s\n", qPrintable(file));
+    return false;
+  }
+  tervane::ProgramSettings settings = window.Settings();
+  settings.g_workDir = scratch.path().toStdString();
+  tervane::gui::CSequenceDialog dialog(&window, settings, prompter, window.Notice(), window.CommandExchange());
+  dialog.Open();
+  dialog.SetSettingsHandler([] {});  // as the main window wires it
+  auto add = [&dialog](const char* utf8Title) {
+    const QList<QListWidgetItem*> found = dialog.AvailableList()->findItems(QString::fromUtf8(utf8Title), Qt::MatchExactly);
+    if (found.isEmpty()) return;
+    dialog.AvailableList()->setCurrentItem(found.first());
+    dialog.OnAdd();
+  };
+  add("Marca, Modelo e Tipo");
+  add("Leitura X");
+  prompter.QueueText("consultas");
+  dialog.OnSave();
+  add("Sangria");
+  prompter.QueueValue("150,00");
+  dialog.OnEditCommand(2);
+  add("Leitura X");
+  prompter.QueueText("fechamento do dia");
+  dialog.OnSave();
+  dialog.CommandList()->setCurrentRow(2);
+  dialog.ExecutionsEdit()->setText(QStringLiteral("3"));
+  dialog.WaitEdit()->setText(QStringLiteral("2"));
+  dialog.show();
+  return Save(dialog, file);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -274,6 +318,7 @@ int main(int argc, char* argv[]) {
     reading.OnOk();
   }
   ok = SaveEquipmentPictures(window, prompter, out) && ok;
+  ok = SaveSequenceWindow(window, prompter, workDir, out.filePath(QStringLiteral("sequencias.png"))) && ok;
   sim.Stop();
   return ok ? 0 : 1;
 }

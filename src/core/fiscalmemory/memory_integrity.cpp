@@ -1,0 +1,130 @@
+#include "fiscalmemory/memory_integrity.h"
+
+#include <memory>
+
+#include "app/model_table.h"
+#include "app/string_table.h"
+#include "catalogue/catalogue.h"
+#include "common/charset.h"
+
+namespace tervane {
+namespace {
+
+constexpr int kStrPorta = 32929;
+constexpr int kStrArquivoMf = 33029;
+constexpr int kStrCarregarDll = 32781;
+constexpr int kStrMfMfd = 32882;
+constexpr std::uint32_t kOlderModelsBelow = 256;
+
+std::string Caption() {
+  return LoadString(kStrMfMfd);
+}
+
+CommandRecord BuiltCommand(const char* escape, int declared, std::vector<ReturnFieldRecord> fields) {
+  CommandRecord command;
+  command.hasEscape = true;
+  command.escapeText = escape;
+  ParseEscapeText(escape, command);
+  command.declaredReturnSize = declared;
+  command.ExpectedReplyLength = declared;
+  command.returnFields = std::move(fields);
+  return command;
+}
+
+MemoryOutcome Ended(MemoryStage stage, int code = 0, bool succeeded = false) {
+  MemoryOutcome outcome;
+  outcome.stage = stage;
+  outcome.code = code;
+  outcome.succeeded = succeeded;
+  return outcome;
+}
+
+MemoryOutcome CheckThroughPort(const MemoryToolContext& context) {
+  if (!context.exchange.ports) return Ended(MemoryStage::kBadContext);
+  const std::uint32_t mask = context.exchange.settings->g_modelMask;
+  if (mask >= kOlderModelsBelow) {
+    CommandRecord model = IntegrityModelCommand();
+    if (ExecuteCommand(model, context.exchange) == kOk && model.returnFields.size() > 1 &&
+        model.returnFields[1].value == PadModelName("ZT-800 A")) {
+      context.prompter->ShowMessage(
+          Caption(), Utf8ToCp1252Lossy("Comando inexistente neste equipamento, faça verificação por arquivo!"));
+      return Ended(MemoryStage::kNotAvailable);
+    }
+  }
+  CommandRecord cells = MemoryCellsCommand(mask >= kOlderModelsBelow);
+  const int result = ExecuteCommand(cells, context.exchange);
+  std::string text = cells.ResultText;
+  if (result != kOk) text += "\r\n";
+  context.prompter->ShowCommandResults(text, cells.HexTrace);
+  return Ended(MemoryStage::kCompleted, result, result == kOk);
+}
+
+MemoryOutcome CheckFile(const MemoryToolContext& context) {
+  if (UsesFirstVendorLibrary(context.exchange.settings->g_modelMask)) {
+    context.prompter->ShowMessage(Caption(), FunctionNotAvailableText());
+    return Ended(MemoryStage::kNotAvailable);
+  }
+  VendorLoader& loader = context.loader ? *context.loader : SystemVendorLoader();
+  std::unique_ptr<VendorLibrary> library = loader.Load(kVendorLibrary2);
+  if (!library) {
+    context.prompter->ShowMessage(Caption(), LoadString(kStrCarregarDll));
+    return Ended(MemoryStage::kLibraryMissing);
+  }
+  auto entry = library->Entry<int (*)(const char*, const char*, int)>("KeloDLLVerifyMFFileIntegrity");
+  if (!entry) return Ended(MemoryStage::kEntryMissing);
+
+  std::string mf = "*.*";
+  if (!context.prompter->ChooseOpenFile("*.*", "Arquivos .MF (*.*)|*.*|Todos os Arquivos (*.*)|*.*||", mf) ||
+      mf.empty()) {
+    return Ended(MemoryStage::kDialogCancelled);
+  }
+  // The report is a text file: offering ".mf" for it would invite writing it over an
+  // .mf file, the one being checked included.
+  std::string report = "*.TXT";
+  if (!context.prompter->ChooseSaveFile("*.TXT", "Arquivo de texto(*.TXT)|*.TXT|Todos os Arquivos (*.*)|*.*||",
+                                        report) ||
+      report.empty()) {
+    return Ended(MemoryStage::kDialogCancelled);
+  }
+  if (report == mf) {
+    context.prompter->ShowMessage(Caption(), Utf8ToCp1252Lossy("O relatório não pode substituir o arquivo de MF."));
+    return Ended(MemoryStage::kDialogCancelled);
+  }
+  int code = 0;
+  if (context.wait) context.wait->Show(LoadString(str::kAguarde));
+  code = entry(mf.c_str(), report.c_str(), 0);
+  if (context.wait) context.wait->Hide();
+  if (code == 0 && context.openFile) context.openFile(report);
+  const int id = VendorStatusMessageId(code);
+  if (id != 0) context.prompter->ShowMessage(Caption(), LoadString(id));
+  MemoryOutcome outcome = Ended(MemoryStage::kCompleted, code, code == 0);
+  outcome.output = report;
+  return outcome;
+}
+
+}  // namespace
+
+CommandRecord IntegrityModelCommand() {
+  return BuiltCommand("35 60", 42,
+                      {ReturnFieldRecord{15, "", "ASCII", {}, {}}, ReturnFieldRecord{20, "", "ASCII", {}, {}},
+                       ReturnFieldRecord{20, "", "ASCII", {}, {}}});
+}
+
+CommandRecord MemoryCellsCommand(bool newer) {
+  if (newer) return BuiltCommand("95", 30, {ReturnFieldRecord{30, "", "VER_INT_MEM_FISCAL_COMP", {}, {}}});
+  return BuiltCommand("126", 6, {ReturnFieldRecord{6, "", "VER_INT_MEM_FISCAL", {}, {}}});
+}
+
+MemoryOutcome CheckMfIntegrity(const MemoryToolContext& context, IntegritySource source) {
+  if (!context.exchange.settings || !context.prompter) return Ended(MemoryStage::kBadContext);
+  if (source == IntegritySource::kAsk) {
+    const int choice = context.prompter->Choose("Selecione a origem dos dados da MF",
+                                                {LoadString(kStrPorta), LoadString(kStrArquivoMf)});
+    if (choice == 1) source = IntegritySource::kPort;
+    else if (choice == 2) source = IntegritySource::kFile;
+    else return Ended(MemoryStage::kDialogCancelled);
+  }
+  return source == IntegritySource::kPort ? CheckThroughPort(context) : CheckFile(context);
+}
+
+}  // namespace tervane

@@ -1,0 +1,113 @@
+#include "gui/fiscalmemory/mf_mfd_window.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include "app/string_table.h"
+#include "fiscalmemory/memory_integrity.h"
+#include "fiscalmemory/memory_public_key.h"
+#include "gui/common/qt_text.h"
+
+namespace tervane::gui {
+namespace {
+
+constexpr int kMfMfd = 32882;
+
+const QString kElsewhere = QStringLiteral("Ainda não disponível nesta versão do Tervane.");
+
+}  // namespace
+
+CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter& prompter, WaitNotice& wait,
+                     std::function<bool(const QString&)> opener, VendorLoader* loader)
+    : QDialog(parent), exchange_(exchange), prompter_(prompter), wait_(wait), opener_(std::move(opener)),
+      loader_(loader), menuBar_(new QMenuBar(this)), summary_(new QLabel(this)) {
+  setWindowTitle(Str(kMfMfd));
+
+  QMenu* file = menuBar_->addMenu(QStringLiteral("Arquivo"));
+  file->setToolTipsVisible(true);
+  Add(file, QStringLiteral("Emissão de documento(s)"),
+      [](const MemoryToolContext& c) { return MakeFromMfd(c, MfdProduct::kDocuments); });
+  Add(file, QStringLiteral("Geração de banco de dados"),
+      [](const MemoryToolContext& c) { return MakeFromMfd(c, MfdProduct::kDatabase); });
+  Add(file, QStringLiteral("Relatório da Memória Fiscal"), MakeMfReport);
+  Add(file, QStringLiteral("Registros Tipo E"), MakeTypeERecords);
+  Add(file, QStringLiteral("Decodificar Bitmaps PDF-417 Distintos"), DecodePdf417Bitmaps);
+  AddUnavailable(file, QStringLiteral("Diagnostico do relatório da MFD"));
+  Add(file, QStringLiteral("Valida .MFD em formato PDF417"), ValidatePdf417);
+  Add(file, QStringLiteral("Valida MPK,MFK,SBK"), ValidateKeyFile);
+  Add(file, QStringLiteral("Verifica integridade da MF"),
+      [](const MemoryToolContext& c) { return CheckMfIntegrity(c); });
+
+  QMenu* link = menuBar_->addMenu(QStringLiteral("Comunicação"));
+  link->setToolTipsVisible(true);
+  QMenu* download = link->addMenu(QStringLiteral("Download"));
+  const std::pair<QString, MemoryDownload> downloads[] = {
+      {QStringLiteral("Memória de fita-detalhe (MFD)"), MemoryDownload::kMfd},
+      {QStringLiteral("Memória Fiscal (MF)"), MemoryDownload::kMf},
+      {QStringLiteral("Software Básico(SB)"), MemoryDownload::kSb},
+      {QStringLiteral("MPK"), MemoryDownload::kMpk},
+      {QStringLiteral("MFK"), MemoryDownload::kMfk},
+      {QStringLiteral("SBK"), MemoryDownload::kSbk},
+      {QStringLiteral("Chave Pública"), MemoryDownload::kPublicKey},
+  };
+  for (const auto& [text, what] : downloads) {
+    const MemoryDownload kind = what;
+    Add(download, text, [kind](const MemoryToolContext& c) { return DownloadMemory(c, kind); });
+  }
+  AddUnavailable(link, QStringLiteral("Leitura via scanner (PDF - 417)"));
+  Add(link, QStringLiteral("Impressão de Chave Pública"), PrintPublicKey);
+
+  // What the operations will use: the port, the model and its library.
+  const ProgramSettings& settings = *exchange_.settings;
+  QString model = ToQt(settings.g_modelName).trimmed();
+  if (model.isEmpty()) model = QStringLiteral("não identificado");
+  summary_->setText(QStringLiteral("Porta: %1\nEquipamento: %2\nBiblioteca: %3")
+                        .arg(ToQt(settings.g_portName), model,
+                             QString::fromStdString(VendorLibraryFile(settings.g_modelMask))));
+  summary_->setTextFormat(Qt::PlainText);
+  auto* layout = new QVBoxLayout(this);
+  layout->setMenuBar(menuBar_);
+  layout->addWidget(summary_);
+  layout->addStretch();
+  resize(480, 220);
+}
+
+QAction* CMfMfdWnd::Add(QMenu* menu, const QString& text,
+                        std::function<MemoryOutcome(const MemoryToolContext&)> operation) {
+  QAction* action = menu->addAction(text);
+  connect(action, &QAction::triggered, this, [this, operation = std::move(operation)] { last_ = operation(Context()); });
+  entries_[text] = action;
+  return action;
+}
+
+// Entries whose operation this version does not have: listed, greyed, and saying so.
+QAction* CMfMfdWnd::AddUnavailable(QMenu* menu, const QString& text) {
+  QAction* action = menu->addAction(text);
+  action->setEnabled(false);
+  action->setToolTip(kElsewhere);
+  action->setStatusTip(kElsewhere);
+  entries_[text] = action;
+  return action;
+}
+
+QAction* CMfMfdWnd::Entry(const QString& text) const {
+  auto it = entries_.find(text);
+  return it == entries_.end() ? nullptr : it->second;
+}
+
+MemoryToolContext CMfMfdWnd::Context() const {
+  MemoryToolContext context;
+  context.exchange = exchange_;
+  context.prompter = &prompter_;
+  context.loader = loader_;
+  context.wait = &wait_;
+  if (opener_) {
+    context.openFile = [opener = opener_](const std::string& path) { return opener(QString::fromStdString(path)); };
+  }
+  return context;
+}
+
+}  // namespace tervane::gui

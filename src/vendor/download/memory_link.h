@@ -1,0 +1,60 @@
+// One connection to the printer for the length of a download: the port is created by
+// name and opened once, then commands go out as frames (STX, length, ESC, command,
+// parameters, 16-bit sum) and fixed-size replies come back (ACK, data, ST1, ST2). Works
+// on the stream kinds (a serial device, "COM1:".."COM8:", "SOCKET") and on the exchange
+// files ("FILE").
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/clock.h"
+#include "transport/port.h"
+
+namespace tervane::vendor {
+
+enum class LinkResult {
+  kOk,
+  kNak,        // the printer answered NAK: the frame did not arrive whole
+  kNoAnswer,   // the reply did not come (time-out, a dropped link, a broken socket)
+};
+
+struct Reply {
+  std::string data;          // the data bytes between ACK and the status
+  std::uint8_t st1 = 0;
+  std::uint8_t st2 = 0;
+};
+
+class MemoryLink {
+ public:
+  // Milliseconds a whole reply may take to arrive.
+  static constexpr int kReplyTimeoutMs = 10000;
+
+  MemoryLink(PortFactory& ports, Clock& clock) : ports_(ports), clock_(clock) {}
+  ~MemoryLink() { Close(); }
+  MemoryLink(const MemoryLink&) = delete;
+  MemoryLink& operator=(const MemoryLink&) = delete;
+
+  // Creates and opens the port. False when it cannot be opened.
+  bool Open(const std::string& portName);
+  void Close();
+
+  // Sends `body` (command bytes and parameters, without ESC) and reads a reply of
+  // `dataSize` data bytes.
+  LinkResult Exchange(const std::string& body, int dataSize, Reply& reply);
+
+ private:
+  bool SendFrame(const std::string& frame, int expectedReply);
+  bool ReadExactly(std::uint8_t* buffer, int length);
+
+  PortFactory& ports_;
+  Clock& clock_;
+  std::unique_ptr<CPort> port_;
+  bool files_ = false;
+};
+
+// The frame of a body that starts with the ESC byte's command: STX, L, ESC, body, sum.
+std::string DownloadFrame(const std::string& body);
+
+}  // namespace tervane::vendor
