@@ -2,11 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
-
 #include "cli/cli_support.h"
-#include "common/charset.h"
-#include "fiscalmemory/memory_public_key.h"
 
 namespace tervane::cli {
 
@@ -26,38 +22,12 @@ CLI::App* KeysCommand::attach(CLI::App& app) {
   download->footer(std::string("The range options apply to mpk only.\nWithout --model the printer is asked for "
                                "its model first.\n") +
                    kMemoryExitNote);
-
-  print_ = sub->add_subcommand(
-      "print", "Print the printer's public key on a management report: the legal text, the key, its PDF-417 "
-               "barcode and the block the user signs (models of the second memory library only).");
-  AddPrinterOptions(*print_, printOptions_, true);
-  print_->fallthrough();
-  print_->footer(std::string("Without --model the printer is asked for its model first.\n") + kMemoryExitNote);
+  print_.attach(*sub);
   return sub;
 }
 
-int KeysCommand::print(std::ostream& out, std::ostream& err) {
-  MemoryRun run(printOptions_, environment_, output_, true);
-  int status = kExitOk;
-  if (!run.Prepare(err, status)) return status;
-  CommandLineAnswers answers(err, output_);
-  const MemoryOutcome outcome = PrintPublicKey(run.Context(answers));
-  if (outcome.stage == MemoryStage::kNotAvailable) {
-    WriteMessage(err, "The public key is printed only by models of the second memory library.", output_);
-    return kExitMemoryFailed;
-  }
-  if (outcome.stage == MemoryStage::kCompleted && outcome.code == 1 && !outcome.succeeded) {
-    // The key was fetched but not printed whole: a report command failed, or the key file
-    // could not be read.
-    const bool commandFailed = std::find(answers.shown.begin(), answers.shown.end(),
-                                         Utf8ToCp1252Lossy("ERRO DE COMUNICAÇÃO")) != answers.shown.end();
-    return commandFailed ? kExitExchangeFailed : kExitMemoryFailed;
-  }
-  return run.Finish(outcome, false, out, err);
-}
-
 int KeysCommand::execute(std::ostream& out, std::ostream& err) {
-  if (print_ != nullptr && print_->parsed()) return print(out, err);
+  if (print_.parsed()) return print_.execute(out, err);
   MemoryDownload what = MemoryDownload::kPublicKey;
   if (kind_ == "mpk") what = MemoryDownload::kMpk;
   else if (kind_ == "mfk") what = MemoryDownload::kMfk;

@@ -1,5 +1,4 @@
-// `keys download (mpk|mfk|sbk|pub)` and `keys print`: the printer's key files, and the
-// printing of its public key on a management report.
+// `keys download (mpk|mfk|sbk|pub)`: the printer's key files.
 #pragma once
 
 #include <iosfwd>
@@ -7,6 +6,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_environment.h"
+#include "cli/key_print_command.h"
 #include "cli/memory_answers.h"
 #include "cli/printer_options.h"
 
@@ -15,28 +15,23 @@ namespace tervane::cli {
 class KeysCommand : public CliCommand {
  public:
   KeysCommand(const OutputOptions& output, const CliEnvironment& environment)
-      : output_(output), environment_(environment) {}
+      : output_(output), environment_(environment), print_(output, environment) {}
 
   CLI::App* attach(CLI::App& app) override;
 
   // Returns 0 when the file was made (its path on standard output); 1 for bad options; 4
   // when the printer did not answer; 5 after Ctrl-C; 7 when the memory library or its
-  // entry point is missing; 8 when the library reported a failure. print: 0 when the key
-  // was printed; 4 when a report command failed or the printer did not answer; 7; 8 for
-  // a model of the first library or a failed download.
+  // entry point is missing; 8 when the library reported a failure.
   int execute(std::ostream& out, std::ostream& err) override;
 
  private:
   const OutputOptions& output_;
   const CliEnvironment& environment_;
-  int print(std::ostream& out, std::ostream& err);
-
-  CLI::App* print_ = nullptr;
-  PrinterOptions printOptions_;
   PrinterOptions options_;
   RangeOptions range_;
   std::string kind_;
   std::string file_;
+  KeyPrintCommand print_;  // `keys print`
 };
 
 }  // namespace tervane::cli

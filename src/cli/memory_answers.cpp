@@ -37,11 +37,6 @@ void CommandLineAnswers::ShowMessage(const std::string&, const std::string& text
   WriteText(messages_, text, output_);
 }
 
-void CommandLineAnswers::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
-  WriteText(messages_, resultText, output_);
-  if (trace) WriteText(messages_, hexTrace, output_);
-}
-
 void AddRangeOptions(CLI::App& sub, RangeOptions& options) {
   CLI::Option* coo = sub.add_option("--coo", options.coo, "COO range: first and last COO (0-999999)")
                          ->expected(2)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_command.h"
@@ -43,8 +44,10 @@ class CommandLineAnswers final : public Prompter {
   std::optional<MfReportForm> report;
   std::optional<TypeERecordsForm> typeE;
   std::vector<std::string> bitmaps;
-  int source = 0;                  // the answer to a choice (1-based; 0 cancels)
   std::vector<std::string> shown;  // every message shown (Windows-1252)
+  // What went to the results window: result text and hexadecimal trace, for the command
+  // to write.
+  std::vector<std::pair<std::string, std::string>> results;
 
   bool ChooseOpenFile(const std::string&, const std::string&, std::string& path) override;
   bool ChooseSaveFile(const std::string&, const std::string&, std::string& path) override;
@@ -55,6 +58,9 @@ class CommandLineAnswers final : public Prompter {
   bool AskTypeERecords(TypeERecordsForm& form) override { return Take(typeE, form); }
   void ShowMessage(const std::string&, const std::string& text) override;
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override {
+    results.emplace_back(resultText, hexTrace);
+  }
 
   bool AskText(const std::string&, int, std::string&) override { return false; }
   bool AskMultiLineText(const std::string&, int, std::string&) override { return false; }
@@ -64,10 +70,7 @@ class CommandLineAnswers final : public Prompter {
   bool AskDate(const std::string&, CivilTime&) override { return false; }
   bool AskTime(const std::string&, CivilTime&) override { return false; }
   bool AcceptComputerClock(const std::string&, bool&) override { return false; }
-  int Choose(const std::string&, const std::vector<std::string>&) override { return source; }
-  // A command's results: its text (and, when `trace` is set, its hex trace).
-  void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
-  bool trace = false;
+  int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
   bool EditCliche(ClicheForm&) override { return false; }
   bool EditChequePositions(ChequePositionForm&) override { return false; }
   bool EditTaxRates(TaxRateForm&) override { return false; }

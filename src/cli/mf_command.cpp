@@ -6,7 +6,6 @@
 
 #include "cli/cli_support.h"
 #include "cli/memory_answers.h"
-#include "fiscalmemory/memory_integrity.h"
 
 namespace tervane::cli {
 
@@ -40,30 +39,13 @@ CLI::App* MfCommand::attach(CLI::App& app) {
   report_->footer(std::string("Without --crz or --dates every reduction (000000 to 999999) is reported.\n"
                               "The library is that of --model (without it, that of an unidentified printer).\n") +
                   kMemoryExitNote);
-
-  integrity_ = sub->add_subcommand(
-      "integrity", "Check the fiscal memory's integrity: ask the printer on --port for its memory cells, or "
-                   "have the memory library check an .mf file (--file) and write its findings (-o).");
-  AddPrinterOptions(*integrity_, integrityOptions_, true);
-  CLI::Option* port = integrity_->get_option("--port");
-  port->required(false);
-  CLI::Option* file = integrity_->add_option("--file", integrityFile_, "The .mf file to check")
-                          ->type_name("MF_FILE")
-                          ->excludes(port);
-  integrity_->add_option("-o,--output", integrityReport_, "The report of the file check")
-      ->type_name("TXT")
-      ->needs(file);
-  integrity_->add_flag("--trace", trace_, "With --port, also print the bytes sent and received");
-  integrity_->fallthrough();
-  integrity_->footer(std::string("One of --port or --file (with -o) is required. The file check needs the second "
-                                 "memory library: models of the first (ZK-110 A to ZT-700 A, ZP-980 R) have none.\n") +
-                     kMemoryExitNote);
+  integrity_.attach(*sub);
   return sub;
 }
 
 int MfCommand::execute(std::ostream& out, std::ostream& err) {
+  if (integrity_.parsed()) return integrity_.execute(out, err);
   if (download_ != nullptr && download_->parsed()) return download(out, err);
-  if (integrity_ != nullptr && integrity_->parsed()) return integrity(out, err);
   return report(out, err);
 }
 
@@ -109,26 +91,6 @@ int MfCommand::report(std::ostream& out, std::ostream& err) {
   answers.saveFile = reportFile_;
   const MemoryOutcome outcome = MakeMfReport(run.Context(answers));
   return run.Finish(outcome, true, out, err);
-}
-
-
-int MfCommand::integrity(std::ostream& out, std::ostream& err) {
-  const bool viaPort = !integrityOptions_.port.empty();
-  if (!viaPort && (integrityFile_.empty() || integrityReport_.empty())) {
-    WriteMessage(err, "mf integrity needs --port, or --file with -o.", output_);
-    return kExitUsage;
-  }
-  MemoryRun run(integrityOptions_, environment_, output_, viaPort);
-  int status = kExitOk;
-  if (!run.Prepare(err, status)) return status;
-  CommandLineAnswers answers(viaPort ? out : err, output_);
-  answers.trace = trace_;
-  answers.openFiles = {integrityFile_};
-  answers.saveFile = integrityReport_;
-  const MemoryOutcome outcome =
-      CheckMfIntegrity(run.Context(answers), viaPort ? IntegritySource::kPort : IntegritySource::kFile);
-  if (viaPort && outcome.stage == MemoryStage::kCompleted) return ExitStatusFor(outcome.code);
-  return run.Finish(outcome, !viaPort, out, err);
 }
 
 }  // namespace tervane::cli

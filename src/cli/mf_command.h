@@ -1,6 +1,5 @@
-// `mf download`, `mf report` and `mf integrity`: the printer's fiscal memory into an .mf
-// file, the fiscal-memory report of an .mf file with its "_MD5.txt" digest, and the
-// integrity check of the memory, asked of the printer or run on an .mf file.
+// `mf download` and `mf report`: the printer's fiscal memory into an .mf file, and the
+// fiscal-memory report of an .mf file with its "_MD5.txt" digest.
 #pragma once
 
 #include <iosfwd>
@@ -9,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_environment.h"
+#include "cli/key_print_command.h"
 #include "cli/printer_options.h"
 
 namespace tervane::cli {
@@ -16,32 +16,24 @@ namespace tervane::cli {
 class MfCommand : public CliCommand {
  public:
   MfCommand(const OutputOptions& output, const CliEnvironment& environment)
-      : output_(output), environment_(environment) {}
+      : output_(output), environment_(environment), integrity_(output, environment) {}
 
   CLI::App* attach(CLI::App& app) override;
 
   // Returns 0 when the file was made (its path, and the digest's, on standard output);
   // 1 for bad options; 4 when the printer did not answer; 5 after Ctrl-C; 7 when the
   // memory library or its entry point is missing; 8 when the library reported a failure
-  // or the digest could not be written. integrity: 0 when the printer's command ran (its
-  // result on standard output) or the library found the file sound; 4 or 5 as an exchange;
-  // 7; 8 for a model without the check or a file the library refused.
+  // or the digest could not be written.
   int execute(std::ostream& out, std::ostream& err) override;
 
  private:
   int download(std::ostream& out, std::ostream& err);
   int report(std::ostream& out, std::ostream& err);
-  int integrity(std::ostream& out, std::ostream& err);
 
   const OutputOptions& output_;
   const CliEnvironment& environment_;
   CLI::App* download_ = nullptr;
   CLI::App* report_ = nullptr;
-  CLI::App* integrity_ = nullptr;
-  PrinterOptions integrityOptions_;
-  std::string integrityFile_;
-  std::string integrityReport_;
-  bool trace_ = false;
   PrinterOptions downloadOptions_;
   PrinterOptions reportOptions_;
   std::string downloadFile_;
@@ -50,6 +42,7 @@ class MfCommand : public CliCommand {
   std::vector<std::string> crz_;
   std::vector<std::string> dates_;
   bool simplified_ = false;
+  MfIntegrityCommand integrity_;  // `mf integrity`
 };
 
 }  // namespace tervane::cli

@@ -100,7 +100,7 @@ class EquipmentProgrammingTest : public QObject {
  private slots:
   void initTestCase() {
     const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
-    if (!QFile::exists(program)) QSKIP("the simulator is not built");
+    if (!QFile::exists(program)) QFAIL("the simulator is not built");
     QVERIFY(work_.isValid());
     QVERIFY2(sim_.Start(program, {QStringLiteral("--intervention")}), qPrintable(sim_.Error()));
     qputenv("TERVANE_COM1", sim_.PtyPath().toLocal8Bit());

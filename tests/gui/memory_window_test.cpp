@@ -63,10 +63,8 @@ class MemoryWindowTest : public QObject {
              (QStringList{"Memória de fita-detalhe (MFD)", "Memória Fiscal (MF)", "Software Básico(SB)", "MPK", "MFK",
                           "SBK", "Chave Pública"}));
     // What other tools will bring is listed but greyed.
-    for (const char* later : {"Diagnostico do relatório da MFD", "Leitura via scanner (PDF - 417)"}) {
-      QVERIFY(!window.Entry(QString::fromUtf8(later))->isEnabled());
-    }
-    for (const char* built : {"Registros Tipo E", "Verifica integridade da MF", "Impressão de Chave Pública"}) {
+    QVERIFY(!window.Entry(QStringLiteral("Leitura via scanner (PDF - 417)"))->isEnabled());
+    for (const char* built : {"Registros Tipo E", "Diagnostico do relatório da MFD", "Verifica integridade da MF", "Impressão de Chave Pública"}) {
       QVERIFY(window.Entry(QString::fromUtf8(built))->isEnabled());
     }
   }

@@ -94,7 +94,7 @@ class WorkbenchFlowTest : public QObject {
     simProgram_ = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
     const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
     if (!QFile::exists(simProgram_) || !QFile::exists(catalogue)) {
-      QSKIP("the simulator or the catalogue is not built");
+      QFAIL("the simulator or the catalogue is not built");
     }
     QVERIFY(work_.isValid());
     QVERIFY(QFile::copy(catalogue, work_.filePath(QStringLiteral("comandos.xml"))));
@@ -176,7 +176,7 @@ class CancelFlowTest : public QObject {
  private slots:
   void initTestCase() {
     const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
-    if (!QFile::exists(program)) QSKIP("the simulator is not built");
+    if (!QFile::exists(program)) QFAIL("the simulator is not built");
     QVERIFY(work_.isValid());
     QVERIFY2(sim_.Start(program, {QStringLiteral("--fault"), QStringLiteral("silence")}), qPrintable(sim_.Error()));
     qputenv("TERVANE_COM1", sim_.PtyPath().toLocal8Bit());
@@ -251,7 +251,7 @@ class ProgramTest : public QObject {
     const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
     if (!QFile::exists(program) || !QFile::exists(QStringLiteral(TERVANE_BIN_DIR "/tervane-sim")) ||
         !QFile::exists(catalogue)) {
-      QSKIP("tervane, tervane-sim or the catalogue is not built");
+      QFAIL("tervane, tervane-sim or the catalogue is not built");
     }
     QTemporaryDir work;
     QVERIFY(QFile::copy(catalogue, work.filePath(QStringLiteral("comandos.xml"))));

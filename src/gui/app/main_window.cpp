@@ -25,6 +25,7 @@
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/pumping_clock.h"
 #include "gui/common/qt_text.h"
+#include "gui/control/graphic_cliche_dialog.h"
 #include "gui/equipment/program_equipment_dialog.h"
 #include "gui/sequences/sequence_dialog.h"
 #include "gui/fiscalmemory/mf_mfd_window.h"
@@ -176,7 +177,7 @@ void CMainWindow::BuildMenus() {
   operations->setToolTipsVisible(true);
   AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
   AddOperation(operations, ids::kSequencias, kTextSequencias, true);
-  AddOperation(operations, ids::kClicheGrafico, kTextCliche, false);
+  AddOperation(operations, ids::kClicheGrafico, kTextCliche, true);
   AddOperation(operations, ids::kMfMfd, kTextMfMfd, true);
   operations->addSeparator();
   AddOperation(operations, ids::kConfiguracoes, kTextConfiguracoes, true);
@@ -220,7 +221,7 @@ void CMainWindow::CreateToolBar() {
   };
   const Tool tools[] = {
       {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
-      {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, false},
+      {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, true},
       {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, true},
       {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
       {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
@@ -255,6 +256,7 @@ void CMainWindow::DispatchId(int id) {
     case ids::kAjuda: OpenHelp(); break;
     case ids::kReferencia: OpenCommandReference(); break;
     case ids::kSequencias: OpenSequences(); break;
+    case ids::kClicheGrafico: OpenGraphicCliche(); break;
     case ids::kProgramarEquipamento: {
       // Programming runs its commands through the same ports, clock and windows as a
       // command from a menu.
@@ -286,6 +288,11 @@ void CMainWindow::OpenSequences() {
   CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
   dialog.SetSettingsHandler([this] { OpenSettings(); });
   dialog.SetFileOpener(opener_);
+  // The graphic-header button opens the logo control's dialog over the sequence window.
+  dialog.SetGraphicHeaderHandler([this, &dialog] {
+    CGraphicClicheDlg cliche(&dialog, settings_, *prompter_);
+    cliche.Run();
+  });
   dialog.Run();
 }
 
@@ -333,6 +340,13 @@ void CMainWindow::OpenHelp() {
   if (!opener_(path)) {
     QMessageBox::warning(this, Str(kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
   }
+}
+
+void CMainWindow::OpenGraphicCliche() {
+  // The logo control is created by class ID; when it is not registered the dialog does
+  // not open.
+  CGraphicClicheDlg dialog(this, settings_, *prompter_);
+  dialog.Run();
 }
 
 void CMainWindow::OpenCommandReference() {

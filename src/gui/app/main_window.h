@@ -110,6 +110,8 @@ class CMainWindow final : public QMainWindow {
   void OpenSequences();
   // The "MF/MFD" window of the memory tools, over the current port and model.
   void OpenMemoryTools();
+  // "Programar Clichê Gráfico": the logo control's dialog, modal.
+  void OpenGraphicCliche();
 
  private:
   void DispatchId(int id);

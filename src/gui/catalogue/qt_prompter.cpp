@@ -130,6 +130,11 @@ void QtPrompter::ShowMessage(const std::string& caption, const std::string& text
   box.exec();
 }
 
+void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
+  CResultDlg window(Owner(), resultText, hexTrace, *this);
+  window.exec();
+}
+
 int QtPrompter::AskYesNoCancel(const std::string& caption, const std::string& question) {
   QMessageBox box(QMessageBox::Warning, ToQt(caption), ToQtDisplay(question),
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Owner());
@@ -245,11 +250,6 @@ bool QtPrompter::AskTypeERecords(TypeERecordsForm& form) {
   if (dialog.exec() != QDialog::Accepted) return false;
   form = dialog.Form();
   return true;
-}
-
-void QtPrompter::ShowCommandResults(const std::string& resultText, const std::string& hexTrace) {
-  CResultDlg dialog(Owner(), resultText, hexTrace, *this);
-  dialog.exec();
 }
 
 }  // namespace tervane::gui

@@ -40,6 +40,7 @@ class QtPrompter final : public Prompter {
   bool AskMemoryRange(MemoryRangeForm& form) override;
   bool AskMfReportRange(MfReportForm& form) override;
   bool AskTypeERecords(TypeERecordsForm& form) override;
+  // The "Resultado" window of a command built in code.
   void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
   // Yes/No/Cancel and Retry/Cancel boxes (warning icon), for the scanner capture.
   int AskYesNoCancel(const std::string& caption, const std::string& question) override;

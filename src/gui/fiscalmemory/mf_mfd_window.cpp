@@ -7,9 +7,10 @@
 #include <QVBoxLayout>
 
 #include "app/string_table.h"
-#include "fiscalmemory/memory_integrity.h"
-#include "fiscalmemory/memory_public_key.h"
+#include "fiscalmemory/key_print.h"
+#include "fiscalmemory/mf_integrity.h"
 #include "gui/common/qt_text.h"
+#include "gui/fiscalmemory/mfd_diagnostics_action.h"
 
 namespace tervane::gui {
 namespace {
@@ -35,11 +36,15 @@ CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter&
   Add(file, QStringLiteral("Relatório da Memória Fiscal"), MakeMfReport);
   Add(file, QStringLiteral("Registros Tipo E"), MakeTypeERecords);
   Add(file, QStringLiteral("Decodificar Bitmaps PDF-417 Distintos"), DecodePdf417Bitmaps);
-  AddUnavailable(file, QStringLiteral("Diagnostico do relatório da MFD"));
+  {
+    const QString text = QStringLiteral("Diagnostico do relatório da MFD");
+    QAction* action = file->addAction(text);
+    connect(action, &QAction::triggered, this, [this] { RunMfdDiagnosticsAction(this, *exchange_.settings); });
+    entries_[text] = action;
+  }
   Add(file, QStringLiteral("Valida .MFD em formato PDF417"), ValidatePdf417);
   Add(file, QStringLiteral("Valida MPK,MFK,SBK"), ValidateKeyFile);
-  Add(file, QStringLiteral("Verifica integridade da MF"),
-      [](const MemoryToolContext& c) { return CheckMfIntegrity(c); });
+  Add(file, QStringLiteral("Verifica integridade da MF"), [](const MemoryToolContext& c) { return CheckMfIntegrity(c); });
 
   QMenu* link = menuBar_->addMenu(QStringLiteral("Comunicação"));
   link->setToolTipsVisible(true);

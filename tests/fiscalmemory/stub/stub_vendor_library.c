@@ -1,7 +1,8 @@
 /* A memory library with only a few of the entry points, for the binding's tests of the
    real dlopen path: it downloads the "basic software" by writing the port name into the
    file, the MFD by writing the range texts, fails the MFK download with status 3, writes
-   the range into an MF report, validates a file when it exists, and reports its version.
+   the range into an MF report, validates a file when it exists, checks an .mf file, and
+   reports its version.
    Everything else is missing on purpose. */
 #include <stdio.h>
 #include <string.h>
@@ -54,6 +55,18 @@ STUB_EXPORT int KeloRelatorioMFTxt(const char* mfFile, const char* txtFile, cons
   FILE* out = fopen(txtFile, "wb");
   if (!out) return 4;
   fprintf(out, "%s|%s|%s", kind, start, end);
+  fclose(out);
+  return 0;
+}
+
+/* Checks an .mf file: one that exists gets a report naming it (0); a missing one gives 6. */
+STUB_EXPORT int KeloDLLVerifyMFFileIntegrity(const char* mfFile, const char* txtFile, int reserved) {
+  FILE* in = fopen(mfFile, "rb");
+  if (!in) return 6;
+  fclose(in);
+  FILE* out = fopen(txtFile, "wb");
+  if (!out) return 4;
+  fprintf(out, "%s|%d", mfFile, reserved);
   fclose(out);
   return 0;
 }

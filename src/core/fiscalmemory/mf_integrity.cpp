@@ -1,4 +1,4 @@
-#include "fiscalmemory/memory_integrity.h"
+#include "fiscalmemory/mf_integrity.h"
 
 #include <memory>
 
@@ -56,7 +56,8 @@ MemoryOutcome CheckThroughPort(const MemoryToolContext& context) {
   std::string text = cells.ResultText;
   if (result != kOk) text += "\r\n";
   context.prompter->ShowCommandResults(text, cells.HexTrace);
-  return Ended(MemoryStage::kCompleted, result, result == kOk);
+  // A reply that counts cells not OK is a memory that failed the check.
+  return Ended(MemoryStage::kCompleted, result, result == kOk && !MemoryCellsNotOk(cells));
 }
 
 MemoryOutcome CheckFile(const MemoryToolContext& context) {
@@ -113,6 +114,20 @@ CommandRecord IntegrityModelCommand() {
 CommandRecord MemoryCellsCommand(bool newer) {
   if (newer) return BuiltCommand("95", 30, {ReturnFieldRecord{30, "", "VER_INT_MEM_FISCAL_COMP", {}, {}}});
   return BuiltCommand("126", 6, {ReturnFieldRecord{6, "", "VER_INT_MEM_FISCAL", {}, {}}});
+}
+
+bool MemoryCellsNotOk(const CommandRecord& cells) {
+  if (cells.returnFields.empty()) return false;
+  const ReturnFieldRecord& field = cells.returnFields[0];
+  // Runs of (recorded, OK, not OK) counts, 16 bits each, low byte first, from byte 1.
+  const size_t groups = field.kind == "VER_INT_MEM_FISCAL_COMP" ? 5 : 1;
+  const std::vector<std::uint8_t>& reply = cells.replyData;
+  for (size_t g = 0; g < groups; ++g) {
+    const size_t at = 1 + g * 6 + 4;
+    if (at + 1 >= reply.size()) break;
+    if ((reply[at] | (reply[at + 1] << 8)) != 0) return true;
+  }
+  return false;
 }
 
 MemoryOutcome CheckMfIntegrity(const MemoryToolContext& context, IntegritySource source) {

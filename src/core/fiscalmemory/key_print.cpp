@@ -1,4 +1,4 @@
-#include "fiscalmemory/memory_public_key.h"
+#include "fiscalmemory/key_print.h"
 
 #include <cstdio>
 #include <fstream>
@@ -9,19 +9,20 @@
 #include "catalogue/catalogue.h"
 #include "common/charset.h"
 #include "common/text.h"
+#include "protocol/frame_builder.h"
 
 namespace tervane {
 namespace {
 
 constexpr int kStrCarregarDll = 32781;
 constexpr int kStrMfMfd = 32882;
-constexpr size_t kKeyLength = 256;
 constexpr size_t kKeyLineLength = 32;
 constexpr int kKeyLines = 8;
 constexpr int kDadosSize = 620;
 constexpr int kBarcodeHeaderSize = 9;
-constexpr const char* kBarcodeHeader = "1D6B80050402FF";
 constexpr int kDownloadOk = 1;
+// A key file is three short lines; anything larger than a frame could not be printed.
+constexpr size_t kMaxKeyFileBytes = kFrameCapacity;
 
 std::string Cp(const char* utf8) {
   return Utf8ToCp1252Lossy(utf8);
@@ -76,6 +77,22 @@ std::string SignatureText(std::string place) {
   return text;
 }
 
+bool HasControlByte(const std::string& line) {
+  for (unsigned char c : line) {
+    if (c < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
+// Every command of the print must frame: a key file whose texts would overflow a frame
+// is refused before the report is opened, rather than printing part of it.
+bool AllFrame(const std::vector<CommandRecord>& commands, const ProgramSettings& settings) {
+  for (CommandRecord copy : commands) {
+    if (AssembleFrame(copy, settings) != kOk) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<CommandRecord> PublicKeyPrintCommands(const PublicKeyLines& lines) {
@@ -85,15 +102,15 @@ std::vector<CommandRecord> PublicKeyPrintCommands(const PublicKeyLines& lines) {
   keyText.parameters.push_back(Parameter("Dados", "BIG_STRING_VAR_SIZE", kDadosSize, KeyText(lines[0])));
   commands.push_back(std::move(keyText));
 
-  // The barcode data: the key counted as 256 characters (a longer one is cut there, a
-  // shorter one is padded by its parameter), then lines 2 and 3.
-  const size_t length = kKeyLength + lines[1].size() + lines[2].size();
+  // The barcode data: the key counted as 256 characters, then lines 2 and 3. The STRING
+  // kind pads a shorter text with blanks up to that length.
+  const size_t length = kPublicKeyLength + lines[1].size() + lines[2].size();
   CommandRecord barcode = ReportCommand("Chave Pública da impressora 2", "20");
   barcode.parameters.push_back(Parameter("PDF417", "DIG_HEX", kBarcodeHeaderSize,
-                                         std::string(kBarcodeHeader) + Format("%02X", unsigned(length & 0xFF)) +
+                                         std::string(kKeyBarcodeHeader) + Format("%02X", unsigned(length & 0xFF)) +
                                              Format("%02X", unsigned((length >> 8) & 0xFF))));
-  barcode.parameters.push_back(Parameter("Dados", "STRING", static_cast<int>(length),
-                                         lines[0].substr(0, kKeyLength) + lines[1] + lines[2]));
+  barcode.parameters.push_back(
+      Parameter("Dados", "STRING", static_cast<int>(length), lines[0] + lines[1] + lines[2]));
   commands.push_back(std::move(barcode));
 
   CommandRecord signature = ReportCommand("Chave Pública da impressora 2", "20");
@@ -104,24 +121,66 @@ std::vector<CommandRecord> PublicKeyPrintCommands(const PublicKeyLines& lines) {
   return commands;
 }
 
-bool ReadPublicKeyLines(const std::string& path, PublicKeyLines& lines) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  for (std::string& line : lines) {
-    line.clear();
-    if (!std::getline(in, line)) line.clear();
+// The key file is the printer's word on a legal document the user signs: a file that
+// is not the three text lines it should be (cut short, binary, a key longer than the
+// printer's) prints nothing at all rather than a report from a part of it.
+KeyFileProblem ParsePublicKeyText(std::string_view text, PublicKeyLines& lines) {
+  for (std::string& line : lines) line.clear();
+  if (text.size() > kMaxKeyFileBytes) return KeyFileProblem::kTooLarge;
+  size_t start = 0;
+  int found = 0;
+  while (found < 3 && start < text.size()) {
+    size_t end = text.find('\n', start);
+    const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string line(text.substr(start, end - start));
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines[found++] = std::move(line);
+    start = next;
   }
-  return true;
+  if (found < 3) return KeyFileProblem::kTooFewLines;
+  for (const std::string& line : lines) {
+    if (HasControlByte(line)) return KeyFileProblem::kNotText;
+  }
+  if (lines[0].empty()) return KeyFileProblem::kNoKey;
+  if (lines[0].size() > kPublicKeyLength) return KeyFileProblem::kKeyTooLong;
+  return KeyFileProblem::kNone;
 }
 
-MemoryOutcome PrintPublicKey(const MemoryToolContext& context) {
-  MemoryOutcome outcome;
-  if (!context.exchange.settings || !context.prompter || !context.exchange.ports) return outcome;
+KeyFileProblem ReadPublicKeyLines(const std::string& path, PublicKeyLines& lines) {
+  for (std::string& line : lines) line.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return KeyFileProblem::kUnreadable;
+  // One byte past the limit tells a file that is too large without reading all of it.
+  std::string text(kMaxKeyFileBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) return KeyFileProblem::kUnreadable;
+  text.resize(static_cast<size_t>(in.gcount()));
+  return ParsePublicKeyText(text, lines);
+}
+
+std::string KeyFileProblemText(KeyFileProblem problem) {
+  const char* why = nullptr;
+  switch (problem) {
+    case KeyFileProblem::kNone: return {};
+    case KeyFileProblem::kUnreadable: return Cp("Não foi possível ler o arquivo CP.pub.");
+    case KeyFileProblem::kTooFewLines: why = "tem menos de três linhas"; break;
+    case KeyFileProblem::kNoKey: why = "não traz a chave na primeira linha"; break;
+    case KeyFileProblem::kKeyTooLong: why = "traz uma chave com mais de 256 caracteres"; break;
+    case KeyFileProblem::kNotText: why = "não é um arquivo de texto"; break;
+    case KeyFileProblem::kTooLarge: why = "é grande demais para ser impresso"; break;
+  }
+  return Cp("O arquivo CP.pub ") + Cp(why) + Cp("; a chave pública não foi impressa.");
+}
+
+KeyPrintResult PrintPublicKeyReport(const MemoryToolContext& context) {
+  KeyPrintResult result;
+  MemoryOutcome& outcome = result.outcome;
+  if (!context.exchange.settings || !context.prompter || !context.exchange.ports) return result;
   const ProgramSettings& settings = *context.exchange.settings;
   if (UsesFirstVendorLibrary(settings.g_modelMask)) {
     outcome.stage = MemoryStage::kNotAvailable;
-    return outcome;
+    return result;
   }
   const std::string caption = LoadString(kStrMfMfd);
   VendorLoader& loader = context.loader ? *context.loader : SystemVendorLoader();
@@ -129,14 +188,16 @@ MemoryOutcome PrintPublicKey(const MemoryToolContext& context) {
   if (!library) {
     context.prompter->ShowMessage(caption, LoadString(kStrCarregarDll));
     outcome.stage = MemoryStage::kLibraryMissing;
-    return outcome;
+    return result;
   }
   auto download = library->Entry<int (*)(const char*, const char*)>("KeloDownloadPublicKey");
   if (!download) {
     outcome.stage = MemoryStage::kEntryMissing;
-    return outcome;
+    return result;
   }
-  const std::string keyFile = ResolveInWorkDir(settings, "CP.pub");
+  // Only a key downloaded now is printed: a CP.pub left from an earlier run goes first.
+  const std::string keyFile = ResolveInWorkDir(settings, kKeyFileName);
+  std::remove(keyFile.c_str());
   ShareLinkSettings(settings);
   if (context.wait) context.wait->Show(LoadString(str::kAguarde));
   outcome.code = download(settings.g_portName.c_str(), keyFile.c_str());
@@ -146,25 +207,34 @@ MemoryOutcome PrintPublicKey(const MemoryToolContext& context) {
   if (const int id = VendorStatusMessageId(outcome.code); id != 0) context.prompter->ShowMessage(caption, LoadString(id));
   if (outcome.code != kDownloadOk) {
     std::remove(keyFile.c_str());  // a partial download is not left behind
-    return outcome;
+    return result;
   }
 
   PublicKeyLines lines;
-  const bool read = ReadPublicKeyLines(keyFile, lines);
+  result.problem = ReadPublicKeyLines(keyFile, lines);
   std::remove(keyFile.c_str());
-  if (!read) {
-    context.prompter->ShowMessage(caption, Cp("Não foi possível ler o arquivo ") + keyFile);
-    return outcome;
+  std::vector<CommandRecord> commands;
+  if (result.problem == KeyFileProblem::kNone) {
+    commands = PublicKeyPrintCommands(lines);
+    if (!AllFrame(commands, settings)) result.problem = KeyFileProblem::kTooLarge;
   }
-  bool all = true;
-  for (CommandRecord& command : PublicKeyPrintCommands(lines)) {
+  if (result.problem != KeyFileProblem::kNone) {
+    context.prompter->ShowMessage(caption, KeyFileProblemText(result.problem));
+    return result;
+  }
+  for (CommandRecord& command : commands) {
+    ++result.commandsRun;
     if (ExecuteCommand(command, context.exchange) != kOk) {
-      all = false;
+      ++result.commandsFailed;
       context.prompter->ShowMessage(caption, Cp("ERRO DE COMUNICAÇÃO"));
     }
   }
-  outcome.succeeded = all;
-  return outcome;
+  outcome.succeeded = result.commandsFailed == 0;
+  return result;
+}
+
+MemoryOutcome PrintPublicKey(const MemoryToolContext& context) {
+  return PrintPublicKeyReport(context).outcome;
 }
 
 }  // namespace tervane
