@@ -18,6 +18,7 @@
 #include "cli/diagnose_command.h"
 #include "cli/equipment_command.h"
 #include "cli/frame_command.h"
+#include "cli/pdf417_command.h"
 #include "cli/ports_command.h"
 #include "cli/profile_command.h"
 #include "cli/send_command.h"
@@ -89,6 +90,7 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<SbCommand>(output, environment));
   commands.push_back(std::make_unique<KeysCommand>(output, environment));
   commands.push_back(std::make_unique<ValidateCommand>(output, environment));
+  commands.push_back(std::make_unique<Pdf417Command>(output, environment));
 #ifdef TERVANE_HAVE_LOGO
   commands.push_back(std::make_unique<LogoCommand>(output));
 #endif

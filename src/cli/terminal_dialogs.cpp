@@ -74,6 +74,22 @@ bool TerminalPrompter::AskYesNo(const std::string&, const std::string& question)
 
 void TerminalPrompter::ShowMessage(const std::string&, const std::string& text) { WriteText(out_, text, output_); }
 
+int TerminalPrompter::AskYesNoCancel(const std::string&, const std::string& question) {
+  std::string answer;
+  if (!ReadAnswer(question, "[s/n/C]", answer)) return 0;
+  const std::string a = Normalised(answer);
+  if (a == "s" || a == "sim" || a == "y" || a == "yes") return 1;
+  if (a == "n" || a == "nao" || a == "no") return 2;
+  return 0;
+}
+
+bool TerminalPrompter::AskRetryCancel(const std::string&, const std::string& text) {
+  std::string answer;
+  if (!ReadAnswer(text, "[r = Repetir, Enter = Cancelar]", answer)) return false;
+  const std::string a = Normalised(answer);
+  return a == "r" || a == "repetir" || a == "retry";
+}
+
 bool TerminalPrompter::Unavailable(const std::string& description) {
   WriteMessage(out_, "(this dialog is not available on the command line; answered Cancel)", output_);
   if (!description.empty()) WriteText(out_, description, output_);

@@ -46,6 +46,10 @@ class TerminalPrompter final : public Prompter {
   bool AskOkCancel(const std::string& caption, const std::string& text) override;
   bool AskYesNo(const std::string& caption, const std::string& question) override;
   void ShowMessage(const std::string& caption, const std::string& text) override;
+  // "[s/n/C]": s Yes, n No, anything else (and end of input) Cancel.
+  int AskYesNoCancel(const std::string& caption, const std::string& question) override;
+  // "[r = Repetir, Enter = Cancelar]": r Retry, anything else (and end of input) Cancel.
+  bool AskRetryCancel(const std::string& caption, const std::string& text) override;
 
   bool AskText(const std::string& description, int, std::string&) override { return Unavailable(description); }
   bool AskMultiLineText(const std::string& description, int, std::string&) override {

@@ -40,6 +40,8 @@ enum class PromptKind {
   kTypeE,
   kOpenFiles,
   kResults,
+  kYesNoCancel,
+  kRetryCancel,
 };
 
 // One request as the dialog would have shown it.
@@ -145,6 +147,18 @@ class FakePrompter final : public Prompter {
     Reply r;
     r.paths = std::move(paths);
     return Push(PromptKind::kOpenFiles, std::move(r));
+  }
+  // 1 Yes, 2 No, 0 Cancel on the next Yes/No/Cancel question.
+  FakePrompter& QueueYesNoCancel(int answer) {
+    Reply r;
+    r.index = answer;
+    return Push(PromptKind::kYesNoCancel, std::move(r));
+  }
+  // Retry (true) or Cancel (false) on the next Retry/Cancel message.
+  FakePrompter& QueueRetryCancel(bool retry) {
+    Reply r;
+    r.flag = retry;
+    return Push(PromptKind::kRetryCancel, std::move(r));
   }
   // The person presses Cancel (No, or no button) on the next request of this kind.
   FakePrompter& QueueCancel(PromptKind kind) {
@@ -300,6 +314,16 @@ class FakePrompter final : public Prompter {
   bool AskMemoryRange(MemoryRangeForm& form) override { return AnswerForm(PromptKind::kMemoryRange, form, &Reply::range); }
   bool AskMfReportRange(MfReportForm& form) override { return AnswerForm(PromptKind::kMfReport, form, &Reply::mfReport); }
   bool AskTypeERecords(TypeERecordsForm& form) override { return AnswerForm(PromptKind::kTypeE, form, &Reply::typeE); }
+  int AskYesNoCancel(const std::string& caption, const std::string& question) override {
+    Record(PromptKind::kYesNoCancel, question).caption = caption;
+    Reply r = Next(PromptKind::kYesNoCancel);
+    return r.mode == Mode::kAnswer ? r.index : 0;
+  }
+  bool AskRetryCancel(const std::string& caption, const std::string& text) override {
+    Record(PromptKind::kRetryCancel, text).caption = caption;
+    Reply r = Next(PromptKind::kRetryCancel);
+    return r.mode == Mode::kAnswer && r.flag;
+  }
 
  private:
   enum class Mode { kAnswer, kCancel, kKeep };

@@ -170,6 +170,20 @@ class Prompter {
     (void)hexTrace;
     ShowMessage("Resultado", resultText);
   }
+
+  // --- Scanner capture -------------------------------------------------------------
+  // Yes/No/Cancel question: 1 for Yes, 2 for No, 0 for Cancel. Answerers without such a
+  // box offer it as a choice of "Sim", "Não" and "Cancelar".
+  virtual int AskYesNoCancel(const std::string& caption, const std::string& question) {
+    (void)caption;
+    const int chosen = Choose(question, {"Sim", "N\xE3o", "Cancelar"});
+    return chosen == 1 || chosen == 2 ? chosen : 0;
+  }
+  // Retry/Cancel message: true for Retry. Answerers without such a box ask it as an
+  // OK/Cancel message (OK for Retry).
+  virtual bool AskRetryCancel(const std::string& caption, const std::string& text) {
+    return AskOkCancel(caption, text);
+  }
 };
 
 }  // namespace tervane

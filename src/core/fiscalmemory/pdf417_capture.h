@@ -1,94 +1,141 @@
-// Assembly of the PDF-417 symbols a hand scanner reads off a printout of the detail-tape
-// memory, and the files made from them: an MFD file for the first pass, an .rsa file
-// for the digital signature's pass.
+// Assembly of the PDF-417 symbols a hand scanner reads off a printed detail-tape memory
+// (or its digital signature), and the files built from them.
 //
-// A symbol as the scanner delivers it: bytes 0-3 the total length L of the set's data
-// and bytes 4-7 this symbol's offset O in it (both unsigned 32-bit little-endian), then
-// the data, then 2 bytes that are not data. A full symbol is 678 bytes (668 of data);
+// A symbol as the scanner delivers it: bytes 0-3 the total length L of the set's data,
+// bytes 4-7 the offset O of this symbol's data in the set (both unsigned 32-bit little
+// endian), then the data, then two bytes that are not data. A full symbol is 678 bytes;
 // the set has ceil(L / 668) symbols and a symbol's slot is O / 668.
 //
-// The scanner's bytes come from outside and are checked before anything is stored: a
-// total length of 0 or beyond kPdf417MaxSetLength, an offset beyond the announced set,
-// a symbol too short to hold its header and check bytes, and a symbol that does not fit
-// the receive buffer are refused with a status line; the slots are kept by index only
-// for the symbols received, so no allocation follows the announced length.
+// The scanner is outside input: every field is checked before it is used, and a symbol
+// that does not fit the set is refused with a status text instead of being stored.
+//
+// Not thread-safe: the reading thread and the window share one through a lock of their
+// own (Pdf417Session).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace tervane {
 
-inline constexpr std::size_t kPdf417BufferSize = 1024;   // receive buffer
-inline constexpr std::size_t kPdf417FullSymbol = 678;    // 8 + 668 + 2
-inline constexpr std::size_t kPdf417SymbolData = 668;
-inline constexpr std::size_t kPdf417MinSymbol = 10;      // header and check bytes, no data
-// The largest set accepted: about 100 000 symbols, far beyond what is scanned by hand.
-inline constexpr std::uint32_t kPdf417MaxSetLength = 64u << 20;
+inline constexpr std::size_t kPdf417BufferSize = 1024;   // the receive buffer
+inline constexpr std::size_t kPdf417SymbolData = 668;    // data bytes of a full symbol
+inline constexpr std::size_t kPdf417FullSymbol = 678;    // 8 header + 668 data + 2 trailer
+inline constexpr std::size_t kPdf417HeaderSize = 8;
+inline constexpr std::size_t kPdf417TrailerSize = 2;
+// The largest set accepted: 65535 symbols (about 43 MB of data). A printed set is a few
+// hundred symbols; a larger announced length is garbage and would otherwise make the
+// capture reserve slots for millions of symbols.
+inline constexpr std::uint32_t kPdf417MaxSymbols = 65535;
+inline constexpr std::uint32_t kPdf417MaxSetLength = kPdf417MaxSymbols * kPdf417SymbolData;
 
-// One stored symbol: its offset and its bytes as received (header and check bytes included).
-struct Pdf417Symbol {
-  std::uint32_t offset = 0;
-  std::vector<std::uint8_t> bytes;
+// MFD file layout around the symbols' data.
+inline constexpr std::size_t kPdf417MfdBlankSize = 524288;   // 128 blocks of 4096 bytes of FFh
+inline constexpr std::size_t kPdf417MfdHeaderBlock = 256;    // each of the 2 x 3 header blocks
+inline constexpr std::size_t kPdf417MfdTailSize = 256;       // FFh after the data
+
+// What became of one taken symbol.
+enum class Pdf417SymbolOutcome {
+  kStored,     // stored in its slot; the received count grew by one
+  kDuplicate,  // a symbol with the same offset was already read; nothing changed
+  kRefused,    // not a symbol of this set (see the status text); nothing changed
 };
 
-// What the reading thread shows after taking the buffer as a symbol. Texts are Windows-1252.
-struct Pdf417Step {
-  enum class Kind { kIncomplete, kStored, kDuplicate, kRefused };
-  Kind kind = Kind::kIncomplete;
-  std::string status;    // the status line ("Símbolo lido: 1/2", "Símbolo já foi lido", a refusal)
-  std::string dump;      // hex dump of the buffer that was taken (empty for kIncomplete)
-  bool finished = false; // every expected symbol is in: the capture ends
+// One slot of the set: empty until its symbol is read.
+struct Pdf417Slot {
+  bool filled = false;
+  std::uint32_t offset = 0;
+  std::vector<std::uint8_t> bytes;  // the whole symbol as received, header and trailer included
 };
 
 class Pdf417Capture {
  public:
-  // `signatureMode`: the pass of the digital signature, where any non-empty buffer is a symbol.
-  explicit Pdf417Capture(bool signatureMode = false) : signatureMode_(signatureMode) {}
+  // `signature` on: the second pass (digital signature), whose symbols may have any
+  // length that fits the buffer.
+  explicit Pdf417Capture(bool signature = false) : signature_(signature) {}
 
-  // One read of the port. Appended when the buffer stays within kPdf417BufferSize bytes;
-  // otherwise nothing is appended, the buffer is marked as overflowing (the next Take
-  // refuses it) and false is returned.
-  bool Append(const std::uint8_t* data, std::size_t size);
+  // Starts over: empty buffer, no symbols, counts 0, texts cleared. Keeps the mode.
+  void Reset();
+  bool Signature() const { return signature_; }
 
-  // After a round of reads: takes the buffer as one symbol when it is complete (exactly
-  // 678 bytes; or not empty when the next symbol is the last expected one, in signature
-  // mode, or while nothing has been received), checks and stores it, and empties the
-  // buffer. Returns kIncomplete (and keeps the buffer) when it is not complete yet.
-  Pdf417Step Take();
+  // Appends bytes read from the port. A read that would take the buffer past 1024 bytes
+  // is not appended: the buffer is marked as overflowed and the symbol it belongs to is
+  // refused when taken. Returns false when the bytes were not appended.
+  bool Append(const std::uint8_t* data, std::size_t length);
 
-  int ExpectedCount() const { return expected_; }
-  int ReceivedCount() const { return static_cast<int>(symbols_.size()); }
-  bool SignatureMode() const { return signatureMode_; }
-  std::size_t BufferFill() const { return fill_; }
-  // The stored symbols by slot index.
-  const std::map<int, Pdf417Symbol>& Symbols() const { return symbols_; }
+  // True when the buffer is to be taken as one complete symbol: it holds exactly 678
+  // bytes, or it is not empty and (this is the last symbol expected, or the signature
+  // pass is on, or nothing has been read yet).
+  //
+  // In the MFD pass a buffer whose header is readable and plausible (a set length within
+  // bounds, an offset inside the set) is complete once it holds the length its header
+  // announces, 10 + min(668, L - O), and not before: a symbol still arriving on a slow
+  // line is not taken half-way, however the counts stand.
+  bool BufferComplete() const;
+
+  // Takes the buffer as one symbol: stores it, reports it as a duplicate, or refuses it,
+  // and sets the status text accordingly; builds the hex dump of the buffer; empties the
+  // buffer. Also usable when BufferComplete() is false (a caller that gives up waiting).
+  Pdf417SymbolOutcome TakeSymbol();
+
+  // True once the expected count is known and every symbol was read.
+  bool AllRead() const { return expected_ != 0 && received_ >= expected_; }
+
+  std::uint32_t ExpectedCount() const { return expected_; }
+  std::uint32_t ReceivedCount() const { return received_; }
+  std::size_t BufferFill() const { return buffer_.size(); }
+  const std::vector<Pdf417Slot>& Slots() const { return slots_; }
+
+  // The window's texts, Windows-1252: the expected count ("%d", empty before the first
+  // symbol), the received count ("%d", empty before the first symbol), the status line
+  // and the hex dump of the last buffer taken.
+  const std::string& ExpectedText() const { return expectedText_; }
+  const std::string& ReceivedText() const { return receivedText_; }
+  const std::string& StatusText() const { return status_; }
+  const std::string& DumpText() const { return dump_; }
+
+  // The symbols' data in increasing order of offset, each symbol without its 8-byte
+  // header and its 2-byte trailer. In the signature pass only the non-zero bytes.
+  std::string SymbolData() const;
+  // The whole file to save: for the MFD pass the blank area, the six header blocks, the
+  // data and the FFh tail; for the signature pass the data alone (as SymbolData()).
+  std::string FileBytes() const;
 
  private:
-  Pdf417Step Refuse(const char* utf8Reason);
+  bool Refuse(std::string status);
 
-  bool signatureMode_;
-  std::uint8_t buffer_[kPdf417BufferSize] = {};
-  std::size_t fill_ = 0;
-  bool overflow_ = false;
-  int expected_ = 0;
-  std::map<int, Pdf417Symbol> symbols_;
+  bool signature_;
+  std::vector<std::uint8_t> buffer_;
+  bool overflowed_ = false;
+  std::uint32_t setLength_ = 0;  // L of the first symbol stored
+  std::uint32_t expected_ = 0;
+  std::uint32_t received_ = 0;
+  std::vector<Pdf417Slot> slots_;
+  std::string expectedText_;
+  std::string receivedText_;
+  std::string status_;
+  std::string dump_;
 };
 
-// The dump of the capture window: per group of 8 bytes a line "%06X  " (the group's
-// offset) followed by "%02X " per byte and "\n"; a last shorter group likewise.
-std::string Pdf417HexDump(const std::uint8_t* data, std::size_t size);
+// The hex dump shown for a buffer: per group of 8 bytes a line "%06X  " (the group's
+// offset) then "%02X " for each byte and "\n"; a shorter last group the same way.
+std::string Pdf417HexDump(const std::uint8_t* data, std::size_t length);
 
-// The bytes of the MFD file (signature off) or of the .rsa file (signature on) for the
-// captured symbols, in order of offset.
-std::vector<std::uint8_t> BuildPdf417File(const Pdf417Capture& capture);
+}  // namespace tervane
 
-// Writes BuildPdf417File to `path` (created anew, binary). Returns false when the file
-// cannot be created or written; `error` then holds "%s\nArquivo: %s" (the system's
-// error text and the path).
-bool WritePdf417File(const Pdf417Capture& capture, const std::string& path, std::string& error);
+namespace tervane {
+
+// The symbols a printer prints for a set's data, as the scanner delivers them: the
+// data cut in pieces of 668 bytes, each with the set's length and its offset in front
+// and `trailer` (2 bytes) behind. Empty when the data is empty or longer than
+// kPdf417MaxSetLength.
+std::vector<std::vector<std::uint8_t>> SplitIntoPdf417Symbols(const std::string& data,
+                                                              const char trailer[2] = "\r\n");
+
+// The set's data held in an MFD file built from symbols (the part between the six
+// header blocks and the FFh tail). False when `file` does not have that layout.
+bool Pdf417DataFromMfdFile(const std::string& file, std::string* data);
 
 }  // namespace tervane

@@ -135,6 +135,24 @@ void QtPrompter::ShowCommandResults(const std::string& resultText, const std::st
   window.exec();
 }
 
+int QtPrompter::AskYesNoCancel(const std::string& caption, const std::string& question) {
+  QMessageBox box(QMessageBox::Warning, ToQt(caption), ToQtDisplay(question),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Owner());
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("&Sim"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("&Não"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
+  const int answer = box.exec();
+  return answer == QMessageBox::Yes ? 1 : answer == QMessageBox::No ? 2 : 0;
+}
+
+bool QtPrompter::AskRetryCancel(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, ToQt(caption), ToQtDisplay(text), QMessageBox::Retry | QMessageBox::Cancel,
+                  Owner());
+  box.button(QMessageBox::Retry)->setText(QStringLiteral("&Repetir"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
+  return box.exec() == QMessageBox::Retry;
+}
+
 QString QtFileFilter(const std::string& filter) {
   const QStringList parts = ToQt(filter).split(QLatin1Char('|'));
   QStringList names;

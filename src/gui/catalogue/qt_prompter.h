@@ -42,6 +42,9 @@ class QtPrompter final : public Prompter {
   bool AskTypeERecords(TypeERecordsForm& form) override;
   // The "Resultado" window of a command built in code.
   void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override;
+  // Yes/No/Cancel and Retry/Cancel boxes (warning icon), for the scanner capture.
+  int AskYesNoCancel(const std::string& caption, const std::string& question) override;
+  bool AskRetryCancel(const std::string& caption, const std::string& text) override;
 
  private:
   QWidget* Owner() const;
