@@ -11,13 +11,12 @@
 #include "fiscalmemory/mf_integrity.h"
 #include "gui/common/qt_text.h"
 #include "gui/fiscalmemory/mfd_diagnostics_action.h"
+#include "gui/fiscalmemory/pdf417_window.h"
 
 namespace tervane::gui {
 namespace {
 
 constexpr int kMfMfd = 32882;
-
-const QString kElsewhere = QStringLiteral("Ainda não disponível nesta versão do Tervane.");
 
 }  // namespace
 
@@ -62,7 +61,12 @@ CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter&
     const MemoryDownload kind = what;
     Add(download, text, [kind](const MemoryToolContext& c) { return DownloadMemory(c, kind); });
   }
-  AddUnavailable(link, QStringLiteral("Leitura via scanner (PDF - 417)"));
+  {
+    const QString text = QStringLiteral("Leitura via scanner (PDF - 417)");
+    QAction* action = link->addAction(text);
+    connect(action, &QAction::triggered, this, [this] { RunPdf417Capture(this, &prompter_); });
+    entries_[text] = action;
+  }
   Add(link, QStringLiteral("Impressão de Chave Pública"), PrintPublicKey);
 
   // What the operations will use: the port, the model and its library.
@@ -84,16 +88,6 @@ QAction* CMfMfdWnd::Add(QMenu* menu, const QString& text,
                         std::function<MemoryOutcome(const MemoryToolContext&)> operation) {
   QAction* action = menu->addAction(text);
   connect(action, &QAction::triggered, this, [this, operation = std::move(operation)] { last_ = operation(Context()); });
-  entries_[text] = action;
-  return action;
-}
-
-// Entries whose operation this version does not have: listed, greyed, and saying so.
-QAction* CMfMfdWnd::AddUnavailable(QMenu* menu, const QString& text) {
-  QAction* action = menu->addAction(text);
-  action->setEnabled(false);
-  action->setToolTip(kElsewhere);
-  action->setStatusTip(kElsewhere);
   entries_[text] = action;
   return action;
 }

@@ -38,7 +38,6 @@ class CMfMfdWnd final : public QDialog {
 
  private:
   QAction* Add(QMenu* menu, const QString& text, std::function<MemoryOutcome(const MemoryToolContext&)> operation);
-  QAction* AddUnavailable(QMenu* menu, const QString& text);
   MemoryToolContext Context() const;
 
   ExchangeContext exchange_;
