@@ -8,6 +8,8 @@
 //                       pages and the results of a programming run
 //   sequencias.png      the "Sequências" window with two stored sequences, one of them
 //                       open, and the parameters of its "Sangria"
+//   mf-mfd.png          the "MF/MFD" window of the memory tools
+//   pdf417.png          the "pdf 417" capture window
 // Usage: tervane-screenshots [--workdir DIR] OUTDIR
 #include <QAction>
 #include <QApplication>
@@ -26,6 +28,8 @@
 #include "gui/app/main_window.h"
 #include "gui/app/simulator_process.h"
 #include "gui/catalogue/command_dialog.h"
+#include "gui/fiscalmemory/mf_mfd_window.h"
+#include "gui/fiscalmemory/pdf417_window.h"
 #include "gui/protocol/result_window.h"
 #include "gui/sequences/sequence_dialog.h"
 #include "common/clock.h"
@@ -319,6 +323,16 @@ int main(int argc, char* argv[]) {
   }
   ok = SaveEquipmentPictures(window, prompter, out) && ok;
   ok = SaveSequenceWindow(window, prompter, workDir, out.filePath(QStringLiteral("sequencias.png"))) && ok;
+  {
+    tervane::gui::CMfMfdWnd memory(&window, window.CommandExchange(), prompter, window.Notice(), {});
+    memory.show();
+    ok = Save(memory, out.filePath(QStringLiteral("mf-mfd.png"))) && ok;
+  }
+  {
+    tervane::gui::CPdf417Dlg capture(&window, prompter, false);
+    capture.show();
+    ok = Save(capture, out.filePath(QStringLiteral("pdf417.png"))) && ok;
+  }
   sim.Stop();
   return ok ? 0 : 1;
 }
