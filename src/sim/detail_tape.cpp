@@ -129,7 +129,7 @@ void AddCommandLines(const CommandEntry& e, const Bytes& params, const CommandSn
     doc.lines.push_back("CUPOM FISCAL");
     const std::string buyer = TrimRight(FromPrinter(std::string(params.begin(), params.end())));
     if (!buyer.empty()) doc.lines.push_back("CPF/CNPJ consumidor: " + buyer);
-    doc.lines.push_back(T("ITEM CÓDIGO        DESCRIÇÃO        ALÍQ. VALOR R$"));
+    doc.lines.push_back(T("ITEM CÓDIGO       DESCRIÇÃO       ALÍQ. VALOR R$"));
   } else if (Is(e, {29})) {
     doc.lines.push_back("BILHETE DE PASSAGEM");
   } else if ((Is(e, {9}) || Is(e, {56})) && c.items.size() > before.items) {
