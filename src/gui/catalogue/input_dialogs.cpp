@@ -74,16 +74,22 @@ int LimitedTextEdit::CountedLength(const QString& text) {
   return static_cast<int>(text.size() + text.count(QLatin1Char('\n')));
 }
 
-QString LimitedTextEdit::CrLfText() const {
-  QString text = toPlainText();
+QString LimitedTextEdit::ToCrLf(QString text) {
   text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
   return text;
 }
 
+QString LimitedTextEdit::FromCrLf(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+QString LimitedTextEdit::CrLfText() const {
+  return ToCrLf(toPlainText());
+}
+
 void LimitedTextEdit::SetCrLfText(const QString& text) {
-  QString plain = text;
-  plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  setPlainText(plain);
+  setPlainText(FromCrLf(text));
 }
 
 void LimitedTextEdit::Enforce() {

@@ -65,6 +65,9 @@ class LimitedTextEdit final : public QPlainTextEdit {
   void SetCrLfText(const QString& text);
   // The length of a text as the core counts it.
   static int CountedLength(const QString& text);
+  // A widget's text (LF breaks) with CR LF breaks, and back.
+  static QString ToCrLf(QString text);
+  static QString FromCrLf(QString text);
 
  private:
   void Enforce();

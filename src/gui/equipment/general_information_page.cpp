@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "catalogue/composite_editors.h"
+#include "gui/catalogue/input_dialogs.h"
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
@@ -52,18 +53,15 @@ ClicheTextEdit::ClicheTextEdit(int limit, QWidget* parent)
 }
 
 int ClicheTextEdit::CountedLength(const QString& text) {
-  return static_cast<int>(text.size() + text.count(QLatin1Char('\n')));
+  return LimitedTextEdit::CountedLength(text);
 }
 
 QString ClicheTextEdit::CrLfText() const {
-  QString text = toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return text;
+  return LimitedTextEdit::ToCrLf(toPlainText());
 }
 
 void ClicheTextEdit::SetCrLfText(const QString& text) {
-  QString plain = text;
-  plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const QString plain = LimitedTextEdit::FromCrLf(text);
   enforcing_ = true;
   setPlainText(plain);
   enforcing_ = false;
