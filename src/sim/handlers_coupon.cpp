@@ -289,33 +289,41 @@ bool ParseSubtotalAdjustment(const Bytes& p, std::size_t size, std::int64_t tota
   return false;
 }
 
-}  // namespace
-
-void CommandHandler::Totalize(const Bytes& p, Response& r) {
-  Coupon& c = state_.coupon;
+// Totalizes an open coupon with the surcharge or discount in the first `size` bytes of
+// `p` (the short close's form when `shortForm`). False, with the refusal in `r`, when the
+// coupon is not open, already totalized, empty, or the adjustment is malformed or would
+// take the whole total.
+bool TotalizeCoupon(Coupon& c, const Bytes& p, std::size_t size, bool shortForm, Response& r) {
   if (!c.open) {
     r.Refuse(0, st2::kNotExecuted, 8);
-    return;
+    return false;
   }
   if (c.totalized) {
     r.Refuse(0, st2::kNotExecuted, 170);
-    return;
+    return false;
   }
   if (c.LiveItems() == 0) {
     r.Refuse(0, st2::kNotExecuted, 17);
-    return;
+    return false;
   }
   std::int64_t adjustment = 0;
-  if (!ParseSubtotalAdjustment(p, p.size(), c.ItemsTotal(), false, &adjustment)) {
+  if (!ParseSubtotalAdjustment(p, size, c.ItemsTotal(), shortForm, &adjustment)) {
     r.Refuse(0, st2::kParameterType, 103);
-    return;
+    return false;
   }
   if (-adjustment >= c.ItemsTotal()) {
     r.Refuse(0, st2::kNotExecuted, 16);
-    return;
+    return false;
   }
   c.adjustment = adjustment;
   c.totalized = true;
+  return true;
+}
+
+}  // namespace
+
+void CommandHandler::Totalize(const Bytes& p, Response& r) {
+  TotalizeCoupon(state_.coupon, p, p.size(), false, r);
 }
 
 void CommandHandler::Pay(const Bytes& p, Response& r) {
@@ -423,29 +431,7 @@ void CommandHandler::CloseCouponShort(const Bytes& p, Response& r) {
   // The optional message is a fixed 96 bytes after the surcharge/discount text.
   const std::size_t adjustmentSize = p.size() >= 96 + 5 ? p.size() - 96 : p.size();
   Coupon& c = state_.coupon;
-  if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
-    return;
-  }
-  if (c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 170);
-    return;
-  }
-  if (c.LiveItems() == 0) {
-    r.Refuse(0, st2::kNotExecuted, 17);
-    return;
-  }
-  std::int64_t adjustment = 0;
-  if (!ParseSubtotalAdjustment(p, adjustmentSize, c.ItemsTotal(), true, &adjustment)) {
-    r.Refuse(0, st2::kParameterType, 103);
-    return;
-  }
-  if (-adjustment >= c.ItemsTotal()) {
-    r.Refuse(0, st2::kNotExecuted, 16);
-    return;
-  }
-  c.adjustment = adjustment;
-  c.totalized = true;
+  if (!TotalizeCoupon(c, p, adjustmentSize, true, r)) return;
   c.payments.push_back(CouponPayment{1, c.Total()});  // everything in the first method
   c.paid = c.Total();
   FinishCoupon();
