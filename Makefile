@@ -2,12 +2,12 @@
 # Everything else is here for developers.
 JOBS      ?= $(shell nproc)
 BUILD     ?= build
-ASAN      ?= build-asan
-FUZZ      ?= build-fuzz
+CHECK     ?= build-check
 BENCH     ?= build-bench
 FUZZ_SECONDS ?= 15
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test test-unit test-asan fuzz run bench clean
+.PHONY: all deps configure build test check-build test-unit fuzz run bench clean
 
 all: build
 
@@ -15,35 +15,42 @@ deps:
 	@scripts/install-deps
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 configure: deps $(BUILD)/CMakeCache.txt
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test-unit: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+# The checked build: the core, CLI, simulator and libraries compiled once with clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer, with libFuzzer's coverage
+# instrumentation, so that the sanitized unit tests and the fuzz targets share its objects.
+$(CHECK)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(CHECK) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	  -DTERVANE_SANITIZE=ON -DTERVANE_FUZZ=ON -DTERVANE_GUI=OFF -DTERVANE_BENCH=OFF
 
-test-asan: deps
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTERVANE_SANITIZE=ON -DTERVANE_GUI=OFF -DTERVANE_BENCH=OFF
-	cmake --build $(ASAN) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+check-build: deps $(CHECK)/CMakeCache.txt
+	cmake --build $(CHECK) -j $(JOBS)
 
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_FUZZ=ON -DTERVANE_GUI=OFF -DTERVANE_BENCH=OFF
-	cmake --build $(FUZZ) -j $(JOBS)
-	scripts/run-fuzzers $(FUZZ)/bin $(FUZZ_SECONDS)
+# Every test case (the windows' on the offscreen platform), then every test case again
+# under the sanitizers, then every fuzz target over its kept corpus.
+test-unit: build check-build
+	scripts/run-tests $(BUILD) $(JOBS)
+	scripts/run-tests $(CHECK) $(JOBS)
 
-test: test-unit test-asan fuzz
+fuzz: check-build
+	scripts/run-fuzzers $(CHECK)/bin $(FUZZ_SECONDS) $(JOBS)
+
+test: test-unit fuzz
 
 run: build
 	scripts/run-workbench $(BUILD)
 
 bench: deps
-	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DTERVANE_TESTS=OFF -DTERVANE_GUI=OFF
+	cmake -S . -B $(BENCH) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DTERVANE_TESTS=OFF -DTERVANE_GUI=OFF
 	cmake --build $(BENCH) -j $(JOBS)
 	scripts/run-benchmarks $(BENCH)/bin
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(BENCH)
+	rm -rf $(BUILD) $(CHECK) $(BENCH)

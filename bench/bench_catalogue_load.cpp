@@ -18,8 +18,8 @@
 #include <set>
 #include <string>
 
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
 
 namespace {
 

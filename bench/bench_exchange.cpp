@@ -15,14 +15,14 @@
 #include <memory>
 #include <string>
 
-#include "../tests/support/sim_process.h"
-#include "app/printer_detection.h"
-#include "app/settings.h"
-#include "catalogue/catalogue.h"
-#include "protocol/command_exchange.h"
-#include "protocol/frame_builder.h"
-#include "transport/port_factory.h"
-#include "transport/serial_port.h"
+#include "support/sim_process.h"
+#include "core/app/printer_detection.h"
+#include "core/common/settings.h"
+#include "core/catalogue/catalogue.h"
+#include "core/protocol/command_exchange.h"
+#include "core/protocol/frame_builder.h"
+#include "core/transport/port_factory.h"
+#include "core/transport/serial_port.h"
 
 namespace {
 

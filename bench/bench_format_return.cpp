@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "interpret/return_formatter.h"
+#include "core/interpret/return_formatter.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // well under 2 microseconds per frame.
 #include <benchmark/benchmark.h>
 
-#include "common/charset.h"
-#include "protocol/frame_builder.h"
+#include "core/common/charset.h"
+#include "core/protocol/frame_builder.h"
 
 namespace tervane {
 namespace {

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/support/sim_process.h"
+#include "support/sim_process.h"
 #include "control/logo_line.h"
 #include "control/package_manager.h"
 

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
-#include "sequences/sequence_store.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
+#include "core/sequences/sequence_store.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <vector>
 
-#include "../tests/support/fake_usb_backend.h"
-#include "transport/usb_link.h"
-#include "transport/usb_port.h"
+#include "support/fake_usb_backend.h"
+#include "core/transport/usb_link.h"
+#include "core/transport/usb_port.h"
 
 namespace tervane {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli_support.h"
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 namespace tervane::cli {
 

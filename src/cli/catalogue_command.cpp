@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "app/model_table.h"
-#include "catalogue/catalogue.h"
+#include "core/app/model_table.h"
+#include "core/catalogue/catalogue.h"
 #include "cli/cli_support.h"
 
 namespace tervane::cli {

@@ -5,8 +5,8 @@
 
 #include <iosfwd>
 
-#include "common/clock.h"
-#include "transport/port.h"
+#include "core/common/clock.h"
+#include "core/transport/port.h"
 
 namespace tervane::cli {
 

@@ -6,9 +6,9 @@
 #include <ostream>
 #include <system_error>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane::cli {
 namespace {

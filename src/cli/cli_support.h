@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
-#include "catalogue/catalogue.h"
+#include "core/common/settings.h"
+#include "core/catalogue/catalogue.h"
 #include "cli/cli_command.h"
 
 namespace CLI {

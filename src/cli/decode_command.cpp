@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "catalogue/catalogue.h"
-#include "interpret/return_formatter.h"
+#include "core/catalogue/catalogue.h"
+#include "core/interpret/return_formatter.h"
 
 namespace tervane::cli {
 namespace {

@@ -5,13 +5,13 @@
 #include <ostream>
 #include <string>
 
-#include "app/model_table.h"
-#include "app/printer_detection.h"
+#include "core/app/model_table.h"
+#include "core/app/printer_detection.h"
 #include "cli/cli_support.h"
 #include "cli/terminal_progress.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "transport/port_factory.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane::cli {
 namespace {

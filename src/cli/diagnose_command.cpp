@@ -4,13 +4,13 @@
 
 #include <ostream>
 
-#include "app/model_table.h"
-#include "app/settings.h"
-#include "app/string_table.h"
+#include "core/app/model_table.h"
+#include "core/common/settings.h"
+#include "core/common/string_table.h"
 #include "cli/cli_support.h"
 #include "cli/terminal_progress.h"
-#include "common/charset.h"
-#include "fiscalmemory/mfd_diagnostics.h"
+#include "core/common/charset.h"
+#include "core/fiscalmemory/mfd_diagnostics.h"
 
 namespace tervane::cli {
 

@@ -5,23 +5,23 @@
 #include <algorithm>
 #include <ostream>
 
-#include "app/string_table.h"
-#include "app/model_table.h"
-#include "app/printer_detection.h"
+#include "core/common/string_table.h"
+#include "core/app/model_table.h"
+#include "core/app/printer_detection.h"
 #include "cli/batch_prompter.h"
 #include "cli/cli_support.h"
 #include "cli/profile_text.h"
 #include "cli/terminal_dialogs.h"
 #include "cli/terminal_progress.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "equipment/configuration_reader.h"
-#include "equipment/equipment_programming.h"
-#include "equipment/profile_file.h"
-#include "equipment/profile_pages.h"
-#include "equipment/programming_commands.h"
-#include "protocol/frame_builder.h"
-#include "transport/port_factory.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/equipment/configuration_reader.h"
+#include "core/equipment/equipment_programming.h"
+#include "core/equipment/profile_file.h"
+#include "core/equipment/profile_pages.h"
+#include "core/equipment/programming_commands.h"
+#include "core/protocol/frame_builder.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane::cli {
 namespace {

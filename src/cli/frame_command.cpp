@@ -4,9 +4,9 @@
 
 #include <ostream>
 
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
-#include "protocol/frame_builder.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
+#include "core/protocol/frame_builder.h"
 
 namespace tervane::cli {
 

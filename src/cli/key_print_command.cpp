@@ -7,8 +7,8 @@
 
 #include "cli/cli_support.h"
 #include "cli/memory_answers.h"
-#include "fiscalmemory/key_print.h"
-#include "fiscalmemory/mf_integrity.h"
+#include "core/fiscalmemory/key_print.h"
+#include "core/fiscalmemory/mf_integrity.h"
 
 namespace tervane::cli {
 namespace {

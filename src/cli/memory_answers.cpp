@@ -4,11 +4,11 @@
 
 #include <ostream>
 
-#include "app/model_table.h"
-#include "app/printer_detection.h"
+#include "core/app/model_table.h"
+#include "core/app/printer_detection.h"
 #include "cli/cli_support.h"
 #include "cli/terminal_progress.h"
-#include "transport/port_factory.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane::cli {
 

@@ -14,8 +14,8 @@
 #include "cli/cli_command.h"
 #include "cli/cli_environment.h"
 #include "cli/printer_options.h"
-#include "common/prompter.h"
-#include "fiscalmemory/memory_operations.h"
+#include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_operations.h"
 
 namespace tervane::cli {
 

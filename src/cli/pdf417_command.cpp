@@ -12,12 +12,12 @@
 #include "cli/cli_support.h"
 #include "cli/terminal_dialogs.h"
 #include "cli/terminal_progress.h"
-#include "common/clock.h"
-#include "common/text.h"
-#include "fiscalmemory/pdf417_session.h"
-#include "fiscalmemory/pdf417_settings.h"
-#include "fiscalmemory/pdf417_texts.h"
-#include "transport/com_port_map.h"
+#include "core/common/clock.h"
+#include "core/common/text.h"
+#include "core/fiscalmemory/pdf417_session.h"
+#include "core/fiscalmemory/pdf417_settings.h"
+#include "core/fiscalmemory/pdf417_texts.h"
+#include "core/transport/com_port_map.h"
 
 namespace tervane::cli {
 namespace {

@@ -5,10 +5,10 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
-#include "transport/com_port_map.h"
-#include "transport/usb_backend.h"
-#include "transport/usb_ids.h"
-#include "transport/usbio_device.h"
+#include "core/transport/com_port_map.h"
+#include "core/transport/usb_backend.h"
+#include "core/transport/usb_ids.h"
+#include "core/transport/usbio_device.h"
 
 namespace tervane::cli {
 

@@ -6,12 +6,12 @@
 #include <ostream>
 #include <system_error>
 
-#include "app/model_table.h"
-#include "catalogue/command_record.h"
+#include "core/app/model_table.h"
+#include "core/catalogue/command_record.h"
 #include "cli/cli_support.h"
-#include "common/charset.h"
-#include "transport/port_factory.h"
-#include "transport/socket_port.h"
+#include "core/common/charset.h"
+#include "core/transport/port_factory.h"
+#include "core/transport/socket_port.h"
 
 namespace tervane::cli {
 

@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 #include "cli/cli_command.h"
 
 namespace CLI {

@@ -7,8 +7,8 @@
 
 #include "cli/cli_support.h"
 #include "cli/profile_text.h"
-#include "common/charset.h"
-#include "equipment/profile_file.h"
+#include "core/common/charset.h"
+#include "core/equipment/profile_file.h"
 
 namespace tervane::cli {
 

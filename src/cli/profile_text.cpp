@@ -1,8 +1,8 @@
 #include "cli/profile_text.h"
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane::cli {
 namespace {

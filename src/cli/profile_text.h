@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "equipment/profile_record.h"
+#include "core/equipment/profile_record.h"
 
 namespace tervane::cli {
 

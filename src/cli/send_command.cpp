@@ -7,14 +7,14 @@
 #include <memory>
 #include <ostream>
 
-#include "app/string_table.h"
-#include "catalogue/catalogue.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/catalogue.h"
 #include "cli/terminal_progress.h"
-#include "protocol/command_exchange.h"
-#include "protocol/command_log.h"
-#include "protocol/frame_builder.h"
-#include "transport/com_port_map.h"
-#include "transport/port_factory.h"
+#include "core/protocol/command_exchange.h"
+#include "core/protocol/command_log.h"
+#include "core/protocol/frame_builder.h"
+#include "core/transport/com_port_map.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane::cli {
 namespace {

@@ -7,15 +7,15 @@
 #include <ostream>
 #include <set>
 
-#include "app/string_table.h"
-#include "catalogue/catalogue.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/catalogue.h"
 #include "cli/terminal_dialogs.h"
-#include "common/charset.h"
-#include "protocol/command_log.h"
-#include "sequences/sequence_editor.h"
-#include "sequences/sequence_runner.h"
-#include "sequences/sequence_store.h"
-#include "transport/port_factory.h"
+#include "core/common/charset.h"
+#include "core/protocol/command_log.h"
+#include "core/sequences/sequence_editor.h"
+#include "core/sequences/sequence_runner.h"
+#include "core/sequences/sequence_store.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane::cli {
 namespace {

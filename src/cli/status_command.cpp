@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
-#include "interpret/status_text.h"
+#include "core/interpret/status_text.h"
 
 namespace tervane::cli {
 

@@ -7,8 +7,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/terminal_progress.h"
-#include "common/progress.h"
-#include "common/prompter.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
 
 namespace tervane::cli {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane::cli {
 namespace {

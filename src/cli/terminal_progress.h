@@ -7,7 +7,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "common/progress.h"
+#include "core/common/progress.h"
 
 namespace tervane::cli {
 

@@ -5,9 +5,9 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
-#include "transport/usb_driver_install.h"
-#include "transport/usb_ids.h"
-#include "transport/usbio_device.h"
+#include "core/transport/usb_driver_install.h"
+#include "core/transport/usb_ids.h"
+#include "core/transport/usbio_device.h"
 
 namespace tervane::cli {
 

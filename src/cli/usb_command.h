@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/cli_command.h"
-#include "transport/usb_backend.h"
+#include "core/transport/usb_backend.h"
 
 namespace tervane::cli {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 
 namespace tervane::component {
 namespace {

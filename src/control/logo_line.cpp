@@ -10,8 +10,8 @@
 
 #include <cerrno>
 
-#include "transport/com_port_map.h"
-#include "transport/fd_wait.h"
+#include "core/transport/com_port_map.h"
+#include "core/transport/fd_wait.h"
 
 namespace tervane {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 
 namespace tervane {
 

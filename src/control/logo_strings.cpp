@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 #include "control/logo_line.h"
 #include "control/logo_strings.h"
 #include "control/mono_image.h"

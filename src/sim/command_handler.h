@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 #include "sim/printer_state.h"
 #include "sim/sim_frame.h"
 

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 #include "sim/command_handler.h"
 #include "sim/field_codec.h"
 

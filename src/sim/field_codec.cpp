@@ -1,6 +1,6 @@
 #include "sim/field_codec.h"
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane::sim {
 

@@ -4,8 +4,8 @@
 // checked against what the catalogue's layout allows.
 #include <algorithm>
 
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
 #include "sim/command_handler.h"
 #include "sim/field_codec.h"
 

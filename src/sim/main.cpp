@@ -12,10 +12,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/model_table.h"
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
-#include "common/clock.h"
+#include "core/app/model_table.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
+#include "core/common/clock.h"
 #include "sim/command_handler.h"
 #include "sim/detail_tape.h"
 #include "sim/fault_injector.h"

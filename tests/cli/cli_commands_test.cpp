@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "app/string_table.h"
-#include "cli_run.h"
+#include "core/common/string_table.h"
+#include "cli/cli_run.h"
 
 namespace tervane::cli::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane::cli::testing {
 

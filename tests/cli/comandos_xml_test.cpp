@@ -8,8 +8,8 @@
 #include <map>
 #include <set>
 
-#include "catalogue/catalogue.h"
-#include "cli_run.h"
+#include "core/catalogue/catalogue.h"
+#include "cli/cli_run.h"
 
 namespace tervane::cli::testing {
 namespace {

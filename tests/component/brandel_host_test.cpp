@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
 #include "component/class_factory.h"
 #include "component/component_registry.h"
 #include "component/create_instance.h"

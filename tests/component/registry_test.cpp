@@ -6,7 +6,7 @@
 #include <fstream>
 #include <thread>
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "component/component_registry.h"
 #include "component/guid.h"
 #include "component/registry_file.h"

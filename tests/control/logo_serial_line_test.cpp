@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 #include "control/logo_line.h"
 
 namespace tervane {

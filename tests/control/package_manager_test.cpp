@@ -2,11 +2,11 @@
 // limits, the CRC and the confirmation, replies that fail, and the error texts.
 #include <gtest/gtest.h>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 #include "control/logo_package.h"
 #include "control/package_manager.h"
 #include "control/raster_encoder.h"
-#include "fake_logo_line.h"
+#include "control/fake_logo_line.h"
 
 namespace tervane {
 namespace {

@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 #include "cli/cli_app.h"
-#include "common/charset.h"
-#include "common/clock.h"
-#include "common/progress.h"
-#include "protocol/command_log.h"
+#include "core/common/charset.h"
+#include "core/common/clock.h"
+#include "core/common/progress.h"
+#include "core/protocol/command_log.h"
 #include "support/scaled_clock.h"
 #include "support/sim_process.h"
-#include "transport/transport_test_util.h"
+#include "core/transport/transport_test_util.h"
 
 namespace tervane::e2e {
 

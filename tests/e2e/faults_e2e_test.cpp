@@ -10,8 +10,8 @@
 
 #include <thread>
 
-#include "e2e_fixture.h"
-#include "transport/serial_port.h"
+#include "e2e/e2e_fixture.h"
+#include "core/transport/serial_port.h"
 
 namespace tervane::e2e {
 namespace {

@@ -1,6 +1,6 @@
 // tervane-cli send against tervane-sim over each kind of port: the model query comes back
 // whole, the daily log holds every exchange, and no descriptor is left behind.
-#include "e2e_fixture.h"
+#include "e2e/e2e_fixture.h"
 
 namespace tervane::e2e {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/catalogue.h"
-#include "common/xml_document.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/xml_document.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "interpret/return_formatter.h"
+#include "core/interpret/return_formatter.h"
 
 namespace {
 

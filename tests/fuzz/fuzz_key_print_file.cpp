@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "fiscalmemory/key_print.h"
-#include "protocol/frame_builder.h"
+#include "core/fiscalmemory/key_print.h"
+#include "core/protocol/frame_builder.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "fiscalmemory/mfd_diagnostics.h"
+#include "core/fiscalmemory/mfd_diagnostics.h"
 
 namespace {
 

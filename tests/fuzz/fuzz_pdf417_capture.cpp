@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "fiscalmemory/pdf417_capture.h"
+#include "core/fiscalmemory/pdf417_capture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "common/xml_document.h"
-#include "equipment/profile_file.h"
+#include "core/common/xml_document.h"
+#include "core/equipment/profile_file.h"
 
 namespace {
 

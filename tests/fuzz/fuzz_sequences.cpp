@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/catalogue.h"
-#include "common/text.h"
-#include "common/xml_document.h"
-#include "sequences/sequence_store.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/text.h"
+#include "core/common/xml_document.h"
+#include "core/sequences/sequence_store.h"
 
 namespace {
 

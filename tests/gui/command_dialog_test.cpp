@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 #include "gui/catalogue/command_dialog.h"
 #include "gui/common/qt_text.h"
 #include "gui/gui_test.h"

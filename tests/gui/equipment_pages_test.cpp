@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "catalogue/composite_editors.h"
-#include "equipment/profile_file.h"
-#include "equipment/profile_pages.h"
+#include "core/catalogue/composite_editors.h"
+#include "core/equipment/profile_file.h"
+#include "core/equipment/profile_pages.h"
 #include "gui/common/qt_text.h"
 #include "gui/equipment/aliquotas_page.h"
 #include "gui/equipment/general_information_page.h"

@@ -18,9 +18,9 @@
 #include <deque>
 #include <functional>
 
-#include "equipment/model_groups.h"
-#include "equipment/profile_file.h"
-#include "equipment/programming_commands.h"
+#include "core/equipment/model_groups.h"
+#include "core/equipment/profile_file.h"
+#include "core/equipment/programming_commands.h"
 #include "gui/app/main_window.h"
 #include "gui/app/simulator_process.h"
 #include "gui/common/qt_text.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane::testing {
 

@@ -33,7 +33,12 @@ int main(int argc, char* argv[]) {
   int failed = 0;
   for (const auto& factory : tervane::testing::GuiTests()) {
     std::unique_ptr<QObject> test = factory();
-    if (!only.isEmpty() && !QByteArray(test->metaObject()->className()).endsWith(only)) continue;
+    if (!only.isEmpty()) {
+      // The class name without its namespace must be the one asked for.
+      QByteArray name(test->metaObject()->className());
+      name = name.mid(name.lastIndexOf(':') + 1);
+      if (name != only) continue;
+    }
     failed += QTest::qExec(test.get(), argc, argv);
   }
   return failed == 0 ? 0 : 1;

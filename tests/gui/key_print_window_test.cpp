@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/qt_text.h"
 #include "gui/fiscalmemory/mf_mfd_window.h"

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 #include "gui/app/main_window.h"
 #include "gui/gui_test.h"
 

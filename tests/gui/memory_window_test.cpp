@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 #include "gui/app/main_window.h"
 #include "gui/fiscalmemory/memory_dialogs.h"
 #include "gui/fiscalmemory/mf_mfd_window.h"

@@ -9,13 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "fiscalmemory/pdf417_settings.h"
+#include "core/fiscalmemory/pdf417_settings.h"
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
 #include "gui/fiscalmemory/pdf417_settings_dialog.h"
 #include "gui/fiscalmemory/pdf417_window.h"
 #include "gui/gui_test.h"
-#include "pdf417/pdf417_test_support.h"
+#include "core/fiscalmemory/pdf417_test_support.h"
 #include "support/fake_clock.h"
 #include "support/fake_prompter.h"
 

@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 #include "gui/common/qt_text.h"
 #include "gui/gui_test.h"
 #include "gui/protocol/result_window.h"
-#include "protocol/command_log.h"
+#include "core/protocol/command_log.h"
 #include "support/fake_prompter.h"
 
 namespace tervane::testing {

@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 #include "gui/app/main_window.h"
 #include "gui/app/progress_window.h"
 #include "gui/app/simulator_process.h"

@@ -9,11 +9,11 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 #include "gui/app/settings_dialog.h"
 #include "gui/common/app_profile.h"
 #include "gui/gui_test.h"
-#include "transport/com_port_map.h"
+#include "core/transport/com_port_map.h"
 
 namespace tervane::testing {
 

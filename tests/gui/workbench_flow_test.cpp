@@ -15,8 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/string_table.h"
-#include "app/printer_detection.h"
+#include "core/common/string_table.h"
+#include "core/app/printer_detection.h"
 #include "gui/app/main_window.h"
 #include "gui/app/progress_window.h"
 #include "gui/app/simulator_process.h"
@@ -24,7 +24,7 @@
 #include "gui/common/qt_text.h"
 #include "gui/gui_test.h"
 #include "gui/protocol/result_window.h"
-#include "protocol/command_log.h"
+#include "core/protocol/command_log.h"
 #include "support/fake_prompter.h"
 
 namespace tervane::testing {

@@ -3,8 +3,8 @@
 // workbench frames from the catalogue's defaults fit what the printer accepts.
 #include <filesystem>
 
-#include "catalogue/catalogue.h"
-#include "sim_fixture.h"
+#include "core/catalogue/catalogue.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

@@ -1,5 +1,5 @@
 // The coupon's life cycle, its counters and totals, and the refusals that guard it.
-#include "sim_fixture.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

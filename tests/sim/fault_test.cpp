@@ -2,7 +2,7 @@
 // repeats the pattern) and the pacing schedule of the output.
 #include "sim/fault_injector.h"
 #include "sim/paced_output.h"
-#include "sim_fixture.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

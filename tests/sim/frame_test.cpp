@@ -1,6 +1,6 @@
 // Framing on the printer's side: what is accepted, what gets NAK, and how frames are cut
 // out of a stream that arrives in pieces.
-#include "sim_fixture.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "sim_fixture.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

@@ -1,6 +1,6 @@
 // Programming in technical intervention reads back through the query commands exactly;
 // outside intervention it is refused and changes nothing.
-#include "sim_fixture.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

@@ -1,8 +1,8 @@
 // Reply shapes other than the plain fixed one: open texts ended by ETX or NUL, the GPRS
 // form, status bits that ride on every reply, unknown and model-specific commands, and
 // commands learned from a catalogue.
-#include "catalogue/catalogue.h"
-#include "sim_fixture.h"
+#include "core/catalogue/catalogue.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

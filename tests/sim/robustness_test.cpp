@@ -2,7 +2,7 @@
 // the other side counts bytes, so one byte too many or too few hangs or breaks it.
 #include <random>
 
-#include "sim_fixture.h"
+#include "sim/sim_fixture.h"
 
 namespace tervane::sim::testing {
 namespace {

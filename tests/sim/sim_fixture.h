@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 #include "sim/command_handler.h"
 #include "sim/printer_state.h"
 #include "sim/sim_frame.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "support/fake_clock.h"
-#include "transport/port.h"
+#include "core/transport/port.h"
 
 namespace tervane::testing {
 

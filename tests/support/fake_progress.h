@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/progress.h"
+#include "core/common/progress.h"
 
 namespace tervane::testing {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 namespace tervane::testing {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "fake_clock.h"
-#include "transport/usb_backend.h"
-#include "transport/usbio_device.h"
+#include "support/fake_clock.h"
+#include "core/transport/usb_backend.h"
+#include "core/transport/usbio_device.h"
 
 namespace tervane::testing {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fiscalmemory/vendor_library.h"
+#include "core/fiscalmemory/vendor_library.h"
 
 namespace tervane::testing {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 
 namespace tervane::testing {
 

@@ -9,7 +9,7 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
-#include "common/charset.h"
+#include "core/common/charset.h"
 #include "control/compose/logo_composer.h"
 #include "control/logo_line.h"
 #include "control/package_manager.h"

@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <string>
 
-#include "common/charset.h"
-#include "common/clock.h"
+#include "core/common/charset.h"
+#include "core/common/clock.h"
 #include "control/dialog/logo_view.h"
 #include "control/dialog/text_view.h"
 #include "control/logo_line.h"

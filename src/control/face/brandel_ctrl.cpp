@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <new>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 #include "component/module_lock.h"
 #include "control/dialog/log_dialog.h"
 #include "control/face/brandel_about.h"

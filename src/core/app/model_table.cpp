@@ -1,4 +1,4 @@
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 
 namespace tervane {
 

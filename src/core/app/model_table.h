@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 
 namespace tervane {
 

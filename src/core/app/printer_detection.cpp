@@ -1,10 +1,10 @@
-#include "app/printer_detection.h"
+#include "core/app/printer_detection.h"
 
-#include "app/model_table.h"
-#include "app/string_table.h"
-#include "common/text.h"
-#include "protocol/command_exchange.h"
-#include "protocol/frame_builder.h"
+#include "core/app/model_table.h"
+#include "core/common/string_table.h"
+#include "core/common/text.h"
+#include "core/protocol/command_exchange.h"
+#include "core/protocol/frame_builder.h"
 
 namespace tervane {
 namespace {

@@ -1,14 +1,14 @@
-#include "catalogue/catalogue.h"
+#include "core/catalogue/catalogue.h"
 
 #include <array>
 #include <cstdio>
 #include <iterator>
 #include <memory>
 
-#include "catalogue/command_xml_fields.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "common/xml_document.h"
+#include "core/catalogue/command_xml_fields.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/common/xml_document.h"
 
 namespace tervane {
 namespace {

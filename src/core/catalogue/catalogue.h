@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
-#include "catalogue/command_record.h"
+#include "core/common/settings.h"
+#include "core/catalogue/command_record.h"
 
 namespace tervane {
 

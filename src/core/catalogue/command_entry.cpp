@@ -1,10 +1,10 @@
-#include "catalogue/command_entry.h"
+#include "core/catalogue/command_entry.h"
 
 #include <iterator>
 
-#include "app/string_table.h"
-#include "catalogue/parameter_kinds.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/parameter_kinds.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

@@ -1,10 +1,10 @@
-#include "catalogue/composite_editors.h"
+#include "core/catalogue/composite_editors.h"
 
 #include <algorithm>
 
-#include "app/string_table.h"
-#include "catalogue/editor_dialogs.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/editor_dialogs.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/command_record.h"
-#include "common/clock.h"
-#include "common/prompter.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
 
 namespace tervane {
 

@@ -1,9 +1,9 @@
-#include "catalogue/editor_dialogs.h"
+#include "core/catalogue/editor_dialogs.h"
 
 #include <algorithm>
 
-#include "app/string_table.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/common/text.h"
 
 namespace tervane::editors {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "common/clock.h"
-#include "common/prompter.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
 
 namespace tervane::editors {
 

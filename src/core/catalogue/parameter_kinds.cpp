@@ -1,13 +1,13 @@
 // The editor of each parameter kind: which dialog it opens and what value it produces.
-#include "catalogue/parameter_kinds.h"
+#include "core/catalogue/parameter_kinds.h"
 
 #include <functional>
 #include <string_view>
 #include <unordered_map>
 
-#include "app/string_table.h"
-#include "catalogue/composite_editors.h"
-#include "catalogue/editor_dialogs.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/composite_editors.h"
+#include "core/catalogue/editor_dialogs.h"
 
 namespace tervane {
 namespace {

@@ -1,7 +1,7 @@
 // The random-value generators of the RANDOM_STRING and RANDOM_NUMBER kinds.
 #include <cstdlib>
 
-#include "catalogue/parameter_kinds.h"
+#include "core/catalogue/parameter_kinds.h"
 
 namespace tervane {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 #include <array>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 
 namespace tervane {
 

@@ -1,4 +1,4 @@
-#include "common/xml_document.h"
+#include "core/common/xml_document.h"
 
 #include <pugixml.hpp>
 
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

@@ -1,13 +1,13 @@
-#include "equipment/configuration_reader.h"
+#include "core/equipment/configuration_reader.h"
 
 #include <initializer_list>
 #include <utility>
 
-#include "app/string_table.h"
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "equipment/model_groups.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/equipment/model_groups.h"
 
 namespace tervane {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "common/prompter.h"
-#include "equipment/profile_record.h"
-#include "protocol/command_exchange.h"
+#include "core/common/prompter.h"
+#include "core/equipment/profile_record.h"
+#include "core/protocol/command_exchange.h"
 
 namespace tervane {
 

@@ -1,14 +1,14 @@
-#include "equipment/equipment_programming.h"
+#include "core/equipment/equipment_programming.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "app/string_table.h"
-#include "equipment/configuration_reader.h"
-#include "equipment/profile_file.h"
-#include "equipment/programming_commands.h"
-#include "sequences/sequence_runner.h"
-#include "sequences/sequence_store.h"
+#include "core/common/string_table.h"
+#include "core/equipment/configuration_reader.h"
+#include "core/equipment/profile_file.h"
+#include "core/equipment/programming_commands.h"
+#include "core/sequences/sequence_runner.h"
+#include "core/sequences/sequence_store.h"
 
 namespace tervane {
 namespace {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/command_record.h"
-#include "common/prompter.h"
-#include "equipment/profile_pages.h"
-#include "equipment/profile_record.h"
-#include "protocol/command_exchange.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/prompter.h"
+#include "core/equipment/profile_pages.h"
+#include "core/equipment/profile_record.h"
+#include "core/protocol/command_exchange.h"
 
 namespace tervane {
 

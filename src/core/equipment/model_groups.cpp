@@ -1,6 +1,6 @@
-#include "equipment/model_groups.h"
+#include "core/equipment/model_groups.h"
 
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 
 namespace tervane {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 
 namespace tervane {
 

@@ -1,8 +1,8 @@
-#include "equipment/profile_browser.h"
+#include "core/equipment/profile_browser.h"
 
 #include <algorithm>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 
 namespace tervane {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "common/prompter.h"
-#include "common/progress.h"
-#include "equipment/profile_file.h"
-#include "equipment/profile_record.h"
+#include "core/common/prompter.h"
+#include "core/common/progress.h"
+#include "core/equipment/profile_file.h"
+#include "core/equipment/profile_record.h"
 
 namespace tervane {
 

@@ -1,12 +1,12 @@
-#include "equipment/profile_file.h"
+#include "core/equipment/profile_file.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <system_error>
 
-#include "common/text.h"
-#include "common/xml_document.h"
+#include "core/common/text.h"
+#include "core/common/xml_document.h"
 
 namespace tervane {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
-#include "equipment/profile_record.h"
+#include "core/common/settings.h"
+#include "core/equipment/profile_record.h"
 
 namespace tervane {
 

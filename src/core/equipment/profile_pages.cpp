@@ -1,8 +1,8 @@
-#include "equipment/profile_pages.h"
+#include "core/equipment/profile_pages.h"
 
-#include "common/text.h"
-#include "equipment/model_groups.h"
-#include "equipment/profile_file.h"
+#include "core/common/text.h"
+#include "core/equipment/model_groups.h"
+#include "core/equipment/profile_file.h"
 
 namespace tervane {
 

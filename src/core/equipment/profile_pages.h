@@ -6,9 +6,9 @@
 #include <array>
 #include <string>
 
-#include "app/settings.h"
-#include "common/clock.h"
-#include "equipment/profile_record.h"
+#include "core/common/settings.h"
+#include "core/common/clock.h"
+#include "core/equipment/profile_record.h"
 
 namespace tervane {
 

@@ -1,14 +1,14 @@
-#include "equipment/programming_commands.h"
+#include "core/equipment/programming_commands.h"
 
 #include <initializer_list>
 #include <utility>
 
-#include "app/string_table.h"
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "equipment/model_groups.h"
-#include "equipment/profile_pages.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/equipment/model_groups.h"
+#include "core/equipment/profile_pages.h"
 
 namespace tervane {
 namespace {

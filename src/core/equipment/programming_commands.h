@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "catalogue/command_record.h"
-#include "common/prompter.h"
-#include "equipment/profile_record.h"
+#include "core/common/settings.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/prompter.h"
+#include "core/equipment/profile_record.h"
 
 namespace tervane {
 

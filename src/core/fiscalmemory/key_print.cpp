@@ -1,15 +1,15 @@
-#include "fiscalmemory/key_print.h"
+#include "core/fiscalmemory/key_print.h"
 
 #include <cstdio>
 #include <fstream>
 #include <memory>
 
-#include "app/settings.h"
-#include "app/string_table.h"
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "protocol/frame_builder.h"
+#include "core/common/settings.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/protocol/frame_builder.h"
 
 namespace tervane {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/command_record.h"
-#include "fiscalmemory/memory_operations.h"
+#include "core/catalogue/command_record.h"
+#include "core/fiscalmemory/memory_operations.h"
 
 namespace tervane {
 

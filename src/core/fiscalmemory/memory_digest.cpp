@@ -1,4 +1,4 @@
-#include "fiscalmemory/memory_digest.h"
+#include "core/fiscalmemory/memory_digest.h"
 
 #include <openssl/evp.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 
 namespace tervane {
 namespace {

@@ -1,4 +1,4 @@
-#include "fiscalmemory/memory_operations.h"
+#include "core/fiscalmemory/memory_operations.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,12 +6,12 @@
 #include <optional>
 #include <system_error>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "fiscalmemory/memory_digest.h"
-#include "fiscalmemory/memory_ranges.h"
-#include "transport/port_factory.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/fiscalmemory/memory_digest.h"
+#include "core/fiscalmemory/memory_ranges.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane {
 namespace {

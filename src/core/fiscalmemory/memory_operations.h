@@ -15,10 +15,10 @@
 #include <functional>
 #include <string>
 
-#include "common/progress.h"
-#include "common/prompter.h"
-#include "fiscalmemory/vendor_library.h"
-#include "protocol/command_exchange.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
+#include "core/fiscalmemory/vendor_library.h"
+#include "core/protocol/command_exchange.h"
 
 namespace tervane {
 

@@ -1,6 +1,6 @@
-#include "fiscalmemory/memory_ranges.h"
+#include "core/fiscalmemory/memory_ranges.h"
 
-#include "common/text.h"
+#include "core/common/text.h"
 
 namespace tervane {
 

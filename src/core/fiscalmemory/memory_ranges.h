@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 namespace tervane {
 

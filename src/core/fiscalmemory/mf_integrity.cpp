@@ -1,11 +1,11 @@
-#include "fiscalmemory/mf_integrity.h"
+#include "core/fiscalmemory/mf_integrity.h"
 
 #include <memory>
 
-#include "app/model_table.h"
-#include "app/string_table.h"
-#include "catalogue/catalogue.h"
-#include "common/charset.h"
+#include "core/app/model_table.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/charset.h"
 
 namespace tervane {
 namespace {

@@ -2,8 +2,8 @@
 // through its memory-cell command, or run by the memory library on a downloaded .mf file.
 #pragma once
 
-#include "catalogue/command_record.h"
-#include "fiscalmemory/memory_operations.h"
+#include "core/catalogue/command_record.h"
+#include "core/fiscalmemory/memory_operations.h"
 
 namespace tervane {
 

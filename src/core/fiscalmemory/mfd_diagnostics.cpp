@@ -1,4 +1,4 @@
-#include "fiscalmemory/mfd_diagnostics.h"
+#include "core/fiscalmemory/mfd_diagnostics.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +14,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane {
 

@@ -23,9 +23,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
-#include "common/progress.h"
-#include "common/prompter.h"
+#include "core/common/settings.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
 
 namespace tervane {
 

@@ -1,9 +1,9 @@
-#include "fiscalmemory/pdf417_capture.h"
+#include "core/fiscalmemory/pdf417_capture.h"
 
 #include <algorithm>
 
-#include "common/text.h"
-#include "fiscalmemory/pdf417_texts.h"
+#include "core/common/text.h"
+#include "core/fiscalmemory/pdf417_texts.h"
 
 namespace tervane {
 namespace {

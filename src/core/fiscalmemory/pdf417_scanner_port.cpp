@@ -1,4 +1,4 @@
-#include "fiscalmemory/pdf417_scanner_port.h"
+#include "core/fiscalmemory/pdf417_scanner_port.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "transport/com_port_map.h"
-#include "transport/serial_port.h"
+#include "core/transport/com_port_map.h"
+#include "core/transport/serial_port.h"
 
 namespace tervane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fiscalmemory/pdf417_settings.h"
+#include "core/fiscalmemory/pdf417_settings.h"
 
 namespace tervane {
 

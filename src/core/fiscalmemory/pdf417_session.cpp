@@ -1,4 +1,4 @@
-#include "fiscalmemory/pdf417_session.h"
+#include "core/fiscalmemory/pdf417_session.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "common/text.h"
-#include "fiscalmemory/pdf417_texts.h"
+#include "core/common/text.h"
+#include "core/fiscalmemory/pdf417_texts.h"
 
 namespace tervane {
 namespace {

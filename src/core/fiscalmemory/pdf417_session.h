@@ -12,10 +12,10 @@
 #include <string>
 #include <thread>
 
-#include "common/clock.h"
-#include "common/prompter.h"
-#include "fiscalmemory/pdf417_capture.h"
-#include "fiscalmemory/pdf417_scanner_port.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
+#include "core/fiscalmemory/pdf417_capture.h"
+#include "core/fiscalmemory/pdf417_scanner_port.h"
 
 namespace tervane {
 

@@ -1,8 +1,8 @@
-#include "fiscalmemory/pdf417_settings.h"
+#include "core/fiscalmemory/pdf417_settings.h"
 
 #include <cctype>
 
-#include "transport/com_port_map.h"
+#include "core/transport/com_port_map.h"
 
 namespace tervane {
 namespace {

@@ -1,6 +1,6 @@
-#include "fiscalmemory/pdf417_texts.h"
+#include "core/fiscalmemory/pdf417_texts.h"
 
-#include "common/charset.h"
+#include "core/common/charset.h"
 
 namespace tervane::pdf417text {
 namespace {

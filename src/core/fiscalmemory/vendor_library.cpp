@@ -1,4 +1,4 @@
-#include "fiscalmemory/vendor_library.h"
+#include "core/fiscalmemory/vendor_library.h"
 
 #include <dlfcn.h>
 
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/model_table.h"
-#include "common/text.h"
+#include "core/app/model_table.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

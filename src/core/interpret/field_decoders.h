@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "catalogue/command_record.h"
+#include "core/catalogue/command_record.h"
 
 namespace tervane::interpret {
 

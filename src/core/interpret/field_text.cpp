@@ -1,6 +1,6 @@
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "interpret/field_decoders.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/interpret/field_decoders.h"
 
 namespace tervane::interpret {
 

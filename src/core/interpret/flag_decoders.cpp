@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "interpret/field_decoders.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/interpret/field_decoders.h"
 
 namespace tervane::interpret {
 namespace {

@@ -1,14 +1,14 @@
-#include "interpret/return_formatter.h"
+#include "core/interpret/return_formatter.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "interpret/field_decoders.h"
-#include "interpret/status_text.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/interpret/field_decoders.h"
+#include "core/interpret/status_text.h"
 
 namespace tervane {
 namespace interpret {

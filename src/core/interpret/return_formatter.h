@@ -1,8 +1,8 @@
 // Decoding a complete reply by the command's return fields.
 #pragma once
 
-#include "app/settings.h"
-#include "catalogue/command_record.h"
+#include "core/common/settings.h"
+#include "core/catalogue/command_record.h"
 
 namespace tervane {
 

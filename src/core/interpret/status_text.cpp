@@ -1,9 +1,9 @@
-#include "interpret/status_text.h"
+#include "core/interpret/status_text.h"
 
 #include <array>
 
-#include "app/string_table.h"
-#include "common/charset.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
 
 namespace tervane {
 namespace {

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "common/charset.h"
-#include "common/text.h"
-#include "interpret/field_decoders.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/interpret/field_decoders.h"
 
 namespace tervane::interpret {
 namespace {

@@ -1,16 +1,16 @@
-#include "protocol/command_exchange.h"
+#include "core/protocol/command_exchange.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
-#include "interpret/return_formatter.h"
-#include "interpret/status_text.h"
-#include "protocol/command_log.h"
-#include "protocol/frame_builder.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+#include "core/interpret/return_formatter.h"
+#include "core/interpret/status_text.h"
+#include "core/protocol/command_log.h"
+#include "core/protocol/frame_builder.h"
 
 namespace tervane {
 namespace {

@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
-#include "catalogue/command_record.h"
-#include "common/clock.h"
-#include "common/progress.h"
-#include "transport/port.h"
+#include "core/common/settings.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/clock.h"
+#include "core/common/progress.h"
+#include "core/transport/port.h"
 
 namespace tervane {
 

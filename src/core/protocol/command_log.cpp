@@ -1,4 +1,4 @@
-#include "protocol/command_log.h"
+#include "core/protocol/command_log.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 
 #include <sys/stat.h>
 
-#include "common/text.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

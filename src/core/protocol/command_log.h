@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "app/settings.h"
-#include "catalogue/command_record.h"
-#include "common/clock.h"
+#include "core/common/settings.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/clock.h"
 
 namespace tervane {
 

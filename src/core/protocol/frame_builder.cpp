@@ -1,4 +1,4 @@
-#include "protocol/frame_builder.h"
+#include "core/protocol/frame_builder.h"
 
 #include <algorithm>
 #include <array>
@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/string_table.h"
-#include "catalogue/parameter_kinds.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/parameter_kinds.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

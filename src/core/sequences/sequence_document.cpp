@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/command_xml_fields.h"
-#include "catalogue/catalogue.h"
-#include "common/text.h"
-#include "common/xml_document.h"
-#include "sequences/sequence_store.h"
+#include "core/catalogue/command_xml_fields.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/text.h"
+#include "core/common/xml_document.h"
+#include "core/sequences/sequence_store.h"
 
 namespace tervane {
 namespace {

@@ -1,13 +1,13 @@
-#include "sequences/sequence_editor.h"
+#include "core/sequences/sequence_editor.h"
 
 #include <algorithm>
 #include <set>
 #include <utility>
 
-#include "app/string_table.h"
-#include "catalogue/command_entry.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/command_entry.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

@@ -9,13 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
-#include "catalogue/catalogue.h"
-#include "common/clock.h"
-#include "common/progress.h"
-#include "common/prompter.h"
-#include "sequences/sequence_runner.h"
-#include "sequences/sequence_store.h"
+#include "core/common/settings.h"
+#include "core/catalogue/catalogue.h"
+#include "core/common/clock.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
+#include "core/sequences/sequence_runner.h"
+#include "core/sequences/sequence_store.h"
 
 namespace tervane {
 

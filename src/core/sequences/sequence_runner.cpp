@@ -1,11 +1,11 @@
-#include "sequences/sequence_runner.h"
+#include "core/sequences/sequence_runner.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

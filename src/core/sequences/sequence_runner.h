@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/command_record.h"
-#include "common/progress.h"
-#include "common/prompter.h"
-#include "protocol/command_exchange.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
+#include "core/protocol/command_exchange.h"
 
 namespace tervane {
 

@@ -1,12 +1,12 @@
-#include "sequences/sequence_store.h"
+#include "core/sequences/sequence_store.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
 
 namespace tervane {
 

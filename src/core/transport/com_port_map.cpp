@@ -1,4 +1,4 @@
-#include "transport/com_port_map.h"
+#include "core/transport/com_port_map.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "transport/fd_wait.h"
+#include "core/transport/fd_wait.h"
 
 #include <poll.h>
 

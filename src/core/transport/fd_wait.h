@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 
 namespace tervane {
 

@@ -1,4 +1,4 @@
-#include "transport/file_port.h"
+#include "core/transport/file_port.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,11 +1,11 @@
-#include "transport/libusb_backend.h"
+#include "core/transport/libusb_backend.h"
 
 #include <libusb.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "transport/usbio_device.h"
+#include "core/transport/usbio_device.h"
 
 namespace tervane {
 namespace {

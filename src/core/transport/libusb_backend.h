@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "transport/usb_backend.h"
+#include "core/transport/usb_backend.h"
 
 struct libusb_context;
 struct libusb_device_handle;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
-#include "common/clock.h"
+#include "core/common/settings.h"
+#include "core/common/clock.h"
 
 namespace tervane {
 

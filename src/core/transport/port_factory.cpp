@@ -1,9 +1,9 @@
-#include "transport/port_factory.h"
+#include "core/transport/port_factory.h"
 
-#include "transport/file_port.h"
-#include "transport/serial_port.h"
-#include "transport/socket_port.h"
-#include "transport/usb_port.h"
+#include "core/transport/file_port.h"
+#include "core/transport/serial_port.h"
+#include "core/transport/socket_port.h"
+#include "core/transport/usb_port.h"
 
 namespace tervane {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "transport/port.h"
+#include "core/transport/port.h"
 
 namespace tervane {
 

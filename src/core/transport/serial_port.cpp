@@ -1,4 +1,4 @@
-#include "transport/serial_port.h"
+#include "core/transport/serial_port.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "transport/com_port_map.h"
-#include "transport/fd_wait.h"
+#include "core/transport/com_port_map.h"
+#include "core/transport/fd_wait.h"
 
 namespace tervane {
 namespace {

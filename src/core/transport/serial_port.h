@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "transport/port.h"
+#include "core/transport/port.h"
 
 namespace tervane {
 

@@ -1,4 +1,4 @@
-#include "transport/sockbuf.h"
+#include "core/transport/sockbuf.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <limits>
 
-#include "transport/fd_wait.h"
+#include "core/transport/fd_wait.h"
 
 namespace tervane {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 
 namespace tervane {
 

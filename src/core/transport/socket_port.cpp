@@ -1,4 +1,4 @@
-#include "transport/socket_port.h"
+#include "core/transport/socket_port.h"
 
 #include <arpa/inet.h>
 #include <sys/socket.h>

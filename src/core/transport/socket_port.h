@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "transport/port.h"
-#include "transport/sockbuf.h"
+#include "core/transport/port.h"
+#include "core/transport/sockbuf.h"
 
 namespace tervane {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "transport/usb_ids.h"
+#include "core/transport/usb_ids.h"
 
 namespace tervane {
 

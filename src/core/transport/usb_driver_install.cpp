@@ -1,4 +1,4 @@
-#include "transport/usb_driver_install.h"
+#include "core/transport/usb_driver_install.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
 
 extern char** environ;
 

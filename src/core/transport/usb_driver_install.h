@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/usb_ids.h"
+#include "core/transport/usb_ids.h"
 
 namespace tervane {
 

@@ -1,4 +1,4 @@
-#include "transport/usb_ids.h"
+#include "core/transport/usb_ids.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 
 namespace tervane {
 namespace {

@@ -1,4 +1,4 @@
-#include "transport/usb_link.h"
+#include "core/transport/usb_link.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "common/clock.h"
-#include "transport/usb_backend.h"
-#include "transport/usb_ids.h"
-#include "transport/usbio_device.h"
+#include "core/common/clock.h"
+#include "core/transport/usb_backend.h"
+#include "core/transport/usb_ids.h"
+#include "core/transport/usbio_device.h"
 
 namespace tervane {
 

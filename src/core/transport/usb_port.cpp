@@ -1,4 +1,4 @@
-#include "transport/usb_port.h"
+#include "core/transport/usb_port.h"
 
 #include <algorithm>
 

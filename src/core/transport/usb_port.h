@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "transport/port.h"
-#include "transport/usb_link.h"
+#include "core/transport/port.h"
+#include "core/transport/usb_link.h"
 
 namespace tervane {
 

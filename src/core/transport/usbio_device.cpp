@@ -1,4 +1,4 @@
-#include "transport/usbio_device.h"
+#include "core/transport/usbio_device.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "transport/usb_backend.h"
-#include "transport/usb_ids.h"
+#include "core/transport/usb_backend.h"
+#include "core/transport/usb_ids.h"
 
 namespace tervane {
 

@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/model_table.h"
-#include "app/string_table.h"
-#include "common/text.h"
-#include "fiscalmemory/vendor_library.h"
+#include "core/app/model_table.h"
+#include "core/common/string_table.h"
+#include "core/common/text.h"
+#include "core/fiscalmemory/vendor_library.h"
 #include "gui/app/app_icon.h"
 #include "gui/common/qt_text.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 
 class QPlainTextEdit;
 

@@ -14,9 +14,9 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/model_table.h"
-#include "app/printer_detection.h"
-#include "app/string_table.h"
+#include "core/app/model_table.h"
+#include "core/app/printer_detection.h"
+#include "core/common/string_table.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/app_icon.h"
 #include "gui/app/progress_window.h"
@@ -29,9 +29,9 @@
 #include "gui/equipment/program_equipment_dialog.h"
 #include "gui/sequences/sequence_dialog.h"
 #include "gui/fiscalmemory/mf_mfd_window.h"
-#include "protocol/command_exchange.h"
-#include "transport/com_port_map.h"
-#include "transport/port_factory.h"
+#include "core/protocol/command_exchange.h"
+#include "core/transport/com_port_map.h"
+#include "core/transport/port_factory.h"
 
 namespace tervane::gui {
 namespace {

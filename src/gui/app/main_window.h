@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "catalogue/catalogue.h"
+#include "core/common/settings.h"
+#include "core/catalogue/catalogue.h"
 #include "gui/catalogue/command_dialog.h"
-#include "protocol/command_exchange.h"
+#include "core/protocol/command_exchange.h"
 #include "gui/common/pumping_clock.h"
 
 class QAction;

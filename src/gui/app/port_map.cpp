@@ -3,7 +3,7 @@
 #include <string>
 
 #include "gui/common/app_profile.h"
-#include "transport/com_port_map.h"
+#include "core/transport/com_port_map.h"
 
 namespace tervane::gui {
 

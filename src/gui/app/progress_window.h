@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "common/progress.h"
+#include "core/common/progress.h"
 
 class QLabel;
 class QProgressBar;

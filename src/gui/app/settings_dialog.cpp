@@ -15,11 +15,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/model_table.h"
+#include "core/app/model_table.h"
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
-#include "transport/socket_port.h"
-#include "transport/usb_driver_install.h"
+#include "core/transport/socket_port.h"
+#include "core/transport/usb_driver_install.h"
 
 namespace tervane::gui {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 #include "gui/app/port_map.h"
 
 class QCheckBox;

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "common/progress.h"
+#include "core/common/progress.h"
 
 class QLabel;
 

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <array>
 
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 class QCheckBox;
 class QLineEdit;

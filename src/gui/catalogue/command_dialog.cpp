@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/string_table.h"
-#include "catalogue/parameter_kinds.h"
+#include "core/common/string_table.h"
+#include "core/catalogue/parameter_kinds.h"
 #include "gui/common/qt_text.h"
 #include "gui/protocol/result_window.h"
 

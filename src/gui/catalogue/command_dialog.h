@@ -7,12 +7,12 @@
 #include <array>
 #include <functional>
 
-#include "app/settings.h"
-#include "catalogue/command_entry.h"
-#include "catalogue/command_record.h"
-#include "common/clock.h"
-#include "common/progress.h"
-#include "common/prompter.h"
+#include "core/common/settings.h"
+#include "core/catalogue/command_entry.h"
+#include "core/catalogue/command_record.h"
+#include "core/common/clock.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
 
 class QGroupBox;
 class QLabel;

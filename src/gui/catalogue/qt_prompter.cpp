@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 #include "gui/catalogue/cheque_position_dialog.h"
 #include "gui/catalogue/cliche_dialog.h"
 #include "gui/catalogue/input_dialogs.h"

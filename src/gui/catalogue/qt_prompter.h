@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 class QWidget;
 

@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "transport/com_port_map.h"
+#include "core/transport/com_port_map.h"
 
 namespace tervane::gui {
 

@@ -3,7 +3,7 @@
 // blocking the user-interface thread.
 #pragma once
 
-#include "common/clock.h"
+#include "core/common/clock.h"
 
 namespace tervane::gui {
 

@@ -1,7 +1,7 @@
 #include "gui/common/qt_text.h"
 
-#include "app/string_table.h"
-#include "common/charset.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
 
 namespace tervane::gui {
 

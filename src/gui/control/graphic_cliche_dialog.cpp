@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 #include "gui/common/qt_text.h"
 #include "gui/control/brandel.h"
 

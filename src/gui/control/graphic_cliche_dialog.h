@@ -5,8 +5,8 @@
 
 #include <QDialog>
 
-#include "app/settings.h"
-#include "common/prompter.h"
+#include "core/common/settings.h"
+#include "core/common/prompter.h"
 
 class QPushButton;
 

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <array>
 
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 class QLineEdit;
 class QRadioButton;

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "catalogue/composite_editors.h"
+#include "core/catalogue/composite_editors.h"
 #include "gui/catalogue/input_dialogs.h"
 #include "gui/common/qt_text.h"
 

@@ -7,9 +7,9 @@
 #include <QWidget>
 #include <array>
 
-#include "common/clock.h"
-#include "common/prompter.h"
-#include "equipment/profile_pages.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
+#include "core/equipment/profile_pages.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -7,9 +7,9 @@
 #include <QDialog>
 #include <string>
 
-#include "common/progress.h"
-#include "common/prompter.h"
-#include "equipment/profile_browser.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
+#include "core/equipment/profile_browser.h"
 
 class QComboBox;
 class QListWidget;

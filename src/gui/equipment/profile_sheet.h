@@ -6,9 +6,9 @@
 #include <QDialog>
 #include <functional>
 
-#include "common/clock.h"
-#include "common/prompter.h"
-#include "equipment/profile_pages.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
+#include "core/equipment/profile_pages.h"
 
 class QPushButton;
 class QTabWidget;

@@ -5,8 +5,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
-#include "equipment/profile_file.h"
+#include "core/common/settings.h"
+#include "core/equipment/profile_file.h"
 #include "gui/common/qt_text.h"
 #include "gui/equipment/profile_browser_dialog.h"
 #include "gui/equipment/profile_sheet.h"

@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "common/clock.h"
-#include "common/prompter.h"
-#include "equipment/equipment_programming.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
+#include "core/equipment/equipment_programming.h"
 #include "gui/app/progress_window.h"
 
 class QPushButton;

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <array>
 
-#include "equipment/profile_pages.h"
+#include "core/equipment/profile_pages.h"
 
 class QCheckBox;
 class QRadioButton;

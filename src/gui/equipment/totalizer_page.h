@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "equipment/profile_pages.h"
+#include "core/equipment/profile_pages.h"
 
 class QLineEdit;
 

@@ -6,9 +6,9 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-#include "app/string_table.h"
-#include "fiscalmemory/key_print.h"
-#include "fiscalmemory/mf_integrity.h"
+#include "core/common/string_table.h"
+#include "core/fiscalmemory/key_print.h"
+#include "core/fiscalmemory/mf_integrity.h"
 #include "gui/common/qt_text.h"
 #include "gui/fiscalmemory/mfd_diagnostics_action.h"
 #include "gui/fiscalmemory/pdf417_window.h"

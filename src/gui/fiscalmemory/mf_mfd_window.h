@@ -8,10 +8,10 @@
 #include <functional>
 #include <map>
 
-#include "common/progress.h"
-#include "common/prompter.h"
-#include "fiscalmemory/memory_operations.h"
-#include "protocol/command_exchange.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_operations.h"
+#include "core/protocol/command_exchange.h"
 
 class QAction;
 class QLabel;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "fiscalmemory/mfd_diagnostics.h"
+#include "core/fiscalmemory/mfd_diagnostics.h"
 #include "gui/app/progress_window.h"
 #include "gui/catalogue/qt_prompter.h"
 

@@ -2,7 +2,7 @@
 // diagnostics flow with the Qt dialogs, the progress window and the desktop's "open".
 #pragma once
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 
 class QWidget;
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "fiscalmemory/pdf417_settings.h"
+#include "core/fiscalmemory/pdf417_settings.h"
 
 class QComboBox;
 class QSettings;

@@ -14,8 +14,8 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
-#include "app/string_table.h"
-#include "fiscalmemory/pdf417_texts.h"
+#include "core/common/string_table.h"
+#include "core/fiscalmemory/pdf417_texts.h"
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"

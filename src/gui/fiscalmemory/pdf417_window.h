@@ -7,9 +7,9 @@
 #include <QDialog>
 #include <memory>
 
-#include "common/clock.h"
-#include "common/prompter.h"
-#include "fiscalmemory/pdf417_session.h"
+#include "core/common/clock.h"
+#include "core/common/prompter.h"
+#include "core/fiscalmemory/pdf417_session.h"
 
 class QLabel;
 class QLineEdit;

@@ -8,9 +8,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/string_table.h"
+#include "core/common/string_table.h"
 #include "gui/common/qt_text.h"
-#include "protocol/command_log.h"
+#include "core/protocol/command_log.h"
 
 namespace tervane::gui {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "common/prompter.h"
+#include "core/common/prompter.h"
 
 class QPlainTextEdit;
 class QPushButton;

@@ -15,9 +15,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/string_table.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/string_table.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 #include "gui/app/app_icon.h"
 #include "gui/common/qt_text.h"
 #include "gui/protocol/result_window.h"

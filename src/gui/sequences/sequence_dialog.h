@@ -8,12 +8,12 @@
 #include <functional>
 #include <string>
 
-#include "app/settings.h"
-#include "common/progress.h"
-#include "common/prompter.h"
+#include "core/common/settings.h"
+#include "core/common/progress.h"
+#include "core/common/prompter.h"
 #include "gui/app/progress_window.h"
-#include "protocol/command_exchange.h"
-#include "sequences/sequence_editor.h"
+#include "core/protocol/command_exchange.h"
+#include "core/sequences/sequence_editor.h"
 
 class QCheckBox;
 class QLabel;

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/atomic_file.h"
-#include "fiscalmemory/pdf417_capture.h"
+#include "core/common/atomic_file.h"
+#include "core/fiscalmemory/pdf417_capture.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "vendor/download/download_entry.h"
 
-#include "transport/port_factory.h"
+#include "core/transport/port_factory.h"
 #include "vendor/download/library_settings.h"
 
 namespace tervane::vendor {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "transport/com_port_map.h"
+#include "core/transport/com_port_map.h"
 
 namespace tervane::vendor {
 

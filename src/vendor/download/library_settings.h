@@ -7,7 +7,7 @@
 // current folder). Relative files are taken from the current folder.
 #pragma once
 
-#include "app/settings.h"
+#include "core/common/settings.h"
 
 namespace tervane::vendor {
 

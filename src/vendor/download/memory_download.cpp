@@ -1,6 +1,6 @@
 #include "vendor/download/memory_download.h"
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/download/memory_link.h"
 #include "vendor/formats/crc16.h"
 #include "vendor/formats/memory_time.h"

@@ -12,8 +12,8 @@
 
 #include <string>
 
-#include "common/clock.h"
-#include "transport/port.h"
+#include "core/common/clock.h"
+#include "core/transport/port.h"
 
 namespace tervane::vendor {
 

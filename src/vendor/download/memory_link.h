@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "common/clock.h"
-#include "transport/port.h"
+#include "core/common/clock.h"
+#include "core/transport/port.h"
 
 namespace tervane::vendor {
 

@@ -1,6 +1,6 @@
 #include "vendor/formats/mf_file.h"
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/formats/byte_codec.h"
 #include "vendor/formats/record_stream.h"
 #include "vendor/formats/signature.h"

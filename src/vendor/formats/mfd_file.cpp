@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/formats/byte_codec.h"
 #include "vendor/formats/record_stream.h"
 #include "vendor/formats/signature.h"

@@ -1,6 +1,6 @@
 #include "vendor/formats/pub_file.h"
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/formats/signature.h"
 
 namespace tervane::vendor {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/pdf417/bmp_image.h"
 #include "vendor/pdf417/mfd_layout.h"
 #include "vendor/pdf417/symbol_reader.h"

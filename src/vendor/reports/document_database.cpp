@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <variant>
 
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 #include "vendor/reports/document_text.h"
 
 namespace tervane {

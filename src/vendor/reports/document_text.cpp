@@ -2,9 +2,9 @@
 
 #include <variant>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {

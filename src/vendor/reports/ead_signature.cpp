@@ -1,6 +1,6 @@
 #include "vendor/reports/ead_signature.h"
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/formats/signature.h"
 #include "vendor/validate/rsa_signature.h"
 

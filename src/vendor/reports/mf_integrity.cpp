@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <variant>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 #include "vendor/formats/crc16.h"
 #include "vendor/formats/mf_file.h"
 #include "vendor/formats/pub_file.h"

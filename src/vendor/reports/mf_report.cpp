@@ -5,9 +5,9 @@
 #include <variant>
 #include <vector>
 
-#include "common/atomic_file.h"
-#include "common/charset.h"
-#include "common/text.h"
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
 #include "vendor/reports/document_text.h"
 
 namespace tervane {

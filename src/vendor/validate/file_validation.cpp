@@ -1,6 +1,6 @@
 #include "vendor/validate/file_validation.h"
 
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 #include "vendor/formats/pub_file.h"
 #include "vendor/formats/signature.h"
 #include "vendor/pdf417/mfd_layout.h"
