@@ -99,8 +99,7 @@ inline vendor::MfContents SampleMf() {
   const std::int64_t gross[] = {100000, 250050, 123456789, 5000, 7000};
   for (int i = 0; i < 5; ++i) {
     if (i == 3)
-      c.entries.emplace_back(std::in_place_type<vendor::MfUserChange>, 2, "99888777000166",
-                             "987654321", At(5, 12, 8), 3, 1);
+      c.entries.emplace_back(vendor::MfUserChange{2, "99888777000166", "987654321", At(5, 12, 8), 3, 1});
     c.entries.emplace_back(std::in_place_type<vendor::MfReduction>,
                            Reduction(i + 1, 10 * (i + 1), days[i], gt, gross[i]));
     gt += gross[i];
