@@ -69,7 +69,7 @@ TEST_F(DownloadRetryTest, ADownloadKilledHalfWayIsResumed) {
   const std::string log = dir() + "/sim.log";
   SimProcess sim;
   ASSERT_TRUE(sim.Start("/bin/sh", {"-c", "exec " + SimPath() +
-                                              " --pty --model ZT-400 A --history 8 --baud 115200 --verbose 2>" + log}));
+                                              " --pty --model 'ZT-400 A' --history 8 --baud 115200 --verbose 2>" + log}));
   const std::string pty = sim.Ready("pty");
   ASSERT_FALSE(pty.empty());
   const std::string reference = dir() + "/whole.mfd";
