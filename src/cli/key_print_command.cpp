@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "cli/cli_support.h"
@@ -126,9 +127,15 @@ int MfIntegrityCommand::ofFile(std::ostream& out, std::ostream& err) {
     case MemoryStage::kDialogCancelled: return kExitUsage;  // the report would replace the .mf (said why)
     default: break;
   }
-  // A check that failed may still have written its findings: name the report.
+  // A check that failed may still have written its findings: name the report and say
+  // what it found (a missing key among them) where the failure is told.
   if (outcome.stage == MemoryStage::kCompleted && !outcome.succeeded && std::filesystem::exists(outcome.output)) {
     WriteMessage(out, outcome.output, output_);
+    std::ifstream report(outcome.output, std::ios::binary);
+    for (std::string line; std::getline(report, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.rfind("FALHA: ", 0) == 0) WriteText(err, line + "\r\n", output_);
+    }
   }
   if (outcome.stage == MemoryStage::kCompleted && !outcome.succeeded && VendorStatusMessageId(outcome.code) == 0) {
     return UnexplainedFailure(outcome, err, output_);

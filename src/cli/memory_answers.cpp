@@ -8,6 +8,7 @@
 #include "core/app/printer_detection.h"
 #include "cli/cli_support.h"
 #include "cli/terminal_progress.h"
+#include "core/common/partial_download.h"
 #include "core/transport/port_factory.h"
 
 namespace tervane::cli {
@@ -30,6 +31,12 @@ bool CommandLineAnswers::ChooseOpenFiles(const std::string&, const std::string&,
   if (bitmaps.empty()) return false;
   paths = bitmaps;
   return true;
+}
+
+bool CommandLineAnswers::AskYesNo(const std::string&, const std::string& question) {
+  // Only the question about a kept download has an answer here (--resume); the success
+  // prompt's "open it now?" is No.
+  return question == ResumeQuestionText() && resume;
 }
 
 void CommandLineAnswers::ShowMessage(const std::string&, const std::string& text) {
@@ -166,8 +173,10 @@ int MemoryRun::Finish(const MemoryOutcome& outcome, bool announceOutput, std::os
         return kExitOk;
       }
       if (outcome.code == 3) return kExitExchangeFailed;
-      // Codes 0 and 1 without success come with the flow's own message (file not made).
-      if (VendorStatusMessageId(outcome.code) == 0 && outcome.code != 0 && outcome.code != 1) {
+      // Codes 0 and 1 without success come with the flow's own message (file not made),
+      // as does a refused resume.
+      if (VendorStatusMessageId(outcome.code) == 0 && outcome.code != 0 && outcome.code != 1 &&
+          outcome.code != kResumeRefused) {
         WriteMessage(err, "The memory library returned " + std::to_string(outcome.code) + ".", output_);
       }
       return kExitMemoryFailed;

@@ -44,6 +44,7 @@ class CommandLineAnswers final : public Prompter {
   std::optional<MfReportForm> report;
   std::optional<TypeERecordsForm> typeE;
   std::vector<std::string> bitmaps;
+  bool resume = false;             // the answer to "continuar o download anterior?"
   std::vector<std::string> shown;  // every message shown (Windows-1252)
   // What went to the results window: result text and hexadecimal trace, for the command
   // to write.
@@ -57,7 +58,7 @@ class CommandLineAnswers final : public Prompter {
   bool AskMfReportRange(MfReportForm& form) override { return Take(report, form); }
   bool AskTypeERecords(TypeERecordsForm& form) override { return Take(typeE, form); }
   void ShowMessage(const std::string&, const std::string& text) override;
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  bool AskYesNo(const std::string&, const std::string& question) override;
   void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override {
     results.emplace_back(resultText, hexTrace);
   }

@@ -18,6 +18,9 @@ CLI::App* MfCommand::attach(CLI::App& app) {
                   "(models ZK-110 B and ZK-140 B: the printer's user number is asked for first).");
   AddPrinterOptions(*download_, downloadOptions_, true);
   download_->add_option("-o,--output", downloadFile_, "The .mf file to write")->required()->type_name("FILE");
+  download_->add_flag("--resume", resume_,
+                      "Continue the download that failed or was stopped, from its last good block (only for the "
+                      "same printer and size)");
   download_->fallthrough();
   download_->footer(std::string("Without --model the printer is asked for its model first.\n") + kMemoryExitNote);
 
@@ -55,6 +58,7 @@ int MfCommand::download(std::ostream& out, std::ostream& err) {
   if (!run.Prepare(err, status)) return status;
   CommandLineAnswers answers(err, output_);
   answers.saveFile = downloadFile_;
+  answers.resume = resume_;
   const MemoryOutcome outcome = DownloadMemory(run.Context(answers), MemoryDownload::kMf);
   return run.Finish(outcome, true, out, err);
 }

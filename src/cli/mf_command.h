@@ -37,6 +37,7 @@ class MfCommand : public CliCommand {
   PrinterOptions downloadOptions_;
   PrinterOptions reportOptions_;
   std::string downloadFile_;
+  bool resume_ = false;  // --resume: continue a kept partial download
   std::string mfFile_;
   std::string reportFile_;
   std::vector<std::string> crz_;

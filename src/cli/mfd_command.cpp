@@ -24,6 +24,9 @@ CLI::App* MfdCommand::attach(CLI::App& app) {
   AddPrinterOptions(*download_, downloadOptions_, true);
   download_->add_option("-o,--output", downloadFile_, "The .mfd file to write")->required()->type_name("FILE");
   AddRangeOptions(*download_, downloadRange_);
+  download_->add_flag("--resume", resume_,
+                      "Continue the download that failed or was stopped, from its last good block (kept in the "
+                      "state folder; only for the same printer, range and size)");
   download_->fallthrough();
   download_->footer(std::string(kRangeNote) + "\nWithout --model the printer is asked for its model first.\n" +
                     kMemoryExitNote);
@@ -63,6 +66,7 @@ int MfdCommand::download(std::ostream& out, std::ostream& err) {
   CommandLineAnswers answers(err, output_);
   answers.range = form;
   answers.saveFile = downloadFile_;
+  answers.resume = resume_;
   return run.Finish(DownloadMemory(run.Context(answers), MemoryDownload::kMfd), true, out, err);
 }
 

@@ -38,6 +38,7 @@ class MfdCommand : public CliCommand {
   RangeOptions downloadRange_;
   RangeOptions fileRange_;
   std::string downloadFile_;
+  bool resume_ = false;  // --resume: continue a kept partial download
   std::string mfdFile_;
   std::string outputFile_;
 };

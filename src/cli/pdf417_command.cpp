@@ -51,7 +51,18 @@ class CapturePrompter final : public Prompter {
   bool EditTaxRates(TaxRateForm& f) override { return inner_.EditTaxRates(f); }
   void ShowMessage(const std::string& c, const std::string& t) override { inner_.ShowMessage(c, t); }
   bool AskOkCancel(const std::string& c, const std::string& t) override { return inner_.AskOkCancel(c, t); }
-  bool AskRetryCancel(const std::string& c, const std::string& t) override { return inner_.AskRetryCancel(c, t); }
+  bool AskRetryCancel(const std::string& c, const std::string& t) override {
+    const std::string& signature = pdf417text::SignatureIncompleteFormat();
+    if (t.compare(0, signature.find('('), signature, 0, signature.find('(')) != 0) return inner_.AskRetryCancel(c, t);
+    // An incomplete signature cannot be saved: with --incomplete the capture ends unsaved.
+    lastWasCancel_ = false;
+    if (incompleteAnswer_ != 0) {
+      inner_.ShowMessage(c, t);
+      return false;
+    }
+    lastWasCancel_ = inner_.AskRetryCancel(c, t);
+    return lastWasCancel_;
+  }
   int AskYesNoCancel(const std::string& c, const std::string& q) override {
     lastWasCancel_ = false;
     const int answer = incompleteAnswer_ != 0 ? incompleteAnswer_ : inner_.AskYesNoCancel(c, q);

@@ -7,6 +7,7 @@
 #include "core/common/charset.h"
 #include "sim/command_handler.h"
 #include "sim/field_codec.h"
+#include "vendor/formats/coupon_item_line.h"
 
 namespace tervane::sim {
 namespace {
@@ -134,9 +135,16 @@ void AddCommandLines(const CommandEntry& e, const Bytes& params, const CommandSn
     doc.lines.push_back("BILHETE DE PASSAGEM");
   } else if ((Is(e, {9}) || Is(e, {56})) && c.items.size() > before.items) {
     const CouponItem& item = c.items.back();
-    doc.lines.push_back(Line("%03zu %-13.13s %-16.16s %-3.3s %9s", c.items.size(), TrimRight(item.code).c_str(),
-                             TrimRight(FromPrinter(item.description)).c_str(), item.rate.c_str(),
-                             Money(item.gross).c_str()));
+    vendor::CouponItemLine line;
+    line.number = static_cast<int>(c.items.size());
+    line.code = TrimRight(item.code);
+    line.description = TrimRight(FromPrinter(item.description));
+    line.rate = item.rate;
+    line.total = item.gross;
+    line.quantityMilli = item.quantityMilli;
+    line.unitPriceMilli = item.unitPriceMilli;
+    doc.lines.push_back(vendor::ItemLineText(line));
+    doc.lines.push_back(vendor::ItemQuantityLineText(line));
     if (item.discount > 0) doc.lines.push_back(Amount("   desconto item", -item.discount));
   } else if (Is(e, {31})) {
     doc.lines.push_back(Line("CANCELAMENTO ITEM %s", FieldText(params, 0, params.size()).c_str()));

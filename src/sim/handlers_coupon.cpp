@@ -140,6 +140,8 @@ void CommandHandler::SellItem(const Bytes& p, Response& r) {
   item.description = FieldText(p, 13, 29);
   item.rate = FieldText(p, 42, 2);
   item.gross = quantity * unit;
+  item.quantityMilli = quantity * 1000;
+  item.unitPriceMilli = unit * 10;
   item.discount = item.gross * percent / 10000;  // the printer truncates
   AddItem(std::move(item), r);
 }
@@ -155,6 +157,8 @@ void CommandHandler::SellItem3(const Bytes& p, Response& r) {
   item.description = FieldText(p, 13, 29);
   item.rate = FieldText(p, 42, 2);
   item.gross = quantity * unit / 10000;  // thousandths times thousandths, to cents
+  item.quantityMilli = quantity;
+  item.unitPriceMilli = unit;
   const std::size_t discountSize = p.size() - 59;
   std::int64_t discount = 0;
   if (discountSize == 4) {  // a percentage with two decimals

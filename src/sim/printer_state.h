@@ -49,6 +49,8 @@ struct CouponItem {
   std::int64_t gross = 0;       // cents
   std::int64_t discount = 0;    // cents
   std::int64_t surcharge = 0;   // cents
+  std::int64_t quantityMilli = 0;   // thousandths of a unit
+  std::int64_t unitPriceMilli = 0;  // thousandths of a real
   bool cancelled = false;
   std::int64_t Net() const { return cancelled ? 0 : gross - discount + surcharge; }
 };

@@ -57,8 +57,13 @@ class EndToEndTest : public ::testing::Test {
     workDir_ = dir_ + "/work";
     std::filesystem::create_directories(workDir_);
     std::filesystem::copy_file(std::string(TERVANE_REPO_DIR) + "/data/comandos.xml", workDir_ + "/comandos.xml");
+    // The memory libraries keep unfinished downloads in the state folder: the test's own.
+    ::setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override {
+    ::unsetenv("XDG_STATE_HOME");
+    std::filesystem::remove_all(dir_);
+  }
 
   // Runs tervane-cli in-process with the given clock and progress display.
   CliRun Cli(std::vector<std::string> args, const cli::CliContext& context = {}) {

@@ -192,13 +192,26 @@ TEST_F(KeyPrintE2eTest, IntegrityOfADownloadedMemoryFile) {
   ASSERT_TRUE(StartSim("ZT-400 A", {"--history", "3"}));
   const std::string mf = (dir_ / "m.mf").string();
   ASSERT_EQ(Cli({"mf", "download", "-o", mf}).code, 0);
-  sim_.Kill();
 
+  // Without the printer's key beside it the file cannot pass: the report says which key
+  // it looked for.
   const std::string report = (dir_ / "r.txt").string();
   CliResult run = Cli({"mf", "integrity", "--file", mf, "-o", report, "--model", "ZT-400 A"}, false);
+  EXPECT_EQ(run.code, 8);
+  std::string text;
+  ASSERT_TRUE(ReadWholeFile(report, text));
+  EXPECT_EQ(text.find(Utf8ToCp1252Lossy("ÍNTEGRA")), std::string::npos) << text;
+  EXPECT_NE(text.find((dir_ / "m.pub").string()), std::string::npos) << text;
+  EXPECT_NE(run.err.find("FALHA: Chave pública não encontrada: esperado o arquivo " + (dir_ / "m.pub").string()),
+            std::string::npos)
+      << run.err;
+
+  // With the key downloaded beside it, the file passes.
+  ASSERT_EQ(Cli({"keys", "download", "pub", "-o", (dir_ / "m.pub").string()}).code, 0);
+  sim_.Kill();
+  run = Cli({"mf", "integrity", "--file", mf, "-o", report, "--model", "ZT-400 A"}, false);
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, report + "\n");
-  std::string text;
   ASSERT_TRUE(ReadWholeFile(report, text));
   EXPECT_NE(text.find(Utf8ToCp1252Lossy("RESULTADO: MEMÓRIA FISCAL ÍNTEGRA")), std::string::npos) << text;
 
@@ -210,7 +223,8 @@ TEST_F(KeyPrintE2eTest, IntegrityOfADownloadedMemoryFile) {
   std::ofstream(spoiled, std::ios::binary) << bytes;
   run = Cli({"mf", "integrity", "--file", spoiled, "--model", "ZT-400 A"}, false);
   EXPECT_EQ(run.code, 8);
-  EXPECT_EQ(run.err, "Arquivos sem dados válidos.\n");
+  // The library's status message, then the findings.
+  EXPECT_EQ(run.err.rfind("Arquivos sem dados válidos.\nFALHA: ", 0), 0u) << run.err;
   const std::string findings = (dir_ / "spoiled_integridade.txt").string();
   EXPECT_EQ(run.out, findings + "\n");
   ASSERT_TRUE(ReadWholeFile(findings, text));

@@ -48,6 +48,12 @@ std::string VendorLibraryFor(std::uint32_t modelMask) {
   return (modelMask < 4096 || modelMask == 8192) ? "KeloMFD" : "KeloMFD2";
 }
 
+std::uint32_t ModelCodeForRules(const ProgramSettings& settings) {
+  if (settings.g_modelMask != kAllModelsMask) return settings.g_modelMask;
+  const auto m = FindModel(settings.g_modelName);
+  return m ? m->mask : settings.g_modelMask;
+}
+
 void ChooseModel(ProgramSettings& settings, std::string_view name) {
   settings.g_modelName = name.empty() ? std::string() : PadModelName(name);
   settings.g_modelMask = ModelMaskFor(name);

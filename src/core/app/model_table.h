@@ -38,6 +38,11 @@ std::uint32_t ModelMaskFor(std::string_view identifier);
 // The vendor library for a mask: "KeloMFD" below 4096 or exactly 8192, else "KeloMFD2".
 std::string VendorLibraryFor(std::uint32_t modelMask);
 
+// The model code the model table's rules are applied to: the table's mask of the model in
+// `g_modelName` when detection left the all-models mask (detection keeps 1FFFFh for a
+// model it does not switch to extended replies, the older ones), else `g_modelMask`.
+std::uint32_t ModelCodeForRules(const ProgramSettings& settings);
+
 // Sets the model as the settings dialog does: name padded, mask from the table (1FFFFh
 // when unknown); the extended-reply flag is left as it is.
 void ChooseModel(ProgramSettings& settings, std::string_view name);

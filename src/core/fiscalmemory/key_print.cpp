@@ -9,6 +9,7 @@
 #include "core/catalogue/catalogue.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
+#include "core/fiscalmemory/usb_hand_over.h"
 #include "core/protocol/frame_builder.h"
 
 namespace tervane {
@@ -200,7 +201,10 @@ KeyPrintResult PrintPublicKeyReport(const MemoryToolContext& context) {
   std::remove(keyFile.c_str());
   ShareLinkSettings(settings);
   if (context.wait) context.wait->Show(LoadString(str::kAguarde));
-  outcome.code = download(settings.g_portName.c_str(), keyFile.c_str());
+  {
+    UsbHandOver usb(context);  // the library drives a USB printer itself
+    outcome.code = download(settings.g_portName.c_str(), keyFile.c_str());
+  }
   if (context.wait) context.wait->Hide();
   library.reset();
   outcome.stage = MemoryStage::kCompleted;

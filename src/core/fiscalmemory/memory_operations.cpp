@@ -11,6 +11,8 @@
 #include "core/common/text.h"
 #include "core/fiscalmemory/memory_digest.h"
 #include "core/fiscalmemory/memory_ranges.h"
+#include "core/common/partial_download.h"
+#include "core/fiscalmemory/usb_hand_over.h"
 #include "core/transport/port_factory.h"
 
 namespace tervane {
@@ -170,6 +172,21 @@ using PortFileEntry = int (*)(const char*, const char*);
 using RangeEntry = int (*)(const char*, const char*, const char*, const char*, const char*, const char*);
 using UserNumberEntry = int (*)(const char*, const char*, const char*);
 
+// When the library keeps an unfinished download of this kind, asks whether to continue it
+// and hands the answer to the library. Returns the answer.
+bool OfferResume(const MemoryToolContext& context, char kindLetter) {
+  const bool resume = PartialDownloadKept(kindLetter) && context.prompter->AskYesNo(Caption(), ResumeQuestionText());
+  ShareResumeChoice(resume);
+  return resume;
+}
+
+// After a download: the status message, and why a continuation asked for was refused
+// (a code the status messages leave silent).
+void ShowDownloadStatus(const MemoryToolContext& context, int code, bool resumed) {
+  if (resumed && code == kResumeRefused) context.prompter->ShowMessage(Caption(), ResumeRefusedText());
+  else ShowStatus(context, code);
+}
+
 MemoryOutcome DownloadMfWithUserNumber(const MemoryToolContext& context) {
   if (!context.exchange.ports) return Stop(MemoryStage::kBadContext);
   CommandRecord command = UserNumberCommand();
@@ -188,12 +205,14 @@ MemoryOutcome DownloadMfWithUserNumber(const MemoryToolContext& context) {
   std::string file;
   if (!AskSave(*context.prompter, kMfFile, file)) return Stop(MemoryStage::kDialogCancelled);
   ShareLinkSettings(*context.exchange.settings);
+  const bool resumed = OfferResume(context, 'F');
   int code = 0;
   {
+    UsbHandOver usb(context);
     WaitDuring wait(context.wait);
     code = entry(context.exchange.settings->g_portName.c_str(), file.c_str(), user.c_str());
   }
-  ShowStatus(context, code);
+  ShowDownloadStatus(context, code, resumed);
   return Completed(code, DownloadSucceeded(code), file);
 }
 
@@ -203,6 +222,11 @@ void ShareLinkSettings(const ProgramSettings& settings) {
   if (!settings.g_printerAddress.empty()) ::setenv(kPrinterAddressVariable, settings.g_printerAddress.c_str(), 1);
   const std::string folder = ExchangeFolder(settings);
   if (!folder.empty()) ::setenv(kExchangeDirVariable, folder.c_str(), 1);
+}
+
+std::string ResumeRefusedText() {
+  return Cp("O download guardado não pertence a este download desta impressora (número de série, tamanho ou "
+            "dados diferentes) e não foi continuado; faça o download completo.");
 }
 
 std::string FunctionNotAvailableText() {
@@ -251,22 +275,25 @@ MemoryOutcome DownloadMemory(const MemoryToolContext& context, MemoryDownload wh
 
   const char* entryName = nullptr;
   const FileDialog* dialog = nullptr;
+  char kindLetter = 'F';  // the library's letter for the download, naming its kept partial file
   std::string libraryFile = ModelLibrary(context);
   bool ranged = false;
   switch (what) {
-    case MemoryDownload::kMf: entryName = "KeloDownloadMF"; dialog = &kMfFile; break;
-    case MemoryDownload::kMfd: entryName = "KeloDownloadMFD"; dialog = &kMfdDownload; ranged = true; break;
-    case MemoryDownload::kMpk: entryName = "KeloDownloadMPK"; dialog = &kMpkFile; ranged = true; break;
-    case MemoryDownload::kSb: entryName = "KeloDownloadSB"; dialog = &kSbFile; break;
-    case MemoryDownload::kMfk: entryName = "KeloDownloadMFK"; dialog = &kMfkFile; break;
+    case MemoryDownload::kMf: entryName = "KeloDownloadMF"; dialog = &kMfFile; kindLetter = 'F'; break;
+    case MemoryDownload::kMfd: entryName = "KeloDownloadMFD"; dialog = &kMfdDownload; kindLetter = 'D'; ranged = true; break;
+    case MemoryDownload::kMpk: entryName = "KeloDownloadMPK"; dialog = &kMpkFile; kindLetter = 'P'; ranged = true; break;
+    case MemoryDownload::kSb: entryName = "KeloDownloadSB"; dialog = &kSbFile; kindLetter = 'S'; break;
+    case MemoryDownload::kMfk: entryName = "KeloDownloadMFK"; dialog = &kMfkFile; kindLetter = 'K'; break;
     case MemoryDownload::kSbk:
       entryName = "KeloDownloadSBK";
       dialog = &kSbkFile;
+      kindLetter = 'B';
       libraryFile = kVendorLibrary2;
       break;
     case MemoryDownload::kPublicKey:
       entryName = "KeloDownloadPublicKey";
       dialog = &kPublicKeyFile;
+      kindLetter = 'C';
       libraryFile = kVendorLibrary2;
       break;
   }
@@ -287,8 +314,10 @@ MemoryOutcome DownloadMemory(const MemoryToolContext& context, MemoryDownload wh
 
   const char* port = context.exchange.settings->g_portName.c_str();
   ShareLinkSettings(*context.exchange.settings);
+  const bool resumed = OfferResume(context, kindLetter);
   int code = 0;
   {
+    UsbHandOver usb(context);
     WaitDuring wait(context.wait);
     if (ranged) {
       code = reinterpret_cast<RangeEntry>(entry)(port, file.c_str(), range.kind.c_str(), range.start.c_str(),
@@ -297,7 +326,7 @@ MemoryOutcome DownloadMemory(const MemoryToolContext& context, MemoryDownload wh
       code = reinterpret_cast<PortFileEntry>(entry)(port, file.c_str());
     }
   }
-  ShowStatus(context, code);
+  ShowDownloadStatus(context, code, resumed);
   return Completed(code, DownloadSucceeded(code), file);
 }
 

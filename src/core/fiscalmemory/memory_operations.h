@@ -22,6 +22,8 @@
 
 namespace tervane {
 
+class CUsbLink;
+
 struct MemoryToolContext {
   // Settings (port, model name and mask) are required; ports, clock and progress serve
   // the one printer command of the MF download (the user number).
@@ -32,6 +34,9 @@ struct MemoryToolContext {
   // The platform's "open" action for a produced file, used when the person answers Yes
   // to the success prompt. Null: nothing is opened.
   std::function<bool(const std::string& path)> openFile;
+  // The workbench's USB link, let go of while a library drives a "USB" printer (see
+  // usb_hand_over.h). Null: the process's link.
+  CUsbLink* usbLink = nullptr;
 };
 
 enum class MemoryStage {
@@ -60,7 +65,9 @@ enum class MemoryDownload { kMf, kMfd, kSb, kMpk, kMfk, kSbk, kPublicKey };
 // printer is first asked for it (escape "35 1"); a failed send shows "Falha no envio do
 // comando" and ends; then KeloDownloadMFFiscalII in libKeloMFD.so. Other models:
 // KeloDownloadMF in the model's library. kMfd and kMpk ask the range first. kSbk and
-// kPublicKey always use libKeloMFD2.so. Success: the library returned 0 or 1.
+// kPublicKey always use libKeloMFD2.so. When the library keeps an unfinished download of
+// the kind, "Deseja continuar o download anterior?" is asked first and the answer passed
+// on (core/common/partial_download.h). Success: the library returned 0 or 1.
 MemoryOutcome DownloadMemory(const MemoryToolContext& context, MemoryDownload what);
 
 // Documents (text) or a database from an .mfd file: open dialog, range dialog, save
@@ -104,6 +111,11 @@ bool ModelKeepsUserNumber(const std::string& modelName);
 // environment: the printer's address for "SOCKET" (when set) and the exchange folder
 // for "FILE". Called before every library call that opens the port.
 void ShareLinkSettings(const ProgramSettings& settings);
+
+// The libraries' result when a download asked to continue a kept partial download found
+// it belongs to another printer or another download; nothing was written.
+inline constexpr int kResumeRefused = 8;
+std::string ResumeRefusedText();
 
 // Message texts (Windows-1252).
 std::string FunctionNotAvailableText();  // "Função não disponível."

@@ -41,7 +41,8 @@ MemoryOutcome Ended(MemoryStage stage, int code = 0, bool succeeded = false) {
 
 MemoryOutcome CheckThroughPort(const MemoryToolContext& context) {
   if (!context.exchange.ports) return Ended(MemoryStage::kBadContext);
-  const std::uint32_t mask = context.exchange.settings->g_modelMask;
+  // The detected model decides the command, also when detection kept the all-models mask.
+  const std::uint32_t mask = ModelCodeForRules(*context.exchange.settings);
   if (mask >= kOlderModelsBelow) {
     CommandRecord model = IntegrityModelCommand();
     if (ExecuteCommand(model, context.exchange) == kOk && model.returnFields.size() > 1 &&

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #if defined(__SSE2__)
@@ -257,6 +258,17 @@ class LineReader {
   long long SkipPlainLines(bool withReduction);
 
   bool Failed() const { return failed_; }
+  // True when the poll asked the reading to stop.
+  bool Stopped() const { return stopped_; }
+
+  // Called at least every `bytes` bytes read (and at most once per read); returning false
+  // stops the reading as if the data had ended. So a report of one endless line, which
+  // the line count never advances on, can still be cancelled.
+  void PollEvery(long long bytes, std::function<bool()> poll) {
+    pollBytes_ = bytes > 0 ? bytes : 1;
+    nextPoll_ = pollBytes_;
+    poll_ = std::move(poll);
+  }
 
  private:
   bool Refill();
@@ -269,6 +281,11 @@ class LineReader {
   char longLine_[kMfdLineLimit];
   bool atEnd_ = false;
   bool failed_ = false;
+  bool stopped_ = false;
+  long long bytesRead_ = 0;
+  long long pollBytes_ = 0;
+  long long nextPoll_ = 0;
+  std::function<bool()> poll_;
 };
 
 // Moves the unread bytes to the front and reads more. Returns false at the end of the
@@ -288,6 +305,16 @@ bool LineReader::Refill() {
     return false;
   }
   end_ += static_cast<std::size_t>(got);
+  bytesRead_ += got;
+  if (poll_ && bytesRead_ >= nextPoll_) {
+    nextPoll_ = bytesRead_ + pollBytes_;
+    if (!poll_()) {
+      atEnd_ = true;
+      stopped_ = true;
+      end_ = begin_;  // what is at hand is not examined after a stop
+      return false;
+    }
+  }
   return true;
 }
 
@@ -478,6 +505,12 @@ MfdScanOutcome Scanner::Run() {
   ProgressSink* progress = options_.progress;
   const long pollInterval = options_.pollInterval > 0 ? options_.pollInterval : 1;
   bool cancelled = false;
+  if (progress != nullptr) {
+    reader_.PollEvery(static_cast<long long>(options_.pollBytes), [&] {
+      progress->SetPosition(static_cast<long>(n_ % 10000));
+      return !progress->IsCancelled();
+    });
+  }
 
   long long lastPoll = 0;
   while (!writeFailed_) {
@@ -528,6 +561,7 @@ MfdScanOutcome Scanner::Run() {
     }
   }
   count_ = n_;  // a read-ahead cut short by the end of the data still consumed its lines
+  if (reader_.Stopped()) cancelled = true;
 
   if (writeFailed_) {
     outcome.end = MfdScanOutcome::End::kWriteFailed;

@@ -62,6 +62,7 @@ struct MfdScanOptions {
   std::size_t bufferSize = 1u << 20;    // read buffer
   ProgressSink* progress = nullptr;     // advanced and polled for a cancel; may be null
   long pollInterval = 4096;             // lines between progress updates and cancel polls
+  std::size_t pollBytes = 1u << 16;     // and at least this often in bytes read, for lines that never end
 };
 
 // How a scan ended and what it found.

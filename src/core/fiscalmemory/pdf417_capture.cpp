@@ -52,6 +52,7 @@ std::string Pdf417HexDump(const std::uint8_t* data, std::size_t length) {
 
 void Pdf417Capture::Reset() {
   buffer_.clear();
+  ready_.clear();
   overflowed_ = false;
   setLength_ = 0;
   expected_ = 0;
@@ -63,27 +64,89 @@ void Pdf417Capture::Reset() {
   dump_.clear();
 }
 
+// The length of a complete symbol at `at` in `bytes` that more bytes follow: its header
+// is plausible, all of it is there, and it ends with the scanner's line end (CR LF), so
+// that the boundary is the scanner's and not a guess. 0 otherwise.
+static std::size_t RunOnSymbolLength(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  if (bytes.size() - at < kPdf417HeaderSize) return 0;
+  const std::vector<std::uint8_t> head(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                       bytes.begin() + static_cast<std::ptrdiff_t>(at + kPdf417HeaderSize));
+  const std::size_t announced = AnnouncedSymbolLength(head);
+  if (announced == 0 || bytes.size() - at <= announced) return 0;
+  if (bytes[at + announced - 2] != '\r' || bytes[at + announced - 1] != '\n') return 0;
+  return announced;
+}
+
+void Pdf417Capture::SplitCompleteSymbols() {
+  if (overflowed_) return;
+  std::size_t at = 0;
+  while (const std::size_t length = RunOnSymbolLength(buffer_, at)) {
+    ready_.emplace_back(buffer_.begin() + static_cast<std::ptrdiff_t>(at),
+                        buffer_.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+  }
+  buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 bool Pdf417Capture::Append(const std::uint8_t* data, std::size_t length) {
   if (length == 0) return true;
-  if (data == nullptr || length > kPdf417BufferSize - buffer_.size()) {
-    // The bytes are lost, so whatever the buffer holds can no longer be a whole symbol.
+  if (data == nullptr) {
     overflowed_ = true;
     return false;
   }
-  buffer_.insert(buffer_.end(), data, data + length);
+  if (length <= kPdf417BufferSize - buffer_.size()) {
+    buffer_.insert(buffer_.end(), data, data + length);
+    SplitCompleteSymbols();
+    return true;
+  }
+  // Too much for the buffer: when it starts with complete symbols that more bytes follow
+  // (two symbols scanned close together), those are kept and the rest read on.
+  std::vector<std::uint8_t> all = buffer_;
+  all.insert(all.end(), data, data + length);
+  std::size_t at = 0;
+  std::vector<std::vector<std::uint8_t>> split;
+  while (!overflowed_ && all.size() - at > kPdf417BufferSize) {
+    const std::size_t symbol = RunOnSymbolLength(all, at);
+    if (symbol == 0) break;
+    split.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
+                       all.begin() + static_cast<std::ptrdiff_t>(at + symbol));
+    at += symbol;
+  }
+  if (split.empty() || all.size() - at > kPdf417BufferSize) {
+    // The bytes are lost, so whatever the buffer holds can no longer be a whole symbol;
+    // the symbols split off before are still whole.
+    for (auto& symbol : split) ready_.push_back(std::move(symbol));
+    if (!split.empty()) {
+      const std::size_t kept = std::min<std::size_t>(all.size() - at, kPdf417BufferSize);
+      buffer_.assign(all.begin() + static_cast<std::ptrdiff_t>(at),
+                     all.begin() + static_cast<std::ptrdiff_t>(at + kept));
+    }
+    overflowed_ = true;
+    return false;
+  }
+  for (auto& symbol : split) ready_.push_back(std::move(symbol));
+  buffer_.assign(all.begin() + static_cast<std::ptrdiff_t>(at), all.end());
+  SplitCompleteSymbols();
   return true;
 }
 
 bool Pdf417Capture::BufferComplete() const {
+  if (!ready_.empty()) return true;
   if (overflowed_) return true;
-  if (!signature_) {
-    if (const std::size_t announced = AnnouncedSymbolLength(buffer_); announced != 0) {
-      return buffer_.size() >= announced;
-    }
+  if (const std::size_t announced = AnnouncedSymbolLength(buffer_); announced != 0) {
+    return buffer_.size() >= announced;
   }
   if (buffer_.size() == kPdf417FullSymbol) return true;
   if (buffer_.empty()) return false;
   return received_ + 1 == expected_ || signature_ || (received_ == 0 && expected_ == 0);
+}
+
+bool Pdf417Capture::SetComplete() const {
+  if (expected_ == 0 || received_ < expected_) return false;
+  for (const Pdf417Slot& slot : slots_) {
+    if (!slot.filled || slot.bytes.size() < AnnouncedSymbolLength(slot.bytes)) return false;
+  }
+  return true;
 }
 
 bool Pdf417Capture::Refuse(std::string status) {
@@ -92,11 +155,18 @@ bool Pdf417Capture::Refuse(std::string status) {
 }
 
 Pdf417SymbolOutcome Pdf417Capture::TakeSymbol() {
-  dump_ = Pdf417HexDump(buffer_.data(), buffer_.size());
-  const std::vector<std::uint8_t> symbol = std::move(buffer_);
-  buffer_.clear();
-  const bool overflowed = overflowed_;
-  overflowed_ = false;
+  std::vector<std::uint8_t> symbol;
+  bool overflowed = false;
+  if (!ready_.empty()) {
+    symbol = std::move(ready_.front());
+    ready_.erase(ready_.begin());
+  } else {
+    symbol = std::move(buffer_);
+    buffer_.clear();
+    overflowed = overflowed_;
+    overflowed_ = false;
+  }
+  dump_ = Pdf417HexDump(symbol.data(), symbol.size());
 
   const int size = static_cast<int>(symbol.size());
   if (overflowed) {
@@ -134,11 +204,12 @@ Pdf417SymbolOutcome Pdf417Capture::TakeSymbol() {
     Refuse(Format(pdf417text::RefusedOffsetFormat().c_str(), offset));
     return Pdf417SymbolOutcome::kRefused;
   }
-  // In the MFD pass the header says how long the symbol is; a buffer of another length
-  // is a symbol cut short or run together with bytes of another.
-  if (!signature_) {
+  // The header says how long the symbol is; a buffer of another length is a symbol cut
+  // short or run together with bytes of another. The signature pass takes longer
+  // symbols, never shorter ones: a signature cut short is no signature.
+  {
     const std::size_t announced = AnnouncedSymbolLength(symbol);
-    if (symbol.size() != announced) {
+    if (signature_ ? symbol.size() < announced : symbol.size() != announced) {
       Refuse(Format(pdf417text::RefusedLengthMismatchFormat().c_str(), size, static_cast<int>(announced)));
       return Pdf417SymbolOutcome::kRefused;
     }

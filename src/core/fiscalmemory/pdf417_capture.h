@@ -69,15 +69,20 @@ class Pdf417Capture {
   // bytes, or it is not empty and (this is the last symbol expected, or the signature
   // pass is on, or nothing has been read yet).
   //
-  // In the MFD pass a buffer whose header is readable and plausible (a set length within
-  // bounds, an offset inside the set) is complete once it holds the length its header
-  // announces, 10 + min(668, L - O), and not before: a symbol still arriving on a slow
-  // line is not taken half-way, however the counts stand.
+  // A buffer whose header is readable and plausible (a set length within bounds, an
+  // offset inside the set) is complete once it holds the length its header announces,
+  // 10 + min(668, L - O), and not before: a symbol still arriving on a slow line is not
+  // taken half-way, however the counts stand, in either pass.
+  //
+  // When a second symbol follows the first closely, the bytes of both arrive together:
+  // a complete symbol at the front of the buffer is then split off and kept for taking,
+  // and the bytes after it stay in the buffer as the start of the next one.
   bool BufferComplete() const;
 
-  // Takes the buffer as one symbol: stores it, reports it as a duplicate, or refuses it,
-  // and sets the status text accordingly; builds the hex dump of the buffer; empties the
-  // buffer. Also usable when BufferComplete() is false (a caller that gives up waiting).
+  // Takes one symbol (the first one split off, else the buffer): stores it, reports it as
+  // a duplicate, or refuses it, and sets the status text accordingly; builds the hex dump
+  // of the bytes taken. Also usable when BufferComplete() is false (a caller that gives
+  // up waiting). Call again while BufferComplete() holds: more than one may be waiting.
   Pdf417SymbolOutcome TakeSymbol();
 
   // True once the expected count is known and every symbol was read.
@@ -86,6 +91,9 @@ class Pdf417Capture {
   std::uint32_t ExpectedCount() const { return expected_; }
   std::uint32_t ReceivedCount() const { return received_; }
   std::size_t BufferFill() const { return buffer_.size(); }
+  // True when every slot of the set holds its symbol, each as long as its header
+  // announces (what the signature pass requires before it writes its file).
+  bool SetComplete() const;
   const std::vector<Pdf417Slot>& Slots() const { return slots_; }
 
   // The window's texts, Windows-1252: the expected count ("%d", empty before the first
@@ -105,9 +113,12 @@ class Pdf417Capture {
 
  private:
   bool Refuse(std::string status);
+  // Moves complete symbols at the front of a buffer that holds more than them into ready_.
+  void SplitCompleteSymbols();
 
   bool signature_;
   std::vector<std::uint8_t> buffer_;
+  std::vector<std::vector<std::uint8_t>> ready_;  // complete symbols split off the buffer, in order
   bool overflowed_ = false;
   std::uint32_t setLength_ = 0;  // L of the first symbol stored
   std::uint32_t expected_ = 0;

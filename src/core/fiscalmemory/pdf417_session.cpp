@@ -104,20 +104,24 @@ void Pdf417Session::ReadLoop() {
       ReadHeldBytes();
     }
 
-    bool took = false;
+    // Two symbols scanned close together arrive in one read: each complete one is taken.
     bool allRead = false;
-    Pdf417View view;
-    {
-      std::lock_guard lock(mutex_);
-      if (capture_.BufferComplete()) {
-        const Pdf417SymbolOutcome outcome = capture_.TakeSymbol();
-        took = true;
-        view = ViewLocked();
-        view.outcome = outcome;
-        allRead = capture_.AllRead();
+    for (;;) {
+      bool took = false;
+      Pdf417View view;
+      {
+        std::lock_guard lock(mutex_);
+        if (!allRead && capture_.BufferComplete()) {
+          const Pdf417SymbolOutcome outcome = capture_.TakeSymbol();
+          took = true;
+          view = ViewLocked();
+          view.outcome = outcome;
+          allRead = capture_.AllRead();
+        }
       }
+      if (!took) break;
+      if (observer_) observer_->OnSymbol(view);
     }
-    if (took && observer_) observer_->OnSymbol(view);
     if (allRead) {
       if (observer_) observer_->OnAllRead();
       break;
@@ -188,10 +192,20 @@ Pdf417StopResult Pdf417Session::Stop(const std::string& suggestedPath, std::stri
   if (!port_) return Pdf417StopResult::kNotRunning;
   std::uint32_t expected = 0;
   std::uint32_t received = 0;
+  bool complete = false;
   {
     std::lock_guard lock(mutex_);
     expected = capture_.ExpectedCount();
     received = capture_.ReceivedCount();
+    complete = capture_.SetComplete();
+  }
+  // Part of a signature verifies nothing: the .rsa is written only when it is whole.
+  if (signature_ && expected != 0 && !complete) {
+    const std::string text = Format(pdf417text::SignatureIncompleteFormat().c_str(), static_cast<int>(received),
+                                    static_cast<int>(expected));
+    if (prompter_.AskRetryCancel(pdf417text::AttentionCaption(), text)) return Pdf417StopResult::kCapturing;
+    ClosePort();
+    return Pdf417StopResult::kClosed;
   }
   if (expected != 0 && received < expected) {
     const int answer = prompter_.AskYesNoCancel(pdf417text::AttentionCaption(), pdf417text::SomeMissingQuestion());

@@ -36,6 +36,11 @@ TERVANE_PDF417_TEXT(SomeMissingQuestion,
                     "* Clique \"Sim\" para salvar em arquivo mesmo assim; ou\n"
                     "* clique \"Não\" para interromper a captura sem salvar; ou\n"
                     "* clique \"Cancelar\" para voltar à captura dos símbolos restantes")
+TERVANE_PDF417_TEXT(SignatureIncompleteFormat,
+                    "A assinatura digital não foi lida por inteiro (%d de %d símbolos completos).\n"
+                    "O arquivo .rsa só é gravado com a assinatura completa.\n\n"
+                    "* Clique \"Repetir\" para voltar à captura dos símbolos restantes; ou\n"
+                    "* clique \"Cancelar\" para interromper a captura sem salvar")
 TERVANE_PDF417_TEXT(MfdFilter, "Arquivos de MFD (*.mfd)|*.mfd|Todos os Arquivos (*.*)|*.*||")
 TERVANE_PDF417_TEXT(RsaFilter, "Arquivos de RSA (*.rsa)|*.rsa|Todos os Arquivos (*.*)|*.*||")
 TERVANE_PDF417_TEXT(ErrorCaption, "Erro")

@@ -26,6 +26,9 @@ const std::string& AllReadText();
 // Stop.
 const std::string& AttentionCaption();   // "Atenção"
 const std::string& SomeMissingQuestion();
+// The signature pass with symbols missing or cut short: "%d" complete, "%d" expected;
+// Retry goes back to capturing, Cancel ends without saving.
+const std::string& SignatureIncompleteFormat();
 const std::string& MfdFilter();
 const std::string& RsaFilter();
 const std::string& ErrorCaption();       // "Erro"

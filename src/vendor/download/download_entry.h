@@ -7,8 +7,8 @@
 namespace tervane::vendor {
 
 // Runs one download requested through an entry point. Null texts count as empty. The
-// port name "USB" is refused (7): the USB link belongs to the workbench process. Returns
-// the result codes of memory_download.h.
+// port name "USB" reaches the printer through the library's own USB link (the workbench
+// lets go of the device for the call). Returns the result codes of memory_download.h.
 int RunDownload(const char* port, const char* file, DownloadKind kind, const char* rangeKind = "0",
                 const char* start = "", const char* end = "", const char* user = "");
 

@@ -1,6 +1,11 @@
 #include "vendor/download/memory_download.h"
 
+#include <filesystem>
+#include <functional>
+#include <system_error>
+
 #include "core/common/atomic_file.h"
+#include "vendor/download/partial_file.h"
 #include "vendor/download/memory_link.h"
 #include "vendor/formats/crc16.h"
 #include "vendor/formats/memory_time.h"
@@ -56,7 +61,8 @@ bool Refused(const Reply& reply) {
   return (reply.st2 & (kSt2NotExecuted | kSt2ParameterType)) != 0 || (reply.st1 & kSt1Refusals) != 0;
 }
 
-// One command with its retries. Returns 0 with `reply` set, or the result code to end with.
+// One command with its retries: a NAK, a garbled reply or one that stops short is asked
+// again, up to kAttempts times in all. Returns 0 with `reply` set, or the code to end with.
 int Ask(MemoryLink& link, const std::string& body, int dataSize, Reply& reply) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const LinkResult result = link.Exchange(body, dataSize, reply);
@@ -71,30 +77,83 @@ std::string BlockBody(std::size_t number) {
   return std::string("\x50\x6F", 2) + LeftZeros(digits, 5);
 }
 
-// Receives every block of an opened download into `payload`. Returns 0 or a result code.
-int ReceiveBlocks(MemoryLink& link, std::uint32_t total, std::size_t blocks, std::string& payload) {
-  payload.clear();
-  payload.reserve(total);
-  for (std::size_t n = 0; n < blocks; ++n) {
-    bool good = false;
-    for (int attempt = 0; attempt < kAttempts && !good; ++attempt) {
-      Reply reply;
-      if (const int code = Ask(link, BlockBody(n), kBlockReplySize, reply)) return code;
-      const std::string& b = reply.data;
-      const std::uint16_t check = static_cast<std::uint16_t>(Le(b, kBlockReplySize - 2, 2));
-      if (check != Crc16(std::string_view(b).substr(0, kBlockReplySize - 2))) continue;  // ask again
-      const std::size_t length = Le(b, 2, 2);
-      const bool last = b[4] != 0;
-      const std::size_t expectedLength = std::min(kBlockSize, total - n * kBlockSize);
-      // A block that is not the one asked for, or that disagrees with the announced size,
-      // means the two sides no longer agree: give up rather than build a wrong file.
-      if (Le(b, 0, 2) != (n & 0xFFFF) || length != expectedLength || last != (n + 1 == blocks))
-        return kDownloadInvalidData;
-      payload.append(b, 5, length);
-      good = true;
-    }
-    if (!good) return kDownloadLinkFailed;
+// Asks for block `n` until a reply arrives whole with its CRC matching: a NAK, a garbled
+// or short reply and a CRC that fails all take one of the kAttempts. Returns 0 with the
+// reply's data in `block`, or the code to end with.
+int AskBlock(MemoryLink& link, std::size_t n, std::string& block) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    Reply reply;
+    const LinkResult result = link.Exchange(BlockBody(n), kBlockReplySize, reply);
+    if (result == LinkResult::kNoAnswer) return kDownloadLinkFailed;
+    if (result != LinkResult::kOk) continue;
+    const std::string& b = reply.data;
+    const std::uint16_t check = static_cast<std::uint16_t>(Le(b, kBlockReplySize - 2, 2));
+    if (check != Crc16(std::string_view(b).substr(0, kBlockReplySize - 2))) continue;
+    // The CRC holds, so the status bytes after it are the printer's own.
+    if (Refused(reply)) return kDownloadNotExecuted;
+    block = b;
+    return 0;
   }
+  return kDownloadLinkFailed;
+}
+
+// Checks a block reply that passed its CRC against the download: the number asked for,
+// the length the announced size gives, the end marker on the last block only.
+bool BlockAgrees(const std::string& b, std::size_t n, std::uint32_t total, std::size_t blocks) {
+  const std::size_t length = Le(b, 2, 2);
+  const bool last = b[4] != 0;
+  const std::size_t expectedLength = std::min(kBlockSize, total - n * kBlockSize);
+  return Le(b, 0, 2) == (n & 0xFFFF) && length == expectedLength && last == (n + 1 == blocks);
+}
+
+using BlockSink = std::function<void(std::size_t n, const std::string& block)>;
+
+// Receives blocks `from`.. of an opened download, appending their data to `payload` and
+// handing each block reply to `sink`. Returns 0 or a result code.
+int ReceiveBlocks(MemoryLink& link, std::uint32_t total, std::size_t blocks, std::size_t from,
+                  std::string& payload, const BlockSink& sink) {
+  payload.reserve(total);
+  for (std::size_t n = from; n < blocks; ++n) {
+    std::string b;
+    if (const int code = AskBlock(link, n, b)) return code;
+    // A block that is not the one asked for, or that disagrees with the announced size,
+    // means the two sides no longer agree: give up rather than build a wrong file.
+    if (!BlockAgrees(b, n, total, blocks)) return kDownloadInvalidData;
+    payload.append(b, 5, Le(b, 2, 2));
+    if (sink) sink(n, b);
+  }
+  return 0;
+}
+
+// Checks a kept partial download against the download just opened, and brings in the
+// printer's block 0 in place of the kept one (its heading may carry the moment of the
+// download). The kept blocks must belong to the same request, size and block count, the
+// printer's serial number must be the one kept, and the last kept block must still be
+// what the printer sends. Returns 0 with `kept` ready to continue from, or the code to end
+// with (kDownloadPartialMismatch for another printer's or another download's blocks).
+int ContinueFrom(MemoryLink& link, PartialDownload& kept, const std::string& parameters, DownloadKind kind,
+                 std::uint32_t total, std::size_t blocks) {
+  if (kept.parameters != parameters || kept.total != total || kept.blocks != blocks)
+    return kDownloadPartialMismatch;
+  for (std::size_t n = 0; n < kept.kept.size(); ++n) {
+    if (!BlockAgrees(kept.kept[n], n, total, blocks)) {
+      kept.kept.resize(n);  // what follows a block that disagrees is not trusted either
+      break;
+    }
+  }
+  if (kept.kept.empty()) return kDownloadPartialMismatch;
+  std::string first;
+  if (const int code = AskBlock(link, 0, first)) return code;
+  if (!BlockAgrees(first, 0, total, blocks)) return kDownloadInvalidData;
+  if (IdentityOfFirstBlock(static_cast<char>(kind), first.substr(5, Le(first, 2, 2))) != kept.identity)
+    return kDownloadPartialMismatch;
+  const std::size_t last = kept.kept.size() - 1;
+  if (last > 0) {
+    std::string again;
+    if (const int code = AskBlock(link, last, again)) return code;
+    if (again != kept.kept[last]) return kDownloadPartialMismatch;
+  }
+  kept.kept[0] = first;
   return 0;
 }
 
@@ -184,11 +243,45 @@ int DownloadToFile(PortFactory& ports, Clock& clock, const std::string& portName
       blocks != (total + kBlockSize - 1) / kBlockSize)
     return kDownloadInvalidData;
 
+  // A kept partial download of the same file goes on from its last good block.
   std::string payload;
-  if (const int code = ReceiveBlocks(link, total, blocks, payload)) return code;
+  std::size_t from = 0;
+  PartialWriter keeper;
+  PartialDownload kept;
+  if (ask.resume && !ask.partialPath.empty() && LoadPartialDownload(ask.partialPath, kept) && !kept.kept.empty()) {
+    if (const int code = ContinueFrom(link, kept, parameters, ask.kind, total, blocks)) return code;
+    from = kept.kept.size();
+    if (keeper.Start(ask.partialPath, kept)) {
+      for (const std::string& block : kept.kept) keeper.Append(block);
+    }
+    for (const std::string& block : kept.kept) payload.append(block, 5, Le(block, 2, 2));
+  } else if (!ask.partialPath.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(ask.partialPath, ec);  // a fresh download replaces what was kept
+  }
+
+  const BlockSink keep = [&](std::size_t n, const std::string& block) {
+    if (ask.partialPath.empty()) return;
+    if (n == 0) {
+      PartialDownload heading;
+      heading.parameters = parameters;
+      heading.total = total;
+      heading.blocks = static_cast<std::uint32_t>(blocks);
+      heading.identity = IdentityOfFirstBlock(static_cast<char>(ask.kind), block.substr(5, Le(block, 2, 2)));
+      keeper.Start(ask.partialPath, heading);
+    }
+    keeper.Append(block);
+  };
+  if (const int code = ReceiveBlocks(link, total, blocks, from, payload, keep)) return code;
+  keeper.Close();
   // Every block is in and checked: a printer that misses the close loses nothing.
   Ask(link, std::string("\x50\x70", 2), 0, reply);
   link.Close();
+  // Whatever the file turns out to be, there is nothing left to continue.
+  if (!ask.partialPath.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(ask.partialPath, ec);
+  }
 
   // The detail tape arrives as its record stream and signature; the frame is ours to lay.
   std::string bytes;

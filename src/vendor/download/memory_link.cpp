@@ -1,5 +1,7 @@
 #include "vendor/download/memory_link.h"
 
+#include <algorithm>
+
 namespace tervane::vendor {
 
 namespace {
@@ -56,10 +58,10 @@ bool MemoryLink::SendFrame(const std::string& frame, int expectedReply) {
   return port_->Send(bytes, length, expectedReply);
 }
 
-bool MemoryLink::ReadExactly(std::uint8_t* buffer, int length) {
-  if (!files_) return port_->Receive(buffer, length, kReplyTimeoutMs);
+bool MemoryLink::ReadExactly(std::uint8_t* buffer, int length, int timeoutMs) {
+  if (!files_) return port_->Receive(buffer, length, timeoutMs);
   // Exchange files: take what the peer has written until the reply is complete.
-  const std::int64_t deadline = clock_.MonotonicMs() + kReplyTimeoutMs;
+  const std::int64_t deadline = clock_.MonotonicMs() + timeoutMs;
   int got = 0;
   while (got < length) {
     std::uint32_t read = 0;
@@ -73,17 +75,39 @@ bool MemoryLink::ReadExactly(std::uint8_t* buffer, int length) {
   return true;
 }
 
+void MemoryLink::DrainAndPause() {
+  if (files_) {
+    port_->Purge();
+  } else {
+    const std::int64_t giveUp = clock_.MonotonicMs() + kLongestDrainMs;
+    std::uint8_t byte = 0;
+    while (port_->Receive(&byte, 1, kQuietMs) && clock_.MonotonicMs() < giveUp) {
+    }
+  }
+  clock_.SleepMs(kRetryPauseMs);
+}
+
 LinkResult MemoryLink::Exchange(const std::string& body, int dataSize, Reply& reply) {
   reply = Reply{};
   if (!port_) return LinkResult::kNoAnswer;
   const int expected = 1 + dataSize + 2;
   if (!SendFrame(DownloadFrame(body), expected)) return LinkResult::kNoAnswer;
   std::uint8_t first = 0;
-  if (!ReadExactly(&first, 1)) return LinkResult::kNoAnswer;
+  if (!ReadExactly(&first, 1, kReplyTimeoutMs)) return LinkResult::kNoAnswer;
   if (first == kNak) return LinkResult::kNak;
-  if (first != kAck) return LinkResult::kNoAnswer;
-  std::string rest(static_cast<std::size_t>(dataSize + 2), '\0');
-  if (!ReadExactly(reinterpret_cast<std::uint8_t*>(rest.data()), dataSize + 2)) return LinkResult::kNoAnswer;
+  if (first != kAck) {
+    DrainAndPause();
+    return LinkResult::kGarbled;
+  }
+  const int restSize = dataSize + 2;
+  std::string rest(static_cast<std::size_t>(restSize), '\0');
+  auto* into = reinterpret_cast<std::uint8_t*>(rest.data());
+  for (int at = 0; at < restSize; at += kReplyPart) {
+    if (!ReadExactly(into + at, std::min(kReplyPart, restSize - at), kReplyGapMs)) {
+      DrainAndPause();
+      return LinkResult::kShort;
+    }
+  }
   reply.data = rest.substr(0, static_cast<std::size_t>(dataSize));
   reply.st1 = static_cast<std::uint8_t>(rest[static_cast<std::size_t>(dataSize)]);
   reply.st2 = static_cast<std::uint8_t>(rest[static_cast<std::size_t>(dataSize) + 1]);

@@ -8,6 +8,7 @@
 
 #include "core/common/charset.h"
 #include "core/common/text.h"
+#include "vendor/formats/coupon_item_line.h"
 #include "vendor/reports/document_text.h"
 
 namespace tervane {
@@ -42,7 +43,10 @@ const char kSchema[] =
     " id INTEGER PRIMARY KEY, documento INTEGER NOT NULL REFERENCES documentos(id),"
     " coo INTEGER NOT NULL, item INTEGER NOT NULL, codigo TEXT NOT NULL,"
     " descricao TEXT NOT NULL, aliquota TEXT NOT NULL, valor INTEGER NOT NULL,"
-    " desconto INTEGER NOT NULL, cancelado INTEGER NOT NULL);"
+    " desconto INTEGER NOT NULL, cancelado INTEGER NOT NULL, quantidade REAL, preco_unitario REAL);"
+    "CREATE TABLE ausentes ("
+    " id INTEGER PRIMARY KEY, usuario INTEGER NOT NULL, coo_inicial INTEGER NOT NULL,"
+    " coo_final INTEGER NOT NULL);"
     "CREATE INDEX documentos_coo ON documentos(usuario, coo);"
     "CREATE INDEX itens_documento ON itens(documento);";
 
@@ -66,8 +70,19 @@ class Database {
                    " VALUES (?, ?, ?, ?, ?, ?, ?)",
                    insertDocument_) &&
            Prepare("INSERT INTO itens (documento, coo, item, codigo, descricao, aliquota, valor,"
-                   " desconto, cancelado) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                   " desconto, cancelado, quantidade, preco_unitario) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                    insertItem_);
+  }
+
+  bool AddMissing(const vendor::MfdMissingRange& range) {
+    sqlite3_stmt* insert = nullptr;
+    if (!Prepare("INSERT INTO ausentes (usuario, coo_inicial, coo_final) VALUES (?, ?, ?)", insert)) return false;
+    sqlite3_bind_int(insert, 1, range.user);
+    sqlite3_bind_int(insert, 2, range.first);
+    sqlite3_bind_int(insert, 3, range.last);
+    const bool done = sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_finalize(insert);
+    return done;
   }
 
   bool Add(const vendor::MfdDocument& d) {
@@ -97,6 +112,14 @@ class Database {
       sqlite3_bind_int64(insertItem_, 7, item.value);
       sqlite3_bind_int64(insertItem_, 8, item.discount);
       sqlite3_bind_int(insertItem_, 9, item.cancelled ? 1 : 0);
+      // Quantity and unit price when the tape printed them (NULL otherwise).
+      if (item.quantityMilli > 0) {
+        sqlite3_bind_double(insertItem_, 10, static_cast<double>(item.quantityMilli) / 1000.0);
+        sqlite3_bind_double(insertItem_, 11, static_cast<double>(item.unitPriceMilli) / 1000.0);
+      } else {
+        sqlite3_bind_null(insertItem_, 10);
+        sqlite3_bind_null(insertItem_, 11);
+      }
       if (sqlite3_step(insertItem_) != SQLITE_DONE) return false;
     }
     return true;
@@ -147,17 +170,28 @@ std::vector<SaleItem> ParseSaleItems(const std::vector<std::string>& lines) {
   std::vector<SaleItem> items;
   const std::string discountLabel = "   desconto item";
   const std::string cancelLabel = "CANCELAMENTO ITEM ";
+  bool afterItem = false;  // the quantity line follows its item line
   for (const std::string& line : lines) {
-    if (line.size() >= 46 && Digits(line.substr(0, 3)) && line[3] == ' ' && line[17] == ' ' &&
-        line[32] == ' ' && line[36] == ' ') {
+    vendor::CouponItemLine read;
+    if (vendor::ParseItemLine(line, read)) {
       SaleItem item;
-      if (!ParseMoneyText(Trimmed(line.substr(37)), item.value)) continue;
-      item.number = std::stoi(line.substr(0, 3));
-      item.code = Trimmed(line.substr(4, 13));
-      item.description = Trimmed(line.substr(18, 14));
-      item.rate = Trimmed(line.substr(33, 3));
+      item.number = read.number;
+      item.code = read.code;
+      item.description = read.description;
+      item.rate = read.rate;
+      item.value = read.total;
       items.push_back(std::move(item));
-    } else if (line.compare(0, discountLabel.size(), discountLabel) == 0 && !items.empty()) {
+      afterItem = true;
+      continue;
+    }
+    if (afterItem && vendor::ParseItemQuantityLine(line, read)) {
+      items.back().quantityMilli = read.quantityMilli;
+      items.back().unitPriceMilli = read.unitPriceMilli;
+      afterItem = false;
+      continue;
+    }
+    afterItem = false;
+    if (line.compare(0, discountLabel.size(), discountLabel) == 0 && !items.empty()) {
       std::int64_t amount = 0;
       if (ParseMoneyText(LastWord(line), amount)) items.back().discount = amount < 0 ? -amount : amount;
     } else if (line.compare(0, cancelLabel.size(), cancelLabel) == 0) {
@@ -173,7 +207,9 @@ std::vector<SaleItem> ParseSaleItems(const std::vector<std::string>& lines) {
 int WriteDocumentsDatabase(const std::string& mfdPath, const std::string& dbPath,
                            const MfdSelection& selection) {
   vendor::MfdContents contents;
-  if (const int code = LoadMfdForReport(mfdPath, contents); code != 0) return code;
+  std::vector<vendor::MfdMissingRange> missing;
+  if (const int code = LoadMfdForReport(mfdPath, contents, &missing); code != 0) return code;
+  missing = MissingInSelection(missing, selection);
   std::vector<const vendor::MfdDocument*> documents;
   for (const vendor::MfdEntry* entry : SelectEntries(contents, selection))
     if (const auto* d = std::get_if<vendor::MfdDocument>(entry)) documents.push_back(d);
@@ -189,6 +225,8 @@ int WriteDocumentsDatabase(const std::string& mfdPath, const std::string& dbPath
     Database db;
     written = db.Create(temporary);
     for (size_t i = 0; written && i < documents.size(); ++i) written = db.Add(*documents[i]);
+    // The COO ranges a capture with symbols missing could not give.
+    for (size_t i = 0; written && i < missing.size(); ++i) written = db.AddMissing(missing[i]);
     written = written && db.Finish();
   }
   if (!written || std::rename(temporary.c_str(), dbPath.c_str()) != 0) {

@@ -31,6 +31,8 @@ struct SaleItem {
   std::int64_t value = 0;     // cents
   std::int64_t discount = 0;  // cents, positive
   bool cancelled = false;
+  std::int64_t quantityMilli = 0;   // thousandths of a unit; 0 when the tape gave none
+  std::int64_t unitPriceMilli = 0;  // thousandths of a real
 };
 
 // The items of a sale coupon's recorded lines (Windows-1252), in order.

@@ -124,9 +124,12 @@ std::string DocumentsText(const vendor::MfdContents& contents, const MfdSelectio
 int WriteDocumentsText(const std::string& mfdPath, const std::string& txtPath,
                        const MfdSelection& selection) {
   vendor::MfdContents contents;
-  if (const int code = LoadMfdForReport(mfdPath, contents); code != 0) return code;
-  const std::string text = DocumentsText(contents, selection);
-  if (text.empty()) return 6;
+  std::vector<vendor::MfdMissingRange> missing;
+  if (const int code = LoadMfdForReport(mfdPath, contents, &missing); code != 0) return code;
+  const std::string documents = DocumentsText(contents, selection);
+  if (documents.empty()) return 6;
+  // A capture with symbols missing says first which documents it could not give.
+  const std::string text = MissingRangesNotice(MissingInSelection(missing, selection)) + documents;
   return SaveFileAtomically(txtPath, text, nullptr) ? 0 : 4;
 }
 

@@ -1,6 +1,8 @@
 #include "vendor/reports/mf_integrity.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 #include <variant>
 
 #include "core/common/atomic_file.h"
@@ -114,7 +116,8 @@ void CheckSequence(const vendor::MfContents& contents, std::vector<std::string>&
 }  // namespace
 
 MfIntegrityResult CheckMfIntegrity(std::string_view bytes, const std::string& fileName,
-                                   const std::string& modulus) {
+                                   const std::string& modulus, const std::string& keyFile,
+                                   MfKeyProblem keyProblem) {
   MfIntegrityResult result;
   std::vector<std::string>& faults = result.faults;
   vendor::MfContents contents;
@@ -144,7 +147,17 @@ MfIntegrityResult CheckMfIntegrity(std::string_view bytes, const std::string& fi
       signatureState = Cp("INVÁLIDA");
       faults.push_back(Cp("Os bytes após os registros não são uma assinatura."));
     } else if (modulus.empty()) {
-      signatureState = Cp("NÃO VERIFICADA (chave pública não encontrada)");
+      // Without the key the signature proves nothing, so the file cannot pass.
+      const std::string shown = keyFile.empty() ? std::string("(sem nome)") : keyFile;
+      if (keyProblem == MfKeyProblem::kUnreadable) {
+        signatureState = Cp("NÃO VERIFICADA (chave pública inválida)");
+        faults.push_back(Cp("A chave pública ") + shown +
+                         Cp(" não é uma chave válida: a assinatura não pôde ser verificada."));
+      } else {
+        signatureState = Cp("NÃO VERIFICADA (chave pública não encontrada)");
+        faults.push_back(Cp("Chave pública não encontrada: esperado o arquivo ") + shown +
+                         Cp(" ao lado do arquivo de MF; sem ela a assinatura não pode ser verificada."));
+      }
     } else if (vendor::VerifySignedFile(bytes, modulus)) {
       signatureState = Cp("VÁLIDA");
     } else {
@@ -188,9 +201,17 @@ int VerifyMfFileIntegrity(const std::string& mfPath, const std::string& txtPath)
     const std::string base =
         dot == std::string::npos || (slash != std::string::npos && dot < slash) ? mfPath
                                                                                 : mfPath.substr(0, dot);
+    const std::string keyPath = base + ".pub";
     std::string modulus;
-    if (!vendor::ReadPublicKeyFile(base + ".pub", modulus).ok()) modulus.clear();
-    result = CheckMfIntegrity(bytes, fileName, modulus);
+    MfKeyProblem problem = MfKeyProblem::kNone;
+    std::error_code ec;
+    if (!std::filesystem::exists(keyPath, ec)) {
+      problem = MfKeyProblem::kMissing;
+    } else if (!vendor::ReadPublicKeyFile(keyPath, modulus).ok()) {
+      modulus.clear();
+      problem = MfKeyProblem::kUnreadable;
+    }
+    result = CheckMfIntegrity(bytes, fileName, modulus, keyPath, problem);
   }
   if (!SaveFileAtomically(txtPath, result.report, nullptr)) return 4;
   return result.sound() ? 0 : 6;

@@ -2,6 +2,10 @@
 
 #include <variant>
 
+#include "core/common/atomic_file.h"
+#include "core/common/charset.h"
+#include "core/common/text.h"
+
 namespace tervane {
 
 bool MfdSelection::ByDates(const std::string& firstDate, const std::string& lastDate,
@@ -46,11 +50,39 @@ std::vector<const vendor::MfdEntry*> SelectEntries(const vendor::MfdContents& co
   return picked;
 }
 
-int LoadMfdForReport(const std::string& mfdPath, vendor::MfdContents& contents) {
-  const vendor::FileReadResult result = vendor::ReadMfdFile(mfdPath, contents);
+int LoadMfdForReport(const std::string& mfdPath, vendor::MfdContents& contents,
+                     std::vector<vendor::MfdMissingRange>* missing) {
+  if (missing != nullptr) missing->clear();
+  vendor::FileReadResult result = vendor::ReadMfdFile(mfdPath, contents);
   if (result.ok()) return 0;
+  if (missing != nullptr && result.status != vendor::FileStatus::kCannotOpen) {
+    std::string bytes;
+    if (ReadWholeFile(mfdPath, bytes)) result = vendor::SalvageCapturedMfd(bytes, contents, *missing);
+    if (result.ok()) return 0;
+    missing->clear();
+  }
   contents = {};
   return result.status == vendor::FileStatus::kNoSerial ? 2 : 6;
+}
+
+std::vector<vendor::MfdMissingRange> MissingInSelection(const std::vector<vendor::MfdMissingRange>& missing,
+                                                        const MfdSelection& selection) {
+  if (selection.kind != MfdSelection::Kind::kCoo) return missing;
+  std::vector<vendor::MfdMissingRange> picked;
+  for (const vendor::MfdMissingRange& range : missing) {
+    if (range.user == selection.user && range.last >= selection.first && range.first <= selection.last)
+      picked.push_back(range);
+  }
+  return picked;
+}
+
+std::string MissingRangesNotice(const std::vector<vendor::MfdMissingRange>& missing) {
+  if (missing.empty()) return {};
+  std::string text = Utf8ToCp1252Lossy("*** SÍMBOLOS PDF-417 NÃO LIDOS: DOCUMENTOS AUSENTES ***") + "\r\n";
+  for (const vendor::MfdMissingRange& range : missing)
+    text += Format("COO %06d A %06d (", range.first, range.last) + Utf8ToCp1252Lossy("USUÁRIO") +
+            Format(" %03d)\r\n", range.user);
+  return text + "\r\n";
 }
 
 }  // namespace tervane

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "vendor/formats/mfd_file.h"
+#include "vendor/formats/mfd_salvage.h"
 
 namespace tervane {
 
@@ -34,8 +35,22 @@ std::vector<const vendor::MfdEntry*> SelectEntries(const vendor::MfdContents& co
                                                    const MfdSelection& selection);
 
 // Reads a .mfd file for a report. Returns 0 with `contents` filled; 2 when the file names
-// no serial number; 6 when it cannot be read or is not a valid .mfd (a report is never
-// made from a file that is only partly readable).
-int LoadMfdForReport(const std::string& mfdPath, vendor::MfdContents& contents);
+// no serial number; 6 when it cannot be read or is not a valid .mfd. With `missing`, a
+// PDF-417 capture saved with symbols missing is read as far as it survives (the
+// documents lying wholly in the symbols present) and `missing` receives the COO ranges
+// lost; without it, or for any other file, a report is never made from a file that is
+// only partly readable.
+int LoadMfdForReport(const std::string& mfdPath, vendor::MfdContents& contents,
+                     std::vector<vendor::MfdMissingRange>* missing = nullptr);
+
+// The ranges of `missing` a selection concerns: for COOs those of its owner that overlap
+// it, otherwise all of them.
+std::vector<vendor::MfdMissingRange> MissingInSelection(const std::vector<vendor::MfdMissingRange>& missing,
+                                                        const MfdSelection& selection);
+
+// The notice put at the head of documents made from a capture with symbols missing: a
+// heading line, then one line per range ("COO 000012 A 000015 (USUÁRIO 001)"); Windows-1252,
+// lines ended by CR LF. Empty when nothing is missing.
+std::string MissingRangesNotice(const std::vector<vendor::MfdMissingRange>& missing);
 
 }  // namespace tervane

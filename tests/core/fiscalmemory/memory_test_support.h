@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -87,9 +88,12 @@ class MemoryToolTest : public ::testing::Test {
       opened_.push_back(path);
       return true;
     };
+    // Kept partial downloads live in the state folder: the test's own.
+    ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
   }
   void TearDown() override {
     Log().wait = nullptr;
+    ::unsetenv("XDG_STATE_HOME");
     std::filesystem::remove_all(dir_);
   }
 

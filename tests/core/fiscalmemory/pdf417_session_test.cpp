@@ -180,11 +180,11 @@ TEST_F(Pdf417SessionTest, SignaturePassWritesRsaWithoutTheDoneMessage) {
   auto session = MakeSession();
   session->SetSignature(true);
   ASSERT_TRUE(session->Start(line_));
-  // In the signature pass every buffer is a symbol, whatever its length.
+  // A whole signature (one symbol here) is written with its zero bytes left out.
   std::vector<std::uint8_t> data = {'K', 0, 'E', 'Y'};
-  port_.QueueSymbol(MakeSymbol(800, 0, data));
+  port_.QueueSymbol(MakeSymbol(4, 0, data));
   ASSERT_TRUE(observer_.WaitForSymbols(1));
-  prompter_.QueueYesNoCancel(1).QueueSaveFile(PathOf("sig.rsa"));
+  prompter_.QueueSaveFile(PathOf("sig.rsa"));
   EXPECT_EQ(session->Stop(), Pdf417StopResult::kSaved);
   EXPECT_EQ(Read(PathOf("sig.rsa")), "KEY");
   const auto saves = prompter_.RequestsOf(PromptKind::kSaveFile);
@@ -192,6 +192,26 @@ TEST_F(Pdf417SessionTest, SignaturePassWritesRsaWithoutTheDoneMessage) {
   EXPECT_EQ(saves[0].caption, "Arquivos de RSA (*.rsa)|*.rsa|Todos os Arquivos (*.*)|*.*||");
   EXPECT_EQ(saves[0].start2, "*.rsa");
   EXPECT_TRUE(prompter_.RequestsOf(PromptKind::kMessage).empty());
+}
+
+TEST_F(Pdf417SessionTest, IncompleteSignatureIsNeverSaved) {
+  auto session = MakeSession();
+  session->SetSignature(true);
+  ASSERT_TRUE(session->Start(line_));
+  // Two symbols of a three-symbol signature: Retry goes back to capturing, Cancel ends
+  // without a file; the question of the MFD pass ("Sim" saves anyway) is not asked.
+  port_.QueueSymbol(MakeSymbol(1500, 0, Data(668, 1)));
+  port_.QueueSymbol(MakeSymbol(1500, 668, Data(668, 2)));
+  ASSERT_TRUE(observer_.WaitForSymbols(2));
+  prompter_.QueueRetryCancel(true);
+  EXPECT_EQ(session->Stop(PathOf("sig.rsa")), Pdf417StopResult::kCapturing);
+  prompter_.QueueRetryCancel(false);
+  EXPECT_EQ(session->Stop(PathOf("sig.rsa")), Pdf417StopResult::kClosed);
+  EXPECT_FALSE(std::filesystem::exists(PathOf("sig.rsa")));
+  EXPECT_TRUE(prompter_.RequestsOf(PromptKind::kYesNoCancel).empty());
+  const auto asked = prompter_.RequestsOf(PromptKind::kRetryCancel);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_NE(asked[0].description.find(Cp("não foi lida por inteiro (2 de 3")), std::string::npos);
 }
 
 TEST_F(Pdf417SessionTest, UnwritableFileKeepsTheCaptureGoing) {

@@ -76,9 +76,11 @@ class FaultsTest : public ::testing::Test, public PortFactory {
     return std::make_unique<InProcessPort>(printer_, tamper_, dieAt_);
   }
 
-  int Download(const std::string& name, DownloadKind kind = DownloadKind::kMfd) {
+  int Download(const std::string& name, DownloadKind kind = DownloadKind::kMfd, bool resume = false) {
     DownloadAsk ask;
     ask.kind = kind;
+    ask.partialPath = keptPath_;
+    ask.resume = resume;
     return DownloadToFile(*this, clock_, "in-process", ask, (dir_ / name).string());
   }
 
@@ -94,6 +96,7 @@ class FaultsTest : public ::testing::Test, public PortFactory {
   std::function<void(int, Bytes&)> tamper_;
   int dieAt_ = -1;
   fs::path dir_;
+  std::string keptPath_;  // the partial file, when a test keeps one
 };
 
 // Reply 0 answers the open command, replies 1.. the blocks in order.
@@ -176,6 +179,116 @@ TEST(DownloadRequest, MalformedRangesAreRefusedBeforeAnythingIsSent) {
                                                         {DownloadKind::kMpk, "2", "1", "5", "1000"},
                                                         {DownloadKind::kMf, "0", "", "", "1 2"}})
     EXPECT_EQ(OpenParameters(bad), "") << bad.rangeKind << bad.start << "/" << bad.end << "/" << bad.user;
+}
+
+// A reply replaced by line noise (its first byte neither ACK nor NAK), one cut short and
+// one whose CRC fails are each asked for again; the file is the clean one, byte for byte.
+TEST_F(FaultsTest, GarbledAndShortRepliesAreAskedForAgain) {
+  ASSERT_EQ(Download("clean.mfd"), kDownloadOk);
+  const std::string clean = Read("clean.mfd");
+  // Replies in order: 0 the open, 1 the open again, 2 block 0, 3 and 4 block 1, 5 and 6
+  // block 2, 7 and 8 block 3, 9 and 10 block 4.
+  tamper_ = [](int n, Bytes& reply) {
+    if (n == 0 || n == 3) {
+      for (std::size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<std::uint8_t>(0x41 + i * 7);
+    }
+    if (n == 5) reply.resize(900);    // short
+    if (n == 7) reply.resize(1);      // only the ACK
+    if (n == 9) reply[2000] ^= 0x10;  // a CRC that fails
+  };
+  ASSERT_EQ(Download("healed.mfd"), kDownloadOk);
+  EXPECT_EQ(Read("healed.mfd"), clean);
+}
+
+TEST_F(FaultsTest, APrinterAnsweringGarbageGivesThreeInBoundedTime) {
+  std::string old = "the file that was there";
+  ASSERT_TRUE(SaveFileAtomically((dir_ / "noise.mfd").string(), old, nullptr));
+  int replies = 0;
+  tamper_ = [&](int n, Bytes& reply) {
+    replies = n + 1;
+    if (n >= kFirstBlock) std::fill(reply.begin(), reply.end(), 0x5A);
+  };
+  const std::int64_t start = clock_.MonotonicMs();
+  EXPECT_EQ(Download("noise.mfd"), kDownloadLinkFailed);
+  EXPECT_EQ(replies, 1 + 3);  // the open, then block 0 three times
+  EXPECT_LT(clock_.MonotonicMs() - start, 5000);
+  EXPECT_EQ(Read("noise.mfd"), old);
+}
+
+// A download that fails part-way keeps its good blocks; asked to resume, the next one
+// asks for block 0 and the last kept block again (to check they are still the printer's)
+// and then only for the rest, and the file is the clean one.
+TEST_F(FaultsTest, AFailedDownloadIsResumedFromItsLastGoodBlock) {
+  keptPath_ = (dir_ / "state" / "download-D.part").string();
+  ASSERT_EQ(Download("clean.mfd"), kDownloadOk);
+  const std::string clean = Read("clean.mfd");
+  EXPECT_FALSE(fs::exists(keptPath_));  // nothing kept after a whole download
+  const std::size_t blocks = (clean.size() - 524288 - 1536 - 256 + 2047) / 2048;
+  ASSERT_GE(blocks, 5u);
+
+  dieAt_ = kFirstBlock + 4;  // blocks 0-3 arrive, the link drops at block 4
+  EXPECT_EQ(Download("resumed.mfd"), kDownloadLinkFailed);
+  EXPECT_FALSE(fs::exists(dir_ / "resumed.mfd"));
+  ASSERT_TRUE(fs::exists(keptPath_));
+
+  dieAt_ = -1;
+  std::vector<std::string> asked;
+  tamper_ = [&](int, Bytes& reply) { asked.push_back(std::to_string(reply.size())); };
+  ASSERT_EQ(Download("resumed.mfd", DownloadKind::kMfd, true), kDownloadOk);
+  EXPECT_EQ(Read("resumed.mfd"), clean);
+  // Open, block 0, block 3 again, blocks 4.. to the end, close.
+  EXPECT_EQ(asked.size(), 1 + 2 + (blocks - 4) + 1);
+  EXPECT_FALSE(fs::exists(keptPath_));
+
+  // Without --resume a kept file is replaced by the fresh download's.
+  dieAt_ = kFirstBlock + 2;
+  tamper_ = nullptr;
+  EXPECT_EQ(Download("again.mfd"), kDownloadLinkFailed);
+  dieAt_ = -1;
+  ASSERT_EQ(Download("again.mfd"), kDownloadOk);
+  EXPECT_EQ(Read("again.mfd"), clean);
+}
+
+// Blocks kept from another printer, or from a memory that has changed since, are never
+// mixed into the file: 8, nothing written, the kept file left for what it is.
+TEST_F(FaultsTest, APartialDownloadOfAnotherPrinterIsNotContinued) {
+  ASSERT_EQ(Download("clean.mfd"), kDownloadOk);
+  const std::string clean = Read("clean.mfd");
+  keptPath_ = (dir_ / "state" / "download-D.part").string();
+  dieAt_ = kFirstBlock + 3;
+  ASSERT_EQ(Download("x.mfd"), kDownloadLinkFailed);
+  dieAt_ = -1;
+  std::string kept;
+  ReadWholeFile(keptPath_, kept);
+
+  const std::string serial = state_.serial;
+  state_.serial = "TV0100000000999";
+  EXPECT_EQ(Download("x.mfd", DownloadKind::kMfd, true), kDownloadPartialMismatch);
+  EXPECT_FALSE(fs::exists(dir_ / "x.mfd"));
+  EXPECT_EQ(Read("state/download-D.part"), kept);
+
+  // The same printer, a request of another range: the blocks are not this download's.
+  state_.serial = serial;
+  DownloadAsk ranged;
+  ranged.kind = DownloadKind::kMfd;
+  ranged.rangeKind = "2";
+  ranged.start = "1";
+  ranged.end = "999999";
+  ranged.partialPath = keptPath_;
+  ranged.resume = true;
+  EXPECT_EQ(DownloadToFile(*this, clock_, "in-process", ranged, (dir_ / "x.mfd").string()),
+            kDownloadPartialMismatch);
+
+  // A kept file whose blocks fail their CRCs is continued only from before the damage;
+  // one whose heading is not readable is ignored and the download starts afresh.
+  std::string damaged = kept;
+  damaged[damaged.size() - 100] ^= 0x01;  // inside the last kept block
+  ASSERT_TRUE(SaveFileAtomically(keptPath_, damaged, nullptr));
+  ASSERT_EQ(Download("y.mfd", DownloadKind::kMfd, true), kDownloadOk);
+  EXPECT_EQ(Read("y.mfd"), clean);
+  ASSERT_TRUE(SaveFileAtomically(keptPath_, "junk", nullptr));
+  ASSERT_EQ(Download("z.mfd", DownloadKind::kMfd, true), kDownloadOk);
+  EXPECT_EQ(Read("z.mfd"), clean);
 }
 
 }  // namespace

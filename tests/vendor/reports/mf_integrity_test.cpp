@@ -46,7 +46,7 @@ class MfIntegrity : public ::testing::Test {
       library_.Entry<int(const char*, const char*, int)>("KeloDLLVerifyMFFileIntegrity");
 };
 
-TEST_F(MfIntegrity, SoundSignedFilePassesWithOrWithoutItsKey) {
+TEST_F(MfIntegrity, SoundSignedFilePassesOnlyWithItsKey) {
   const std::string file = Signed(vendor::MfFileBytes(SampleMf()));
   EXPECT_EQ(Check(file), 0);
   EXPECT_TRUE(Says("Assinatura: VÁLIDA"));
@@ -55,11 +55,23 @@ TEST_F(MfIntegrity, SoundSignedFilePassesWithOrWithoutItsKey) {
   EXPECT_TRUE(Says("RESULTADO: MEMÓRIA FISCAL ÍNTEGRA"));
   EXPECT_FALSE(Says("FALHA:"));
 
+  // Without the key the signature cannot be checked: the file does not pass, and the
+  // report names the key it looked for. A signature with changed bytes fails the same way.
   ScratchFolder other;
-  WriteBytes(other / "alone.mf", file);
-  EXPECT_EQ(entry_((other / "alone.mf").c_str(), (other / "r.txt").c_str(), 0), 0);
-  EXPECT_NE(ReadBytes(other / "r.txt").find(Cp("NÃO VERIFICADA (chave pública não encontrada)")),
-            std::string::npos);
+  std::string corrupted = file;
+  corrupted[corrupted.size() - 5] ^= 0x20;
+  for (const std::string& bytes : {file, corrupted}) {
+    WriteBytes(other / "alone.mf", bytes);
+    EXPECT_EQ(entry_((other / "alone.mf").c_str(), (other / "r.txt").c_str(), 0), 6);
+    const std::string report = ReadBytes(other / "r.txt");
+    EXPECT_NE(report.find(Cp("NÃO VERIFICADA (chave pública não encontrada)")), std::string::npos);
+    EXPECT_NE(report.find(Cp("Chave pública não encontrada: esperado o arquivo ") + (other / "alone.pub")),
+              std::string::npos);
+    EXPECT_EQ(report.find(Cp("ÍNTEGRA")), std::string::npos);
+  }
+  WriteBytes(other / "alone.pub", "not a key\r\nline\r\nline\r\n");
+  EXPECT_EQ(entry_((other / "alone.mf").c_str(), (other / "r.txt").c_str(), 0), 6);
+  EXPECT_NE(ReadBytes(other / "r.txt").find(Cp("não é uma chave válida")), std::string::npos);
 }
 
 TEST_F(MfIntegrity, EveryDamagedRecordIsListedByItsOffset) {
