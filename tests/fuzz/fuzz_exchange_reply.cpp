@@ -79,6 +79,20 @@ class ReplyPort final : public tervane::CPort {
   bool& closed_;
 };
 
+// The person at the Cancel button: an open reply's data are awaited without a limit (only
+// Cancel ends that wait), so the harness cancels after many polls.
+class PatientProgress final : public tervane::ProgressSink {
+ public:
+  void Open(const std::string&, const std::string&, long, long) override {}
+  void SetPosition(long) override {}
+  void Step() override {}
+  bool IsCancelled() override { return ++polls_ > 5000; }
+  void Close() override {}
+
+ private:
+  int polls_ = 0;
+};
+
 class OnePortFactory final : public tervane::PortFactory {
  public:
   explicit OnePortFactory(std::unique_ptr<tervane::CPort> port) : port_(std::move(port)) {}
@@ -117,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   bool closed = false;
   OnePortFactory ports(std::make_unique<ReplyPort>(std::vector<std::uint8_t>(data + 2, data + size), files,
                                                    (flags & 16) == 0, block, clock, closed));
-  const tervane::ExchangeContext context{&settings, &ports, &clock, nullptr, nullptr};
+  PatientProgress progress;
+  const tervane::ExchangeContext context{&settings, &ports, &clock, &progress, nullptr};
   const int result = tervane::ExecuteCommand(command, context);
   if (result != 0 && result != -4 && result != -5) __builtin_trap();
   if (result == 0 && !command.replyData.empty() && shape != 3 && command.replyData[0] != 0x06) __builtin_trap();
