@@ -6,9 +6,15 @@
 
 #include "core/app/model_table.h"
 #include "core/catalogue/catalogue.h"
+#include "core/protocol/catalogue_lint.h"
 #include "cli/cli_support.h"
 
 namespace tervane::cli {
+namespace {
+
+constexpr int kExitCatalogueFindings = 2;
+
+}  // namespace
 
 CLI::App* CatalogueCommand::attach(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
@@ -22,8 +28,14 @@ CLI::App* CatalogueCommand::attach(CLI::App& app) {
                   "table enables every model bit")
       ->type_name("NAME");
   sub->add_flag("--filter", filter_, "Disable the commands not meant for the model");
+  sub->add_flag("--check", check_,
+                "Instead of the listing, check the catalogue: escape texts with stray blanks or tokens that "
+                "are not byte numbers, hexadecimal values in lower case or with other characters, default "
+                "values that do not fit their kind or size, titles used twice, escapes that would be "
+                "refused when sent. One line per finding: \"linha N: title: what is wrong\".");
   sub->footer(std::string(kRawOptionNote) +
-              "\nExit status: 0 listed; 1 bad arguments or catalogue not loadable.");
+              "\nExit status: 0 listed, or nothing found by --check; 1 bad arguments or catalogue not "
+              "loadable; 2 --check found something.");
   return sub;
 }
 
@@ -43,6 +55,15 @@ int CatalogueCommand::execute(std::ostream& out, std::ostream& err) {
 
   CommandCatalogue catalogue;
   if (!LoadCatalogueOrReport(settings, catalogue, err, output_)) return kExitUsage;
+
+  if (check_) {
+    std::vector<CatalogueFinding> findings;
+    if (LintCatalogueFile(settings.g_workDir, findings) != 0) return kExitUsage;
+    std::string text;
+    for (const CatalogueFinding& finding : findings) text += FindingText(finding) + "\r\n";
+    out << ForTerminal(text, output_);
+    return findings.empty() ? kExitOk : kExitCatalogueFindings;
+  }
 
   std::string listing;
   for (int i = 0; i < catalogue.count(); ++i) {

@@ -23,6 +23,7 @@ class CatalogueCommand : public CliCommand {
   std::string workdir_;
   std::string model_;
   bool filter_ = false;
+  bool check_ = false;
 };
 
 }  // namespace tervane::cli

@@ -12,6 +12,7 @@
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/transport/port_factory.h"
+#include "core/transport/serial_adapters.h"
 
 namespace tervane::cli {
 namespace {
@@ -28,8 +29,10 @@ CLI::App* DetectCommand::attach(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "detect",
       "Find the printer as the workbench does when it starts: probe the USB link, then COM1: to "
-      "COM8: (see `ports` for the devices they open), then ask the printer for its model. Prints "
-      "the port, the mode line and the model; a recognised model switches extended-reply mode on.");
+      "COM8: (see `ports` for the devices they open), then the USB-serial adapters present that no "
+      "COM name maps to, then ask the printer for its model. Prints the port, the mode line and the "
+      "model; a recognised model switches extended-reply mode on. Ports that are there but would not "
+      "open (no permission, in use) are named on standard error with the reason.");
   AddPrinterOptions(*sub, printer_, false);
   sub->footer(std::string(kRawOptionNote) +
               "\n--extended starts with extended-reply mode on, as the settings' check box does; "
@@ -55,8 +58,10 @@ int DetectCommand::execute(std::ostream& out, std::ostream& err) {
   InterruptGuard interrupt;
   DetectionContext detection{&settings, &ports, &clock, context_.progress ? context_.progress : &terminal,
                              nullptr, nullptr};
+  detection.extraCandidates = UnmappedAdapterNames(DefaultScanRoots());
   const DetectionResult result = DetectPrinter(detection);
   terminal.Close();
+  for (const std::string& failure : result.openFailures) WriteText(err, failure, output_);
 
   if (!result.printerFound) {
     WriteText(out, result.statusText, output_);

@@ -6,6 +6,8 @@
 
 #include "cli/cli_support.h"
 #include "core/transport/com_port_map.h"
+#include "core/transport/open_failure.h"
+#include "core/transport/serial_adapters.h"
 #include "core/transport/usb_backend.h"
 #include "core/transport/usb_ids.h"
 #include "core/transport/usbio_device.h"
@@ -15,11 +17,18 @@ namespace tervane::cli {
 CLI::App* PortsCommand::attach(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "ports",
-      "List the COM-port map (COM1: to COM8: and the device each opens), the serial devices "
-      "present (ttyS*, ttyUSB*, ttyACM*), each NAME given (a pseudo-terminal, say), and the USB printers present. One line "
-      "per port: name, device, origin and present/absent, separated by tabs.");
+      "List the COM-port map (COM1: to COM8: and the device each opens), the serial ports "
+      "present (ttyS* with a UART behind it), the USB-serial adapters present (by their "
+      "/dev/serial/by-id names, with maker and product), each NAME given (a pseudo-terminal, say), and "
+      "the USB printers present. One line per port: name, device, origin (environment, settings, "
+      "default, present, adapter, given, usb) and state (present, absent, or present but not "
+      "accessible to this user), separated by tabs; an adapter's line ends with its description.");
   sub->add_option("names", names_, "Port names or device paths to add to the list")->type_name("NAME");
-  sub->add_option("--dev-dir", devDir_, "Folder searched for serial devices (default /dev)")->type_name("DIR");
+  sub->add_option("--dev-dir", devDir_, "Folder searched for serial devices (default /dev, or TERVANE_DEV_DIR)")
+      ->type_name("DIR");
+  sub->add_option("--sys-dir", sysDir_,
+                  "The kernel's device tree, read for adapters and phantom UARTs (default /sys, or TERVANE_SYS_DIR)")
+      ->type_name("DIR");
   sub->footer(std::string(kRawOptionNote) +
               "\nA COM name resolves through TERVANE_COMn, then the [ports] section of "
               "tervane/tervane.ini in the XDG config folder, then /dev/ttyS(n-1).\n"
@@ -30,9 +39,20 @@ CLI::App* PortsCommand::attach(CLI::App& app) {
 int PortsCommand::execute(std::ostream& out, std::ostream& /*err*/) {
   // Names and paths are written as the system holds them, with the line end of the mode.
   const char* lineEnd = output_.raw ? "\r\n" : "\n";
-  for (const PortListEntry& entry : ListPorts(names_, devDir_)) {
-    out << entry.name << '\t' << entry.device << '\t' << entry.origin << '\t'
-        << (entry.present ? "present" : "absent") << lineEnd;
+  SerialScanRoots roots = DefaultScanRoots();
+  if (!devDir_.empty()) roots.devDir = devDir_;
+  if (!sysDir_.empty()) roots.sysDir = sysDir_;
+  for (const PortListEntry& entry : ListPorts(names_, roots.devDir, roots.sysDir)) {
+    out << entry.name << '\t' << entry.device << '\t' << entry.origin << '\t';
+    if (!entry.present) {
+      out << "absent";
+    } else if (entry.accessible) {
+      out << "present";
+    } else {
+      out << "present, not accessible (join the group " << SerialAccessGroup(entry.device) << ")";
+    }
+    if (!entry.description.empty()) out << '\t' << ForTerminal(entry.description, output_);
+    out << lineEnd;
   }
   // USB printers whose vendor and product numbers are configured, when any is present.
   std::string error;

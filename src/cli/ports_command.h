@@ -21,7 +21,8 @@ class PortsCommand : public CliCommand {
  private:
   const OutputOptions& output_;
   std::vector<std::string> names_;
-  std::string devDir_ = "/dev";
+  std::string devDir_;  // empty: the system's (or TERVANE_DEV_DIR)
+  std::string sysDir_;  // empty: the system's (or TERVANE_SYS_DIR)
 };
 
 }  // namespace tervane::cli

@@ -2,8 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <sys/stat.h>
-
 #include <memory>
 #include <ostream>
 
@@ -13,35 +11,9 @@
 #include "core/protocol/command_exchange.h"
 #include "core/protocol/command_log.h"
 #include "core/protocol/frame_builder.h"
-#include "core/transport/com_port_map.h"
 #include "core/transport/port_factory.h"
 
 namespace tervane::cli {
-namespace {
-
-// A port that the exchange would only find silent: the device is missing, is no
-// terminal, or another program holds it. Stream ports other than the TCP bridge are
-// opened once before the exchange, so such a port fails at once with its reason instead
-// of after the exchange's time-outs. Returns the reason, or an empty text when the port
-// opens (or is of a kind not checked here).
-std::string PortUnusable(const std::string& name, PortFactory& ports) {
-  if (name == "SOCKET" || name == "FILE") return {};
-  std::unique_ptr<CPort> port = ports.Create(name);
-  if (port && port->Open(9600)) {
-    port->Close();
-    return {};
-  }
-  if (name == "USB") return "the USB link cannot be opened";
-  const std::string device = ResolvePortDevice(name);
-  struct stat st {};
-  if (::stat(device.c_str(), &st) != 0) return "the device " + device + " does not exist";
-  if (!S_ISCHR(st.st_mode)) return device + " is not a serial device";
-  return "the device " + device + " cannot be opened: it is not a terminal, refuses the line settings, "
-         "or another program holds it";
-}
-
-}  // namespace
-
 CLI::App* SendCommand::attach(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "send",
@@ -80,13 +52,6 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
     }
   }
   SystemPortFactory ports(PortContext{&settings, &clock});
-  if (const std::string reason = PortUnusable(settings.g_portName, ports); !reason.empty()) {
-    WriteMessage(err, "Port " + printer_.port + ": " + reason + ".", output_);
-    // What the exchange would have ended with, without its time-outs.
-    WriteText(out, LoadString(str::kComando) + ":\t" + command.title + "\r\n" + LoadString(str::kFalhaEnvio),
-              output_);
-    return kExitExchangeFailed;
-  }
 
   TerminalProgress terminal(err, ShowProgressOnStderr(printer_.progress));
   InterruptGuard interrupt;
@@ -94,6 +59,9 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
                            nullptr};
   const int result = ExecuteCommand(command, exchange);
   terminal.Close();
+  // A port that did not open ends the exchange at once; its reason goes to the error
+  // stream as well as into the result text.
+  if (!command.portFailure.empty()) WriteText(err, command.portFailure, output_);
 
   if (result != kOk && result != kExchangeFailed && result != kCancelled) {
     WriteText(err, command.ResultText, output_);  // a framing error after all

@@ -223,6 +223,7 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
   }
   WriteText(out, execution.resultText, output_);
   if (hex_) WriteText(out, HexDump(execution.hexTrace), output_);
+  if (!execution.portFailure.empty()) WriteText(err, execution.portFailure, output_);
   return ExitStatusOf(execution.code);
 }
 

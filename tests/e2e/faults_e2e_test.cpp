@@ -235,18 +235,19 @@ TEST_F(FaultTest, APortHeldElsewhereOrUnusableFailsAtOnce) {
     const CliRun second = Send({"--port", pty});
     EXPECT_EQ(second.code, 4);
     EXPECT_LT(second.ms, 1000);
-    EXPECT_THAT(second.err, HasSubstr("another program holds it"));
-    EXPECT_EQ(second.out, "Comando:\tMarca, Modelo e Tipo\nFalha no envio do comando\n");
+    EXPECT_THAT(second.err, HasSubstr("em uso por outro programa"));
+    EXPECT_THAT(second.err, HasSubstr("PID " + std::to_string(::getpid())));
+    EXPECT_EQ(second.out, "Comando:\tMarca, Modelo e Tipo\nFalha no envio do comando\n" + second.err);
   }
   EXPECT_EQ(Send({"--port", pty}).code, 0);
 
   // A device that does not exist, and a folder.
   const CliRun missing = Send({"--port", dir() + "/ttyNONE"});
   EXPECT_EQ(missing.code, 4);
-  EXPECT_THAT(missing.err, HasSubstr("does not exist"));
+  EXPECT_THAT(missing.err, HasSubstr("o dispositivo " + dir() + "/ttyNONE não existe"));
   const CliRun folder = Send({"--port", dir()});
   EXPECT_EQ(folder.code, 4);
-  EXPECT_THAT(folder.err, HasSubstr("is not a serial device"));
+  EXPECT_THAT(folder.err, HasSubstr("não é uma porta serial"));
   EXPECT_EQ(CountOpenFds(), fds);
 }
 

@@ -2,6 +2,7 @@
 // kept in the file the serial transport reads.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,6 +121,37 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(ResolvePortDevice("COM4:"), std::string("/dev/serial/by-id/usb-Caixa 1"));
     qunsetenv("TERVANE_COM2");
     QCOMPARE(ResolvePortDevice("COM2:"), std::string("/dev/ttyS1"));  // the environment's value was not saved
+    QFile::remove(gui::ProfilePath());
+  }
+
+  // An adapter present is offered beside every COM name; one pick maps the name to its
+  // stable name. The adapter here is a link under a device folder of the test's own.
+  void anAdapterPresentIsMappedToAComNameInOnePick() {
+    QFile::remove(gui::ProfilePath());
+    const QString root = QDir::tempPath() + QStringLiteral("/tervane-adapter-pick");
+    QDir(root).removeRecursively();
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/dev/serial/by-id")));
+    const QString byId = root + QStringLiteral("/dev/serial/by-id/usb-FTDI_Caixa_2-if00-port0");
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), byId));
+    qputenv("TERVANE_DEV_DIR", (root + QStringLiteral("/dev")).toLocal8Bit());
+    qputenv("TERVANE_SYS_DIR", (root + QStringLiteral("/sys")).toLocal8Bit());
+    {
+      ProgramSettings settings;
+      gui::CSettingsDlg dialog(nullptr, settings, {});
+      QCOMPARE(dialog.Adapters().size(), size_t{1});
+      auto* pick = qobject_cast<QComboBox*>(dialog.ComPortTable()->cellWidget(2, 2));
+      QVERIFY(pick != nullptr);
+      QCOMPARE(pick->count(), 2);
+      QVERIFY(pick->itemText(1).contains(QStringLiteral("FTDI Caixa 2")));
+      pick->setCurrentIndex(1);
+      emit pick->activated(1);
+      QCOMPARE(dialog.ComPortTable()->item(2, 1)->text(), byId);
+      dialog.accept();
+    }
+    QCOMPARE(ResolvePortDevice("COM3:"), byId.toStdString());
+    qunsetenv("TERVANE_DEV_DIR");
+    qunsetenv("TERVANE_SYS_DIR");
+    QDir(root).removeRecursively();
     QFile::remove(gui::ProfilePath());
   }
 };

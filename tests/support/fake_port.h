@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/protocol/command_exchange.h"
 #include "support/fake_clock.h"
 #include "core/transport/port.h"
 
@@ -44,6 +45,8 @@ struct FakePortScript {
   std::vector<ReplyStep> reply;  // handed out by Receive, in order; then time-outs
   int breakAfterBytes = -1;      // >= 0: the link dies after this many bytes (Receive fails at once)
   int endlessByte = -1;          // >= 0: after the script every Receive brings this byte
+  int pendingInput = 0;          // bytes reported waiting by PendingInput before the first Purge
+  PortOpenFailure openFailure;   // the reason a failing Open keeps
   // The "FILE" kind.
   std::vector<std::uint8_t> staleReply;  // in the reply file when the port is created
   int staleRefills = 0;                  // the stale reply comes back after this many Purges
@@ -63,7 +66,7 @@ struct FakePortRecord {
   int sendParam = 0;
   std::vector<std::uint8_t> sent;
   int receives = 0;      // Receive calls with the 2000 ms reply time-out (or any but 10 ms)
-  int drainCalls = 0;    // Receive calls with a 10 ms time-out
+  int drainCalls = 0;    // Receive calls with the drain's quiet time-out
   int timeouts = 0;      // Receive calls that waited in vain
   int bytesDelivered = 0;
   std::vector<std::uint8_t> requestFile;
@@ -97,7 +100,12 @@ class FakePort final : public CPort {
     ++record_->opens;
     Log("Open(" + std::to_string(baudRate) + ")");
     open_ = script_.openOk;
-    if (open_) ++record_->openedOk;
+    if (open_) {
+      ++record_->openedOk;
+      ClearOpenFailure();
+    } else {
+      SetOpenFailure(script_.openFailure.kind, script_.openFailure.error, script_.openFailure.device);
+    }
     return open_;
   }
   void Close() override {
@@ -113,7 +121,7 @@ class FakePort final : public CPort {
     return open_ && !fileKind_;
   }
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override {
-    const bool drain = timeoutMs == 10;
+    const bool drain = timeoutMs == kDrainQuietMs;
     if (drain) {
       ++record_->drainCalls;
     } else {
@@ -126,6 +134,7 @@ class FakePort final : public CPort {
     }
     return true;
   }
+  int PendingInput() override { return record_->purges == 0 ? script_.pendingInput : 0; }
   bool Purge() override {
     ++record_->purges;
     Log("Purge");

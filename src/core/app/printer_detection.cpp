@@ -5,6 +5,7 @@
 #include "core/common/text.h"
 #include "core/protocol/command_exchange.h"
 #include "core/protocol/frame_builder.h"
+#include "core/transport/open_failure.h"
 
 namespace tervane {
 namespace {
@@ -49,9 +50,10 @@ std::string WithPortName(int stringId, const std::string& portName) {
 
 }  // namespace
 
-std::vector<std::string> DetectionCandidates() {
+std::vector<std::string> DetectionCandidates(const std::vector<std::string>& extra) {
   std::vector<std::string> names{"USB"};
   for (int i = 1; i <= 8; ++i) names.push_back(Format("COM%d:", i));
+  names.insert(names.end(), extra.begin(), extra.end());
   return names;
 }
 
@@ -95,12 +97,19 @@ DetectionResult DetectPrinter(const DetectionContext& context) {
   status.Show(LoadString(kStrConectando));
   const FrameBuffer probe = DetectionProbeFrame();
 
-  for (const std::string& name : DetectionCandidates()) {
+  for (const std::string& name : DetectionCandidates(context.extraCandidates)) {
     std::unique_ptr<CPort> port = context.ports->Create(name);
     if (!port) continue;
     const bool serial = name != "USB";
     ProbeReply reply;
-    if (!Probe(*port, serial, probe, reply)) continue;  // did not open: destroyed here
+    if (!Probe(*port, serial, probe, reply)) {
+      // Did not open: destroyed here. A port that is there but refused is worth telling.
+      const PortOpenFailure& failure = port->OpenFailure();
+      if (failure.kind != OpenFailureKind::kNone && failure.kind != OpenFailureKind::kMissing) {
+        result.openFailures.push_back(OpenFailureText(name, failure));
+      }
+      continue;
+    }
     port->Close();
     port.reset();
 

@@ -26,6 +26,9 @@ struct DetectionContext {
   ProgressSink* progress = nullptr;
   WaitNotice* statusWindow = nullptr;
   WaitNotice* waitNotice = nullptr;
+  // Serial ports probed after "COM1:".."COM8:": the USB-serial adapters present that no
+  // COM name maps to (UnmappedAdapterNames), so that plugging one in is enough.
+  std::vector<std::string> extraCandidates;
 };
 
 // The outcome, for the workbench and the command line to show.
@@ -40,6 +43,9 @@ struct DetectionResult {
   std::string modelName;           // g_modelName afterwards
   std::uint32_t modelMask = kAllModelsMask;  // g_modelMask afterwards
   bool extendedReply = false;      // g_extendedReply afterwards
+  // Ports that exist but would not open (no permission, held by another program, ...),
+  // each with its reason (Windows-1252); missing devices are not listed.
+  std::vector<std::string> openFailures;
 };
 
 inline constexpr int kProbeReplyBytes = 4;
@@ -48,8 +54,8 @@ inline constexpr int kProbeTimeoutLimit = 3;     // consecutive time-outs end a 
 inline constexpr int kProbeSendParam = 2000;
 inline constexpr int kDetectionShowMs = 1000;    // the outcome stays on screen this long
 
-// The port names tried, in order: "USB", then "COM1:" to "COM8:".
-std::vector<std::string> DetectionCandidates();
+// The port names tried, in order: "USB", then "COM1:" to "COM8:", then `extra`.
+std::vector<std::string> DetectionCandidates(const std::vector<std::string>& extra = {});
 
 // The probe frame: the status query 1Bh 23h 14h, framed (02 05 00 1B 23 14 52 00).
 FrameBuffer DetectionProbeFrame();

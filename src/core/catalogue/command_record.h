@@ -102,6 +102,11 @@ struct CommandRecord {
   std::vector<std::uint8_t> replyData;
   std::string HexTrace;
   std::string ResultText;
+  // Why the port of the last exchange did not open (Windows-1252, one line); empty when
+  // it opened or none was tried.
+  std::string portFailure;
+  // Bytes found waiting on the line and discarded before the last frame was sent.
+  int discardedBytes = 0;
 
   int parameterCount() const { return static_cast<int>(parameters.size()); }
   int returnFieldCount() const { return static_cast<int>(returnFields.size()); }

@@ -11,6 +11,7 @@
 #include "core/interpret/status_text.h"
 #include "core/protocol/command_log.h"
 #include "core/protocol/frame_builder.h"
+#include "core/transport/open_failure.h"
 
 namespace tervane {
 namespace {
@@ -100,12 +101,36 @@ int Succeed(CommandRecord& command, const Env& env, ExchangePort& port) {
   return kOk;
 }
 
-// Throws away what the printer still sends after a cancel, so the bytes do not meet the
-// next command. Bounded, in case the link never goes quiet.
-void Drain(CPort& port) {
+// Takes off the line what the printer still sends after a cancel or an answer not
+// understood, until the line has been quiet for one byte's time-out, so the bytes do not
+// become the next command's reply. Bounded in bytes and time, in case the line never goes
+// quiet. The first `keep` bytes taken are appended to `taken` when it is given.
+void Drain(CPort& port, Clock& clock, std::vector<std::uint8_t>* taken = nullptr, size_t keep = 0) {
+  const std::int64_t deadline = clock.MonotonicMs() + kMaxDrainMs;
   std::uint8_t b = 0;
-  for (int n = 0; n < kMaxDrainBytes && port.Receive(&b, 1, kDrainTimeoutMs); ++n) {
+  for (int n = 0; n < kMaxDrainBytes && port.Receive(&b, 1, kDrainQuietMs); ++n) {
+    if (taken != nullptr && taken->size() < keep) taken->push_back(b);
+    if (clock.MonotonicMs() >= deadline) break;
   }
+}
+
+// An answer that starts with neither ACK nor NAK is not the printer's reply to this
+// command: whatever else arrives with it is taken off the line and shown with it, and the
+// exchange fails.
+int FailUnknownReply(CommandRecord& command, const Env& env, ExchangePort& port, bool stream) {
+  if (stream && port.port) {
+    std::vector<std::uint8_t> rest;
+    Drain(*port.port, env.clock, &rest, static_cast<size_t>(kMaxShownUnknownBytes));
+    for (std::uint8_t b : rest) {
+      command.replyData.push_back(b);
+      AppendHex(command.HexTrace, b);
+    }
+  }
+  return Fail(command, env, port, UnknownReplyText(command.replyData), kExchangeFailed);
+}
+
+bool IsUnknownFirstByte(const CommandRecord& command) {
+  return command.replyData.size() == 1 && command.replyData[0] != kAck && command.replyData[0] != kNak;
 }
 
 // The reply carries the two extended-code bytes when the frame asked for them.
@@ -155,7 +180,7 @@ int ReceiveFixedStream(CommandRecord& command, const Env& env, ExchangePort& por
   while (static_cast<int>(command.replyData.size()) < expected) {
     if (env.progress.IsCancelled()) {
       progress.Close();
-      Drain(link);
+      Drain(link, env.clock);
       return Fail(command, env, port, str::kComandoCancelado, kCancelled);
     }
     std::uint8_t b = 0;
@@ -165,6 +190,10 @@ int ReceiveFixedStream(CommandRecord& command, const Env& env, ExchangePort& por
       if (command.replyData.size() == 1 && b == kNak) {
         progress.Close();
         return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+      }
+      if (IsUnknownFirstByte(command)) {
+        progress.Close();
+        return FailUnknownReply(command, env, port, true);
       }
       env.progress.Step();
       timeouts = 0;
@@ -226,7 +255,8 @@ int ReceiveFixedFile(CommandRecord& command, const Env& env, ExchangePort& port)
     if (got == 0) {
       if (++emptyReads > kFileEmptyReadLimit) {
         progress.Close();
-        return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+        return Fail(command, env, port, LoadString(str::kFalhaEnvio) + "\r\n" + LateReplyWarning(),
+                    kExchangeFailed);
       }
       env.clock.SleepMs(kFileEmptyReadPauseMs);
       continue;
@@ -241,6 +271,10 @@ int ReceiveFixedFile(CommandRecord& command, const Env& env, ExchangePort& port)
       command.replyData.resize(1);
       progress.Close();
       return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+    }
+    if (command.replyData.front() != kAck) {
+      progress.Close();
+      return FailUnknownReply(command, env, port, false);
     }
     env.progress.SetPosition(static_cast<long>(command.replyData.size()));
   }
@@ -274,7 +308,7 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
   auto cancel = [&](bool statusComplete) {
     progress.Close();
     env.wait.Show(LoadString(str::kAguarde));
-    Drain(link);
+    Drain(link, env.clock);
     env.wait.Hide();
     if (statusComplete && !nulShape) command.ResultText = StatusLines(command.replyData, ExtendedStatus(command));
     return Fail(command, env, port, str::kComandoCancelado, kCancelled);
@@ -290,6 +324,10 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
       if (command.replyData.size() == 1 && b == kNak) {
         progress.Close();
         return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
+      }
+      if (IsUnknownFirstByte(command)) {
+        progress.Close();
+        return FailUnknownReply(command, env, port, true);
       }
     } else if (++timeouts >= kStatusBlockTimeoutLimit) {
       progress.Close();
@@ -375,6 +413,16 @@ int ReceiveOpenFile(CommandRecord& command, const Env& env, ExchangePort& port, 
         progress.Close();
         return Fail(command, env, port, str::kComandoNaoRecebido, kExchangeFailed);
       }
+      if (IsUnknownFirstByte(command)) {
+        // The rest of the block read is shown with it.
+        const size_t shown = static_cast<size_t>(kMaxShownUnknownBytes);
+        for (std::uint32_t k = i + 1; k < got && command.replyData.size() < shown; ++k) {
+          command.replyData.push_back(block[k]);
+          AppendHex(command.HexTrace, block[k]);
+        }
+        progress.Close();
+        return FailUnknownReply(command, env, port, false);
+      }
       if (command.replyData.size() <= statusLength) continue;  // status block
       if (b == terminator) {
         complete = true;
@@ -390,7 +438,8 @@ int ReceiveOpenFile(CommandRecord& command, const Env& env, ExchangePort& port, 
     // A peer that never answers: only the status block is waited for with a limit.
     if (got == 0 && command.replyData.size() < statusLength && ++emptyPolls >= kFileStatusPollLimit) {
       progress.Close();
-      return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
+      return Fail(command, env, port, LoadString(str::kFalhaEnvio) + "\r\n" + LateReplyWarning(),
+                  kExchangeFailed);
     }
     if (got > 0) emptyPolls = 0;
     if (got == 0 || static_cast<int>(got) < pending) env.clock.SleepMs(kFilePollMs);
@@ -617,9 +666,26 @@ bool SendThroughFiles(const CommandRecord& command, const Env& env, CPort& link)
 
 // -----------------------------------------------------------------------------------------
 
+std::string UnknownReplyText(const std::vector<std::uint8_t>& bytes) {
+  std::string text = Utf8ToCp1252Lossy(
+      "A resposta da impressora não foi entendida: não começa por ACK (06h) nem por NAK (15h). Recebido:");
+  const size_t shown = std::min(bytes.size(), static_cast<size_t>(kMaxShownUnknownBytes));
+  for (size_t i = 0; i < shown; ++i) AppendHex(text, bytes[i]);
+  if (bytes.size() > shown) text += " ...";
+  return text;
+}
+
+std::string LateReplyWarning() {
+  return Utf8ToCp1252Lossy(
+      "A impressora pode ter executado o comando mesmo sem resposta a tempo: confira o estado dela antes de "
+      "repetir uma operação fiscal.");
+}
+
 int SendCommand(CommandRecord& command, const ExchangeContext& context, ExchangePort& port) {
   const Env env = Resolve(context);
   ClosePort(port);
+  command.portFailure.clear();
+  command.discardedBytes = 0;
   command.ResultText += Format("\r\n%s:\t%s\r\n", LoadString(str::kComando).c_str(), command.title.c_str());
 
   const int framed = AssembleFrame(command, env.settings, env.clock);
@@ -642,15 +708,23 @@ int SendCommand(CommandRecord& command, const ExchangeContext& context, Exchange
 
   CPort& link = *port.port;
   const int length = static_cast<int>(command.frame.length);
+  // A port that does not open will bring no reply: the exchange ends at once with the
+  // reason, instead of waiting out the reply's time-outs.
+  auto openFailed = [&] {
+    command.portFailure = OpenFailureText(name, link.OpenFailure());
+    return Fail(command, env, port, LoadString(str::kFalhaEnvio) + "\r\n" + command.portFailure, kExchangeFailed);
+  };
   if (!port.exchangeFiles) {
-    // A port that did not open or a send that failed shows up as read time-outs.
-    link.Open(9600);
+    if (!link.Open(9600)) return openFailed();
+    // Bytes already waiting are no answer to this frame: counted for the log, then gone.
+    command.discardedBytes = std::max(0, link.PendingInput());
     link.Purge();
+    // A send that failed shows up as read time-outs.
     link.Send(command.frame.bytes.data(), length, SendParameter(command, name));
     return kOk;
   }
 
-  link.Open(0);
+  if (!link.Open(0)) return openFailed();
   if (!SendThroughFiles(command, env, link)) {
     return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
   }
@@ -700,12 +774,15 @@ int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, Exc
   };
   auto cancel = [&](bool drain) {
     progress.Close();
-    if (drain) Drain(link);
+    if (drain) Drain(link, env.clock);
     return Fail(command, env, port, str::kComandoCancelado, kCancelled);
   };
   auto timeout = [&](int& count) {
     if (++count < kFixedTimeoutLimit) return kOk;
     progress.Close();
+    if (port.exchangeFiles) {
+      return Fail(command, env, port, LoadString(str::kFalhaEnvio) + "\r\n" + LateReplyWarning(), kExchangeFailed);
+    }
     return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
   };
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/common/settings.h"
 #include "core/catalogue/command_record.h"
@@ -40,9 +41,14 @@ inline constexpr int kReplyByteTimeoutMs = 2000;    // Receive of one reply byte
 inline constexpr int kTimeoutPauseMs = 300;         // pause after a time-out (fixed, GPRS)
 inline constexpr int kFixedTimeoutLimit = 72;       // the 72nd consecutive time-out fails
 inline constexpr int kStatusBlockTimeoutLimit = 12; // open reply: the 12th time-out fails
-inline constexpr int kDrainTimeoutMs = 10;          // draining after a cancel
+// Draining after a cancel or an answer not understood goes on until the line has been
+// quiet for one reply byte's time-out on the serial line (1000 ms per byte + 5 ms): at
+// slow speeds a gap of a few milliseconds between bytes is not the end of the reply.
+inline constexpr int kDrainQuietMs = 1005;
+inline constexpr int kMaxDrainMs = 30000;           // ... and ends after this long in any case
 inline constexpr int kMaxDrainBytes = 1 << 20;      // a link that never goes quiet
 inline constexpr int kGprsReplyCapacity = 1024;     // longest GPRS reply accepted
+inline constexpr int kMaxShownUnknownBytes = 64;   // bytes of an answer not understood, in its text
 inline constexpr std::size_t kMaxOpenReplyBytes = std::size_t{16} << 20;  // open reply data
 // A Receive that fails sooner than this (clock milliseconds) did not wait: the link is
 // gone rather than quiet.
@@ -58,6 +64,14 @@ inline constexpr int kFileEmptyReadPauseMs = 100;   // fixed reply: a ReadReply 
 inline constexpr int kFileEmptyReadLimit = 10;      // ... more than 10 in a row fail
 inline constexpr int kFileStatusPollLimit = 12;     // open reply: empty polls before the status block
 
+// The first line of the failure text when the printer's answer starts with neither ACK
+// nor NAK; the bytes received follow it.
+std::string UnknownReplyText(const std::vector<std::uint8_t>& bytes);
+
+// The line added to the failure text of the exchange files when the reply did not come in
+// time: the peer may still have run the command.
+std::string LateReplyWarning();
+
 // Runs one command: SendCommand, then ReceiveGprsReply for the group "GPRS" and
 // ReceiveReply otherwise. Returns 0 on success; -1 (escape text outside the format), -2
 // or -3 from framing, with nothing sent; -4 for a failed exchange; -5 when the user
@@ -69,9 +83,11 @@ int ExecuteCommand(CommandRecord& command, const ExchangeContext& context);
 // Open, purge of a stale reply, WriteRequest of the whole frame), and sets HexTrace to
 // "CMD: " and the frame bytes. Returns 0 with `port` holding the port; -1, -2 or -3 for
 // a framing error (no port is created, HexTrace is emptied); -4 when no port could be
-// created, or when the request file cannot be written or a stale reply will not go away
-// (the port is then closed and destroyed, the failure text appended and the exchange
-// logged).
+// created, when the port does not open (its reason is appended to ResultText and kept in
+// portFailure; nothing is sent), or when the request file cannot be written or a stale
+// reply will not go away (the port is then closed and destroyed, the failure text
+// appended and the exchange logged). Bytes waiting on a stream line before the frame
+// goes are discarded and counted in discardedBytes.
 int SendCommand(CommandRecord& command, const ExchangeContext& context, ExchangePort& port);
 
 // Reads the reply of a command sent by SendCommand in its shape (fixed, open ended by

@@ -107,6 +107,11 @@ std::string FormatLogRecord(const CommandRecord& command, const CivilTime& now) 
     text += r.value;
     text += '\n';
   }
+  // Bytes that were waiting on the line before the frame went out (left over from an
+  // earlier exchange, or line noise): thrown away, and counted here.
+  if (command.discardedBytes > 0) {
+    text += Format("\nBytes descartados antes do envio:\t%d\n", command.discardedBytes);
+  }
   text += "\nRetorno formatado:\n";
   text += command.ResultText;
   text += '\n';

@@ -96,6 +96,9 @@ SequenceExecution ExecuteSequence(const std::vector<CommandRecord>& commands, in
     execution.resultText += runner.ResultText();
     if (execution.code != kOk) execution.resultText += SequenceCodeText(execution.code);
     execution.hexTrace += runner.HexTrace();
+    for (const CommandRecord& command : runner.Commands()) {
+      if (!command.portFailure.empty()) execution.portFailure = command.portFailure;
+    }
     if (execution.code != kOk) break;
   }
   return execution;

@@ -74,6 +74,7 @@ struct SequenceExecution {
   int runs = 0;              // runs started
   std::string resultText;    // every run's result text, each failure's code text after it
   std::string hexTrace;      // every run's trace
+  std::string portFailure;   // why the port did not open, when that stopped the run
 };
 
 // Runs `commands` up to `executions` times, each time from a fresh copy, with a wait of

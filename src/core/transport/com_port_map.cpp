@@ -9,6 +9,9 @@
 #include <fstream>
 #include <string_view>
 
+#include "core/transport/open_failure.h"
+#include "core/transport/serial_adapters.h"
+
 namespace tervane {
 namespace {
 
@@ -136,17 +139,26 @@ const char* ComMapSourceName(ComMapSource source) {
   return "default";
 }
 
-std::vector<PortListEntry> ListPorts(const std::vector<std::string>& names, const std::string& devDir) {
+std::vector<PortListEntry> ListPorts(const std::vector<std::string>& names, const std::string& devDir,
+                                     const std::string& sysDir) {
+  const SerialScanRoots roots{devDir, sysDir};
+  auto entry = [](std::string name, std::string device, std::string origin) {
+    PortListEntry line;
+    line.name = std::move(name);
+    line.device = std::move(device);
+    line.origin = std::move(origin);
+    line.present = Exists(line.device);
+    line.accessible = line.present && MayOpenDevice(line.device);
+    return line;
+  };
   std::vector<PortListEntry> list;
-  for (const ComMapEntry& entry : ComPortMap()) {
-    list.push_back({entry.name, entry.device, ComMapSourceName(entry.source), Exists(entry.device)});
-  }
+  for (const ComMapEntry& com : ComPortMap()) list.push_back(entry(com.name, com.device, ComMapSourceName(com.source)));
 
   std::vector<std::string> found;
   if (DIR* dir = ::opendir(devDir.c_str()); dir != nullptr) {
     while (const dirent* item = ::readdir(dir)) {
       const std::string_view file = item->d_name;
-      for (std::string_view prefix : {"ttyS", "ttyUSB", "ttyACM"}) {
+      for (std::string_view prefix : {"ttyS"}) {
         if (file.size() > prefix.size() && file.substr(0, prefix.size()) == prefix &&
             std::all_of(file.begin() + prefix.size(), file.end(),
                         [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
@@ -160,13 +172,16 @@ std::vector<PortListEntry> ListPorts(const std::vector<std::string>& names, cons
   std::sort(found.begin(), found.end(), NaturalLess);
   const std::string prefix = devDir.empty() || devDir.back() == '/' ? devDir : devDir + "/";
   for (const std::string& file : found) {
-    list.push_back({prefix + file, prefix + file, "present", true});
+    if (IsPhantomSerialPort(file, roots)) continue;
+    list.push_back(entry(prefix + file, prefix + file, "present"));
+  }
+  for (const SerialAdapter& adapter : ListSerialAdapters(roots)) {
+    PortListEntry line = entry(adapter.Name(), adapter.device, "adapter");
+    line.description = adapter.Description();
+    list.push_back(std::move(line));
   }
 
-  for (const std::string& name : names) {
-    const std::string device = ResolvePortDevice(name);
-    list.push_back({name, device, "given", Exists(device)});
-  }
+  for (const std::string& name : names) list.push_back(entry(name, ResolvePortDevice(name), "given"));
   return list;
 }
 

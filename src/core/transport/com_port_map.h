@@ -49,17 +49,21 @@ std::vector<ComMapEntry> ComPortMap();
 std::string ResolvePortDevice(const std::string& name);
 
 struct PortListEntry {
-  std::string name;      // what the user types: "COM1:" or a device path
-  std::string device;    // the device it opens
-  std::string origin;    // "environment", "settings", "default", "present" or "given"
-  bool present = false;  // the device node exists
+  std::string name;         // what the user types: "COM1:", a device path or a stable name
+  std::string device;       // the device it opens
+  std::string origin;       // "environment", "settings", "default", "present", "adapter" or "given"
+  bool present = false;     // the device node exists
+  bool accessible = false;  // present, and this process may open it for reading and writing
+  std::string description;  // an adapter's maker and product (Windows-1252); empty otherwise
 };
 
-// The lines of a port listing: the eight COM map entries, then the serial devices found
-// in `devDir` (ttyS*, ttyUSB*, ttyACM*, in natural order), then each of `names`
-// resolved. An unreadable `devDir` contributes nothing; the call never fails.
-std::vector<PortListEntry> ListPorts(const std::vector<std::string>& names,
-                                     const std::string& devDir = "/dev");
+// The lines of a port listing: the eight COM map entries, then the UARTs found in
+// `devDir` (ttyS*, in natural order, without the phantoms the kernel lists for ports
+// with no hardware, as `sysDir` tells them), then the USB-serial adapters present (by
+// their stable names, with maker and product), then each of `names` resolved. An
+// unreadable folder contributes nothing; the call never fails.
+std::vector<PortListEntry> ListPorts(const std::vector<std::string>& names, const std::string& devDir = "/dev",
+                                     const std::string& sysDir = "/sys");
 
 const char* ComMapSourceName(ComMapSource source);
 

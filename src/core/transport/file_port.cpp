@@ -102,7 +102,15 @@ CFilePort::~CFilePort() { Close(); }
 bool CFilePort::Open(int side) {
   if (replyFd_ >= 0) return false;
   side_ = side;
+  ClearOpenFailure();
   replyFd_ = ::open(replyPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (replyFd_ < 0) {
+    const int error = errno;
+    const bool denied = error == EACCES || error == EPERM || error == EROFS;
+    SetOpenFailure(denied ? OpenFailureKind::kPermission
+                          : (error == ENOENT || error == ENOTDIR ? OpenFailureKind::kMissing : OpenFailureKind::kOther),
+                   error, replyPath_);
+  }
   return replyFd_ >= 0;
 }
 

@@ -14,6 +14,24 @@ namespace tervane {
 
 class CUsbLink;
 
+// Why the last Open of a port failed, so that the failure can be told to the user with
+// its cause instead of showing up later as a silent printer.
+enum class OpenFailureKind {
+  kNone,          // the last Open succeeded, or none was made
+  kPermission,    // the user may not open the device (EACCES, EPERM)
+  kBusy,          // another open holds the device (its lock, or the kernel's exclusive flag)
+  kMissing,       // no such device, or it went away (ENOENT, ENODEV, ENXIO)
+  kNotTerminal,   // the path is not a serial line
+  kLineSettings,  // the device refused the line settings (speed, framing)
+  kOther,         // any other cause; `error` says which
+};
+
+struct PortOpenFailure {
+  OpenFailureKind kind = OpenFailureKind::kNone;
+  int error = 0;       // the system's error number, 0 when there is none
+  std::string device;  // the device or file that was tried
+};
+
 class CPort {
  public:
   virtual ~CPort() = default;
@@ -38,15 +56,29 @@ class CPort {
   // Exchange-file kind: the number of reply bytes waiting; 0 for the other kinds.
   virtual int PendingReplySize() { return 0; }
 
+  // The number of received bytes waiting to be read, as far as the kind can tell
+  // without waiting; 0 when it cannot tell or nothing waits.
+  virtual int PendingInput() { return 0; }
+
   // The device name the port was created with (serial kind); empty for the others.
   const std::string& Name() const { return name_; }
+
+  // Why the last Open failed; kind kNone after a successful Open or before any. Kinds
+  // that keep no reason leave it kNone even when Open fails.
+  const PortOpenFailure& OpenFailure() const { return openFailure_; }
 
  protected:
   CPort() = default;
   explicit CPort(std::string name) : name_(std::move(name)) {}
 
+  void SetOpenFailure(OpenFailureKind kind, int error, std::string device) {
+    openFailure_ = PortOpenFailure{kind, error, std::move(device)};
+  }
+  void ClearOpenFailure() { openFailure_ = PortOpenFailure{}; }
+
  private:
   std::string name_;
+  PortOpenFailure openFailure_;
 };
 
 // What the port kinds need from the program: the settings (COM map, printer address,

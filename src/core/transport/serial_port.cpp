@@ -60,26 +60,57 @@ CSerialPort::CSerialPort(std::string name, Clock& clock) : CPort(std::move(name)
 
 CSerialPort::~CSerialPort() { Close(); }
 
+OpenFailureKind OpenErrorKind(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS: return OpenFailureKind::kPermission;
+    case EBUSY:
+    case EWOULDBLOCK: return OpenFailureKind::kBusy;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR: return OpenFailureKind::kMissing;
+    case ENOTTY:
+    case EISDIR: return OpenFailureKind::kNotTerminal;
+    default: return OpenFailureKind::kOther;
+  }
+}
+
 bool CSerialPort::Open(int baudRate) {
   if (fd_ >= 0) return false;
-  speed_t speed{};
-  if (!BaudRateToSpeed(baudRate, &speed)) return false;
+  ClearOpenFailure();
   device_ = ResolvePortDevice(Name());
-  if (device_.empty()) return false;
+  speed_t speed{};
+  if (!BaudRateToSpeed(baudRate, &speed)) {
+    SetOpenFailure(OpenFailureKind::kLineSettings, EINVAL, device_);
+    return false;
+  }
+  if (device_.empty()) {
+    SetOpenFailure(OpenFailureKind::kMissing, ENOENT, device_);
+    return false;
+  }
 
   const int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    const int error = errno;
+    SetOpenFailure(OpenErrorKind(error), error, device_);
+    return false;
+  }
   // From here on every failure gives the device back: no descriptor, no lock, and the
   // line settings as they were.
   bool applied = false;
   termios saved{};
-  auto fail = [&] {
+  auto fail = [&](OpenFailureKind kind) {
+    const int error = errno;
+    SetOpenFailure(kind, error, device_);
     if (applied) ::tcsetattr(fd, TCSANOW, &saved);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);  // also drops the flock
     return false;
   };
   if (!::isatty(fd)) {
+    SetOpenFailure(OpenFailureKind::kNotTerminal, ENOTTY, device_);
     ::close(fd);
     return false;
   }
@@ -89,11 +120,12 @@ bool CSerialPort::Open(int baudRate) {
   // (privileged processes bypass it); on a pseudo-terminal the lock alone is used, as the
   // flag would outlive a holder that was killed.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    SetOpenFailure(OpenFailureKind::kBusy, errno, device_);
     ::close(fd);
     return false;
   }
-  if (!IsPseudoTerminalSlave(fd) && ::ioctl(fd, TIOCEXCL) != 0) return fail();
-  if (::tcgetattr(fd, &saved) != 0) return fail();
+  if (!IsPseudoTerminalSlave(fd) && ::ioctl(fd, TIOCEXCL) != 0) return fail(OpenFailureKind::kOther);
+  if (::tcgetattr(fd, &saved) != 0) return fail(OpenFailureKind::kNotTerminal);
 
   termios line = saved;
   ::cfmakeraw(&line);
@@ -104,9 +136,11 @@ bool CSerialPort::Open(int baudRate) {
   // zero bytes can only mean the line hung up.
   line.c_cc[VMIN] = 1;
   line.c_cc[VTIME] = 0;
-  if (::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0) return fail();
+  if (::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0) {
+    return fail(OpenFailureKind::kLineSettings);
+  }
   applied = true;
-  if (::tcsetattr(fd, TCSANOW, &line) != 0) return fail();
+  if (::tcsetattr(fd, TCSANOW, &line) != 0) return fail(OpenFailureKind::kLineSettings);
 
   // RTS held on, DTR off. Devices without modem lines (pseudo-terminals, some adapters)
   // refuse these requests; the line then works without them, so the refusal is ignored.
@@ -115,7 +149,7 @@ bool CSerialPort::Open(int baudRate) {
   bits = TIOCM_DTR;
   ::ioctl(fd, TIOCMBIC, &bits);
 
-  if (::tcflush(fd, TCIOFLUSH) != 0) return fail();
+  if (::tcflush(fd, TCIOFLUSH) != 0) return fail(OpenFailureKind::kOther);
 
   fd_ = fd;
   saved_ = saved;
@@ -123,6 +157,14 @@ bool CSerialPort::Open(int baudRate) {
   baudRate_ = baudRate;
   hungUp_ = false;
   return true;
+}
+
+int CSerialPort::PendingInput() {
+  int waiting = static_cast<int>(aheadEnd_ - aheadBegin_);
+  if (fd_ < 0 || hungUp_) return waiting;
+  int queued = 0;
+  if (::ioctl(fd_, FIONREAD, &queued) == 0 && queued > 0) waiting += queued;
+  return waiting;
 }
 
 void CSerialPort::DrainOutput() {

@@ -34,7 +34,8 @@ class CSerialPort final : public CPort {
   // DTR off (lines a device cannot drive, as on a pseudo-terminal, are left alone).
   // False when the device cannot be opened, is not a terminal, is held by another open
   // (here or in another process), the baud rate is not one the system knows, the port
-  // is already open, or the settings are refused; a failed Open holds nothing.
+  // is already open, or the settings are refused; a failed Open holds nothing and keeps
+  // its reason (OpenFailure).
   bool Open(int baudRate) override;
   // Lets queued output drain for a bounded time, restores the line settings found at
   // Open and releases the device. The device is released even when restoring fails or
@@ -54,6 +55,8 @@ class CSerialPort final : public CPort {
   // Discards what is queued in both directions, bytes read ahead included. False when
   // not open or the device is gone.
   bool Purge() override;
+  // Bytes received and not yet read: those read ahead plus the device's input queue.
+  int PendingInput() override;
   // Not offered by this kind: always false.
   bool WriteRequest(const std::uint8_t* data, int length, std::uint32_t* written) override;
   bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
@@ -84,5 +87,8 @@ class CSerialPort final : public CPort {
 // The termios speed constant for a baud rate; false for a rate the system has no
 // constant for (the value is then untouched).
 bool BaudRateToSpeed(int baudRate, speed_t* speed);
+
+// How an errno of open(2) on a serial device is told to the user.
+OpenFailureKind OpenErrorKind(int error);
 
 }  // namespace tervane

@@ -1,5 +1,7 @@
 #include "core/transport/socket_port.h"
 
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
@@ -44,11 +46,21 @@ CSocketPort::~CSocketPort() { Close(); }
 
 bool CSocketPort::Open(int /*baudRate*/) {
   if (socket_) return false;
+  ClearOpenFailure();
   sockaddr_in address{};
-  if (!ParsePrinterAddress(address_, &address)) return false;
+  if (!ParsePrinterAddress(address_, &address)) {
+    SetOpenFailure(OpenFailureKind::kMissing, EINVAL, address_);
+    return false;
+  }
   sockbuf socket(AF_INET, SOCK_STREAM, 0, clock_);
-  if (!socket.is_open()) return false;
-  if (socket.connect(address, kSocketConnectTimeoutMs) != 0) return false;
+  if (!socket.is_open()) {
+    SetOpenFailure(OpenFailureKind::kOther, errno, address_);
+    return false;
+  }
+  if (const int error = socket.connect(address, kSocketConnectTimeoutMs); error != 0) {
+    SetOpenFailure(OpenFailureKind::kOther, error, address_);
+    return false;
+  }
   socket.set_write_timeout(kSocketSendTimeoutSeconds);
   // Receive does its own waiting with readready; recv itself must not wait again.
   socket.set_read_timeout(0);

@@ -2,9 +2,18 @@
 
 #include <algorithm>
 
+#include "core/transport/usbio_device.h"
+
 namespace tervane {
 
-bool CUsbPort::Open(int /*baudRate*/) { return link_.EnsureOpen(); }
+bool CUsbPort::Open(int /*baudRate*/) {
+  ClearOpenFailure();
+  if (link_.EnsureOpen()) return true;
+  const std::uint32_t status = link_.LastOpenStatus();
+  const bool absent = status == kUsbioNoSuchInstance || status == kUsbioNoDeviceClass;
+  SetOpenFailure(absent ? OpenFailureKind::kMissing : OpenFailureKind::kOther, 0, "USB");
+  return false;
+}
 
 void CUsbPort::Close() {}
 

@@ -17,6 +17,7 @@
 #include "core/app/model_table.h"
 #include "core/app/printer_detection.h"
 #include "core/common/string_table.h"
+#include "core/protocol/catalogue_lint.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/app_icon.h"
 #include "gui/app/progress_window.h"
@@ -32,6 +33,7 @@
 #include "core/protocol/command_exchange.h"
 #include "core/transport/com_port_map.h"
 #include "core/transport/port_factory.h"
+#include "core/transport/serial_adapters.h"
 
 namespace tervane::gui {
 namespace {
@@ -128,8 +130,11 @@ void CMainWindow::StartUp() {
     context.progress = progress_.get();
     context.statusWindow = &status;
     context.waitNotice = wait_;
+    context.extraCandidates = UnmappedAdapterNames(DefaultScanRoots());
     const DetectionResult result = DetectPrinter(context);
     detection = ToQtDisplay(result.statusText);
+    // Ports that are there but would not open say why under the outcome.
+    for (const std::string& failure : result.openFailures) detection += QStringLiteral("\n") + ToQt(failure);
   }
 
   if (options_.loadCatalogue) {
@@ -141,6 +146,20 @@ void CMainWindow::StartUp() {
     if (code == 0) {
       catalogue_ = std::move(loaded);
       catalogueLoaded_ = true;
+      // What a hand edit got wrong is pointed out, without changing what was loaded.
+      std::vector<CatalogueFinding> findings;
+      if (LintCatalogueFile(settings_.g_workDir, findings) == 0 && !findings.empty()) {
+        QStringList lines;
+        for (const CatalogueFinding& finding : findings) lines << ToQt(FindingText(finding));
+        catalogueWarning_ = new QLabel(
+            QStringLiteral("Atenção: comandos.xml tem %1 problema(s); veja tervane-cli catalogue --check. %2")
+                .arg(findings.size())
+                .arg(lines.front()),
+            this);
+        catalogueWarning_->setToolTip(lines.join(QStringLiteral("\n")));
+        catalogueWarning_->setStyleSheet(QStringLiteral("color: #9a5b00;"));
+        statusBar()->addWidget(catalogueWarning_, 1);
+      }
     } else if (options_.unattended) {
       std::fprintf(stderr, "tervane: %s\n%s\n", qPrintable(Str(str::kCatalogoNaoCarregado)),
                    qPrintable(ToQt(loadResult.description)));
@@ -281,7 +300,16 @@ ExchangeContext CMainWindow::CommandExchange() {
 }
 
 int CMainWindow::RunCommand(CommandRecord& command) {
-  return ExecuteCommand(command, CommandExchange());
+  const int result = ExecuteCommand(command, CommandExchange());
+  // A port that would not open: the connection line says why until the next success.
+  if (!command.portFailure.empty()) {
+    centre_->setText(ToQt(command.portFailure));
+    statusPort_->setToolTip(ToQt(command.portFailure));
+  } else if (result == kOk && !statusPort_->toolTip().isEmpty()) {
+    statusPort_->setToolTip(QString());
+    centre_->setText(Str(kTervane));
+  }
+  return result;
 }
 
 void CMainWindow::OpenSequences() {
@@ -305,8 +333,10 @@ void CMainWindow::OpenCommand(int index) {
 
 std::vector<std::string> CMainWindow::SerialDevices() const {
   std::vector<std::string> devices;
-  for (const PortListEntry& entry : ListPorts(options_.extraDevices)) {
+  const SerialScanRoots roots = DefaultScanRoots();
+  for (const PortListEntry& entry : ListPorts(options_.extraDevices, roots.devDir, roots.sysDir)) {
     if (entry.origin == "present" || entry.origin == "given") devices.push_back(entry.device);
+    if (entry.origin == "adapter") devices.push_back(entry.name);
   }
   return devices;
 }

@@ -53,6 +53,9 @@ class CMainWindow final : public QMainWindow {
   Q_OBJECT
 
  public:
+  // The status bar's catalogue warning (null when the check found nothing), for tests.
+  QLabel* CatalogueWarning() const { return catalogueWarning_; }
+
   struct Options {
     std::string workDir;      // empty: the current directory
     bool detectPrinter = true;
@@ -138,6 +141,8 @@ class CMainWindow final : public QMainWindow {
   QLabel* statusPort_ = nullptr;
   QLabel* statusModel_ = nullptr;
   QLabel* centre_ = nullptr;
+  // The status bar's line about what the catalogue check found at load; null when nothing.
+  QLabel* catalogueWarning_ = nullptr;
   std::map<int, QAction*> toolActions_;
 };
 

@@ -18,6 +18,7 @@
 #include "core/app/model_table.h"
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
+#include "core/transport/serial_adapters.h"
 #include "core/transport/socket_port.h"
 #include "core/transport/usb_driver_install.h"
 
@@ -45,7 +46,7 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
       filter_(new QCheckBox(QStringLiteral("Filtrar comandos conforme equipamento"), this)),
       address_(new QLineEdit(this)),
       addressError_(new QLabel(QStringLiteral("Endereço inválido: use a.b.c.d ou a.b.c.d:porta"), this)),
-      comMap_(new QTableWidget(kComPorts, 2, this)),
+      comMap_(new QTableWidget(kComPorts, 3, this)),
       usbDriver_(new QPushButton(Str(kInstalarDriverUsb), this)) {
   setWindowTitle(Str(kConfiguracoes));
 
@@ -100,10 +101,15 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
 
   // The COM-port map: the profile's entries, editable; an entry the environment decides
   // is shown as such and cannot be edited here.
-  comMap_->setHorizontalHeaderLabels({QStringLiteral("Porta"), QStringLiteral("Dispositivo")});
+  // The third column maps a COM name to a USB-serial adapter present in one pick: its
+  // stable name goes into the device column.
+  comMap_->setHorizontalHeaderLabels(
+      {QStringLiteral("Porta"), QStringLiteral("Dispositivo"), QStringLiteral("Adaptador USB-serial")});
   comMap_->verticalHeader()->hide();
   comMap_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  comMap_->horizontalHeader()->setStretchLastSection(true);
+  comMap_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  comMap_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  adapters_ = ListSerialAdapters(DefaultScanRoots());
   const std::array<ComPortEntry, kComPorts> effective = LoadComPortMap();
   const std::array<QString, kComPorts> saved = LoadSavedComPortMap();
   for (int n = 1; n <= kComPorts; ++n) {
@@ -118,6 +124,24 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
       device->setData(Qt::UserRole, saved[n - 1]);
     }
     comMap_->setItem(n - 1, 1, device);
+
+    auto* pick = new QComboBox(comMap_);
+    pick->addItem(adapters_.empty() ? QStringLiteral("(nenhum presente)") : QStringLiteral("—"));
+    for (const SerialAdapter& adapter : adapters_) {
+      QString label = QString::fromStdString(adapter.Name());
+      if (const std::string description = adapter.Description(); !description.empty()) {
+        label += QStringLiteral("  ·  ") + ToQt(description);
+      }
+      if (!adapter.accessible) label += QStringLiteral("  (sem acesso para este usuário)");
+      pick->addItem(label, QString::fromStdString(adapter.Name()));
+      if (SameDevice(adapter.device, device->text().toStdString())) pick->setCurrentIndex(pick->count() - 1);
+    }
+    pick->setEnabled(!adapters_.empty() && !entry.fromEnvironment);
+    connect(pick, &QComboBox::activated, this, [this, pick, row = n - 1](int index) {
+      const QString chosen = pick->itemData(index).toString();
+      if (!chosen.isEmpty()) comMap_->item(row, 1)->setText(chosen);
+    });
+    comMap_->setCellWidget(n - 1, 2, pick);
   }
   comMap_->setMinimumHeight(comMap_->verticalHeader()->length() + comMap_->horizontalHeader()->height() + 4);
 
@@ -150,7 +174,7 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   layout->addLayout(options);
   layout->addWidget(mapBox);
   layout->addWidget(buttons);
-  setMinimumWidth(460);
+  setMinimumWidth(640);
 }
 
 std::array<QString, kComPorts> CSettingsDlg::ComPortDevices() const {

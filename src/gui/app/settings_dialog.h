@@ -10,6 +10,7 @@
 
 #include "core/common/settings.h"
 #include "gui/app/port_map.h"
+#include "core/transport/serial_adapters.h"
 
 class QCheckBox;
 class QLabel;
@@ -42,7 +43,10 @@ class CSettingsDlg final : public QDialog {
   QLineEdit* AddressEdit() const { return address_; }
   // Shown while the address typed is not one the socket port can use.
   QLabel* AddressError() const { return addressError_; }
+  // Columns: name, device, and a pick of the USB-serial adapters present.
   QTableWidget* ComPortTable() const { return comMap_; }
+  // The adapters offered in the third column.
+  const std::vector<SerialAdapter>& Adapters() const { return adapters_; }
   QPushButton* UsbDriverButton() const { return usbDriver_; }
 
  public slots:
@@ -59,6 +63,7 @@ class CSettingsDlg final : public QDialog {
   QLabel* addressError_;
   QTableWidget* comMap_;
   QPushButton* usbDriver_;
+  std::vector<SerialAdapter> adapters_;
 };
 
 }  // namespace tervane::gui

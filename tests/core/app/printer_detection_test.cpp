@@ -12,7 +12,7 @@ using ::testing::ElementsAre;
 class DetectionTest : public ExchangeTest {
  protected:
   DetectionResult Detect() {
-    DetectionContext context{&settings, &ports, &clock, &progress, &status, &wait};
+    DetectionContext context{&settings, &ports, &clock, &progress, &status, &wait, {}};
     return DetectPrinter(context);
   }
   static FakePortScript Closed() {

@@ -108,7 +108,7 @@ TEST_F(GprsTest, ThroughTheExchangeFiles) {
   const auto slept = clock.SleptMs();
   EXPECT_EQ(Run(silent), kExchangeFailed);
   EXPECT_EQ(clock.SleptMs() - slept, kFilePurgePauseMs + 72 * kFilePollMs);
-  EXPECT_THAT(silent.ResultText, EndsWith("Falha no envio do comando"));
+  EXPECT_THAT(silent.ResultText, EndsWith("Falha no envio do comando\r\n" + LateReplyWarning()));
 
   peer.chunks = {{0, {0x15}}};
   ports.Script("FILE", peer);

@@ -68,7 +68,8 @@ TEST(ComPortMap, EnvironmentThenSettingsFileThenDefault) {
   for (const char* file : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "ttyS", "ttySX", "tty0"}) {
     std::ofstream(dev / file) << "";
   }
-  const auto list = ListPorts({"COM1:", dev / "missing"}, dev.path());
+  // No device tree given: every ttyS counts as a real UART.
+  const auto list = ListPorts({"COM1:", dev / "missing"}, dev.path(), dev / "no-sys");
   std::vector<std::string> lines;
   for (const PortListEntry& e : list) lines.push_back(e.name + ">" + e.device + " " + e.origin + (e.present ? "+" : ""));
   const std::vector<std::string> expected = {
@@ -76,8 +77,8 @@ TEST(ComPortMap, EnvironmentThenSettingsFileThenDefault) {
       "COM3:>/dev/ttyS2 default",   "COM4:>/dev/ttyS3 default",
       "COM5:>/dev/ttyS4 default",   "COM6:>/dev/ttyS5 default",
       "COM7:>/dev/ttyS6 default",   "COM8:>/dev/ttyS7 default",
-      dev / "ttyACM1>" + dev / "ttyACM1 present+", dev / "ttyS2>" + dev / "ttyS2 present+",
-      dev / "ttyS10>" + dev / "ttyS10 present+",   dev / "ttyUSB0>" + dev / "ttyUSB0 present+",
+      dev / "ttyS2>" + dev / "ttyS2 present+",     dev / "ttyS10>" + dev / "ttyS10 present+",
+      dev / "ttyACM1>" + dev / "ttyACM1 adapter+", dev / "ttyUSB0>" + dev / "ttyUSB0 adapter+",
       "COM1:>/dev/ttyUSB0 given",   dev / "missing>" + dev / "missing given"};
   ASSERT_EQ(lines.size(), expected.size());
   for (size_t i = 0; i < lines.size(); ++i) {
