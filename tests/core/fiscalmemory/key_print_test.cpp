@@ -219,14 +219,15 @@ TEST_F(KeyPrintTest, EveryFailingCommandIsReportedAndTheNextOneStillRuns) {
   EXPECT_EQ(Messages(), std::vector<std::string>{Cp("ERRO DE COMUNICAÇÃO")});
   EXPECT_EQ(ports_.records[3]->sent[4], 21);
 
-  // A printer that answers nothing: four failures, four messages, the close still sent.
+  // A port that never opens: four failures, four messages, the close still tried; each
+  // command stops at the failed open, so nothing is written to the line.
   ports_.defaultScript = Dead();
   prompter_ = FakePrompter{};
   result = PrintPublicKeyReport(context_);
   EXPECT_EQ(result.commandsFailed, 4);
   EXPECT_EQ(Messages(), std::vector<std::string>(4, Cp("ERRO DE COMUNICAÇÃO")));
   ASSERT_EQ(ports_.records.size(), 8u);
-  EXPECT_EQ(ports_.records[7]->sent[4], 21);
+  for (size_t i = 4; i < 8; ++i) EXPECT_TRUE(ports_.records[i]->sent.empty()) << i;
 }
 
 TEST_F(KeyPrintTest, AKeyFileUnfitForPrintingPrintsNothing) {
