@@ -214,7 +214,8 @@ TEST_F(FaultTest, TcpPeerThatResetsFailsTheCommandWithoutSigpipe) {
     if (!readFirst) {
       const CliRun early = FastSend({"--port", "SOCKET", "--address", bridge.address()});
       EXPECT_EQ(early.code, 4);
-      EXPECT_THAT(early.out, EndsWith("Falha no envio do comando\n"));
+      // The reset may come before the open has finished, which then names its reason.
+      EXPECT_THAT(early.out, HasSubstr("Falha no envio do comando\n"));
       continue;
     }
     std::int64_t clockMs = 0;
