@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tervane {
@@ -102,6 +103,12 @@ struct CommandRecord {
   std::vector<std::uint8_t> replyData;
   std::string HexTrace;
   std::string ResultText;
+  // Frame bytes [first, second) that carry a password (DIG_HEX parameters): traces and
+  // the daily log show them as "**", never their value.
+  std::vector<std::pair<size_t, size_t>> secretFrameBytes;
+
+  // True for the parameter kind that carries the intervention password.
+  static bool IsSecretKind(const std::string& kind) { return kind == "DIG_HEX"; }
 
   int parameterCount() const { return static_cast<int>(parameters.size()); }
   int returnFieldCount() const { return static_cast<int>(returnFields.size()); }
