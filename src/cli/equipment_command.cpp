@@ -2,7 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <termios.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 #include <ostream>
 
 #include "core/common/string_table.h"
@@ -49,21 +54,23 @@ std::string UpperHex(std::string text) {
   return text;
 }
 
-// What the printer does not report (client, the option switches other than passenger
-// tickets, the restaurant settings) is taken from the stored profile being replaced, so
-// that storing a read does not wipe it.
-void KeepUnreadFields(const ProfileList& list, ProfileRecord& read) {
-  const auto stored = std::find_if(list.rbegin(), list.rend(),
-                                   [&](const ProfileRecord& p) { return p.serialNumber == read.serialNumber; });
-  if (stored == list.rend()) return;
-  read.client = stored->client;
-  read.additionalCoupon = stored->additionalCoupon;
-  read.issDiscount = stored->issDiscount;
-  read.linkedToCnf = stored->linkedToCnf;
-  read.rvInConference = stored->rvInConference;
-  read.automaticZ = stored->automaticZ;
-  read.restaurantOrStore = stored->restaurantOrStore;
-  read.conferenceCouponParameter = stored->conferenceCouponParameter;
+// One line from `in` (standard input when null), not echoed when it is a terminal.
+bool ReadSecretLine(std::istream* in, std::ostream& err, const char* prompt, std::string& line) {
+  err << prompt << std::flush;
+  if (in != nullptr) return static_cast<bool>(std::getline(*in, line)) && !line.empty();
+  termios saved{};
+  const bool tty = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (tty) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  }
+  const bool got = static_cast<bool>(std::getline(std::cin, line));
+  if (tty) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    err << '\n';
+  }
+  return got && !line.empty();
 }
 
 int ExitFor(int code) {
@@ -133,8 +140,9 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
   read_->fallthrough();
   read_->footer(std::string(kRawOptionNote) +
                 "\nWithout --model the printer is asked for its model first.\nExit status: 0 read; 1 bad "
-                "arguments or the profile could not be stored; 4 the printer stopped answering (what was "
-                "read is printed, nothing is stored); 5 cancelled with Ctrl-C.");
+                "arguments or the profile could not be stored; 4 the printer stopped answering or refused a "
+                "step; 5 cancelled with Ctrl-C. After 4 or 5 what was read is printed, the steps not read "
+                "are named and nothing is stored.");
 
   program_ = sub->add_subcommand(
       "program", "Program the printer from the stored profile with serial number S: owner data, clock, "
@@ -143,8 +151,17 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
   AddPrinterOptions(*program_, programOptions_, true);
   program_->add_option("--serial", serial_, "Serial number of the stored profile")->required()->type_name("S");
   program_->add_option("--password", password_,
-                       "Intervention password, 20 hexadecimal digits (default C3C3C3C3C3C3C3C3C3C3)")
+                       "Intervention password, 20 hexadecimal digits (default: $TERVANE_PASSWORD, else "
+                       "C3C3C3C3C3C3C3C3C3C3)")
       ->type_name("HEX");
+  program_->add_flag("--ask-password", askPassword_,
+                     "Read the intervention password from the terminal (not echoed), so that it is not on the "
+                     "command line");
+  program_->add_option("--clock", clock_,
+                       "Date and time to program: 'profile' (the stored profile's, default) or 'now' (the "
+                       "computer's clock when the command is built)")
+      ->check(CLI::IsMember({"profile", "now"}))
+      ->type_name("now|profile");
   program_->add_flag("--dry-run", dryRun_,
                      "Print the commands and their frames without sending anything (the model comes from "
                      "--model, else the commands for a model not yet detected are shown)");
@@ -155,8 +172,10 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
   program_->footer(std::string(kRawOptionNote) +
                    "\nWithout --model the printer is asked for its model first.\nExit status: 0 every "
                    "command accepted; 1 bad arguments, no such profile or unreadable profile file; 2 a "
-                   "mandatory value is empty; 3 a value has the wrong size; 4 the printer did not answer or "
-                   "refused a command; 5 or 6 cancelled with Ctrl-C during a command or between commands.");
+                   "mandatory value is empty or the password is not 20 hexadecimal digits; 3 a value does not fit "
+                   "the model (nothing is sent); 4 the printer did not answer or refused a command (commands "
+                   "that depend on a refused owner, clock or till/store command are not sent); 5 or 6 "
+                   "cancelled with Ctrl-C during a command or between commands.");
   return sub;
 }
 
@@ -176,11 +195,19 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   if (!ResolveModel(readOptions_, settings, link.Context(), err, output_)) return kExitExchangeFailed;
   BatchPrompter prompter(err, output_);
   ProfileRecord profile;
-  const int code = ReadEquipmentConfiguration(profile, link.Context(), &prompter);
+  ConfigurationReadReport report;
+  const int code = ReadEquipmentConfiguration(profile, link.Context(), &prompter, &report);
   profile.serialNumber = WithoutSpaces(profile.serialNumber);
-  if (code != kOk || !save_) {
+  if (!report.Whole()) {
+    // Half a profile is never stored: what was read is shown, with what was not.
     WriteText(out, ProfileText(profile), output_);
-    return ExitFor(code);
+    WriteText(err, report.Warning(), output_);
+    if (save_) WriteText(err, LoadString(32887), output_);   // Registro não salvo
+    return code == kCancelled ? kExitCancelled : kExitExchangeFailed;
+  }
+  if (!save_) {
+    WriteText(out, ProfileText(profile), output_);
+    return kExitOk;
   }
 
   if (profile.serialNumber.empty()) {
@@ -201,6 +228,11 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   WriteText(out, ProfileText(profile), output_);
   const bool replaced = StoreProfile(list, profile, false);
   if (replaced) StoreProfile(list, profile, true);
+  if (InterruptGuard::Interrupted()) {
+    // Ctrl-C after the last step: the user asked to stop before anything was stored.
+    WriteText(err, LoadString(32887), output_);
+    return kExitCancelled;
+  }
   std::string error;
   if (SaveProfiles(path, list, &error) != 0) {
     WriteText(err, LoadString(32887), output_);
@@ -232,9 +264,31 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
     WriteMessage(err, "No profile with serial number " + serial_ + " in " + path + ".", output_);
     return kExitUsage;
   }
-  const std::string password = UpperHex(Utf8ToCp1252Lossy(password_));
-  UnattendedSheet sheet(password_.empty() ? nullptr : &password);
+  std::string typed = password_;
+  if (typed.empty() && askPassword_) {
+    if (!ReadSecretLine(environment_.in, err, "Senha: ", typed)) {
+      WriteMessage(err, "No password was typed.", output_);
+      return kExitUsage;
+    }
+  }
+  if (typed.empty()) {
+    if (const char* fromEnvironment = std::getenv("TERVANE_PASSWORD")) typed = fromEnvironment;
+  }
+  const std::string password = UpperHex(Utf8ToCp1252Lossy(typed));
+  if (!typed.empty() && !IsValidInterventionPassword(password)) {
+    // Nothing is sent with a password a printer cannot take.
+    WriteText(err, WrongPasswordLengthText(), output_);
+    return kExitMandatoryEmpty;
+  }
+  UnattendedSheet sheet(typed.empty() ? nullptr : &password);
   BatchPrompter prompter(err, output_);
+  const bool clockNow = clock_ == "now";
+  Clock& computerClock = environment_.clock ? *environment_.clock : SystemClock();
+  auto warnClock = [&](const ProfileRecord& profile) {
+    if (clockNow) return;
+    const std::string warning = ClockDistanceWarning(profile, computerClock.LocalNow());
+    if (!warning.empty()) WriteText(err, Utf8ToCp1252Lossy("Aviso: ") + warning, output_);
+  };
 
   if (dryRun_) {
     if (programOptions_.model.empty()) {
@@ -244,18 +298,31 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
     ProfileSheet pages = MakeProfileSheet(profile, settings);
     sheet.EditProfile(pages);
     ApplyProfileSheet(pages, profile);
+    warnClock(profile);
+    const std::vector<FitProblem> problems = ProfileFitProblems(profile, settings);
+    if (!problems.empty()) {
+      WriteText(out, FitProblemsText(problems), output_);
+      return kExitWrongSize;
+    }
+    if (clockNow) LoadComputerClock(profile, computerClock.LocalNow());
     std::vector<CommandRecord> commands = BuildProgrammingCommands(profile, settings, &prompter);
     int status = kExitOk;
     for (size_t i = 0; i < commands.size(); ++i) {
       CommandRecord& c = commands[i];
       std::string text = Format("%2zu %s [%s]\r\n", i + 1, c.title.c_str(), c.escapeText.c_str());
       for (const ParameterRecord& p : c.parameters) {
-        text += "   " + p.title + " (" + p.kind + " " + std::to_string(p.size) + ") = \"" + p.value + "\"\r\n";
+        // The password is shown as asterisks here too.
+        const std::string shown = CommandRecord::IsSecretKind(p.kind) ? std::string(p.value.size(), '*') : p.value;
+        text += "   " + p.title + " (" + p.kind + " " + std::to_string(p.size) + ") = \"" + shown + "\"\r\n";
       }
       c.ResultText.clear();
       const int code = AssembleFrame(c, settings);
       if (code == kOk) {
-        text += "   " + HexLine(c.frame.bytes.data(), c.frame.length) + "\r\n";
+        std::string hex = HexLine(c.frame.bytes.data(), c.frame.length);
+        for (const auto& [first, last] : c.secretFrameBytes) {
+          for (size_t i = first; i < last && 3 * i + 1 < hex.size(); ++i) hex.replace(3 * i, 2, "**");
+        }
+        text += "   " + hex + "\r\n";
       } else {
         text += "   " + c.ResultText + "\r\n";
         if (status == kExitOk) status = ExitFor(code);
@@ -273,16 +340,27 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
   context.prompter = &prompter;
   context.frontEnd = &sheet;
   context.profileFile = path;
+  context.clockSource = clockNow ? ClockSource::kComputer : ClockSource::kProfile;
   ProfileRecord profile = *found;
+  warnClock(profile);
   const ProgrammingOutcome outcome = RunProgramming(profile, context);
+  if (!outcome.fitProblems.empty()) {
+    WriteText(err, outcome.resultText, output_);
+    return kExitWrongSize;
+  }
+  // How many were refused, and which, before the details.
+  if (!outcome.refused.empty()) WriteText(err, outcome.summary, output_);
   WriteText(out, outcome.resultText, output_);
   if (trace_) WriteText(out, outcome.hexTrace, output_);
 
-  int refused = 0;
-  for (const ProgrammedCommand& c : outcome.ran) refused += c.Refused() ? 1 : 0;
+  const size_t refused = outcome.refused.size();
   WriteMessage(err,
                std::to_string(outcome.ran.size()) + " of " + std::to_string(outcome.commandsBuilt) +
-                   " commands run; " + std::to_string(refused) + " refused by the printer.",
+                   " commands run; " + std::to_string(refused) + " refused by the printer" +
+                   (outcome.skipped.empty() ? std::string()
+                                            : "; " + std::to_string(outcome.skipped.size()) +
+                                                  " not sent because they depend on a refused one") +
+                   ".",
                output_);
   if (outcome.runResult != kOk) return ExitFor(outcome.runResult);
   return refused > 0 ? kExitExchangeFailed : kExitOk;

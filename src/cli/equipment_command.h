@@ -20,8 +20,9 @@ class EquipmentCommand : public CliCommand {
 
   // read: prints the profile read from the printer (and stores it with --save). Returns
   // 0; kExitUsage for bad options or when the profile cannot be stored;
-  // kExitExchangeFailed when the printer stopped answering (what was read is still
-  // printed, nothing is stored).
+  // kExitExchangeFailed when the printer stopped answering or refused a step, and
+  // kExitCancelled after Ctrl-C: what was read is printed with the steps that were not,
+  // and nothing is stored.
   // program: runs the programming commands of the stored profile and prints the
   // accumulated results. Returns 0 when every command ran and was accepted; kExitUsage
   // for bad options, a missing profile or an unreadable profile file;
@@ -48,6 +49,8 @@ class EquipmentCommand : public CliCommand {
   std::string programFile_;
   std::string serial_;
   std::string password_;
+  bool askPassword_ = false;
+  std::string clock_ = "profile";
   bool dryRun_ = false;
   bool trace_ = false;
 };

@@ -73,6 +73,7 @@ void CommandHandler::ReductionZ(const Bytes& p, Response& r) {
   state_.hasMovement = false;
   state_.reducedToday = true;
   state_.reducedDate = today;
+  state_.lastReductionAt = PrinterSeconds(Now());
   state_.lastZAutomatic = false;
 }
 

@@ -67,6 +67,16 @@ void CommandHandler::ProgramOwner(const Bytes& p, Response& r) {
     r.Refuse(0, st2::kNotExecuted, static_cast<std::uint16_t>(code));
     return;
   }
+  // The newer layout carries the intervention password in its last ten bytes.
+  if (p.size() == 83 && FieldText(p, 73, 10) != state_.interventionPassword) {
+    r.Refuse(0, st2::kNotExecuted, 158);
+    return;
+  }
+  // An owner is in place and the day has sales: no owner programming until its Z.
+  if (!Blank(state_.cnpj) && state_.hasMovement) {
+    r.Refuse(0, st2::kNotExecuted, 62);
+    return;
+  }
   const std::string newCnpj = TrimRight(cnpj);
   if (!Blank(state_.cnpj) && TrimRight(state_.cnpj) != newCnpj) {
     // A new owner: the user number advances and the document counters restart.
@@ -120,7 +130,17 @@ void CommandHandler::SetDateTime(const Bytes& p, Response& r) {
   now.tm_hour = host.hour;
   now.tm_min = host.minute;
   now.tm_sec = host.second;
-  state_.clockOffset = static_cast<std::int64_t>(timegm(&wanted)) - static_cast<std::int64_t>(timegm(&now));
+  const std::int64_t wantedSeconds = static_cast<std::int64_t>(timegm(&wanted));
+  // Time never goes back over a Z reduction: the fiscal memory's records would be out of order.
+  const bool beforeLastZ =
+      state_.lastReductionAt > 0
+          ? wantedSeconds < state_.lastReductionAt
+          : !state_.fiscalMemory.empty() && date < state_.fiscalMemory.back().date;
+  if (beforeLastZ) {
+    r.Refuse(0, st2::kNotExecuted, 112);
+    return;
+  }
+  state_.clockOffset = wantedSeconds - static_cast<std::int64_t>(timegm(&now));
   state_.daylightSaving = dst == 1 || dst == '1';
 }
 
@@ -203,7 +223,7 @@ void CommandHandler::NameTotalizer(const Bytes& p, Response& r) {
     r.Refuse(0, st2::kParameterType, 4);
     return;
   }
-  if (number < 1 || number > kNonFiscalTotalizers) {
+  if (number < 1 || number > kTotalizerNames) {
     r.Refuse(0, st2::kNotExecuted, 102);
     return;
   }

@@ -21,7 +21,8 @@ std::uint8_t Bits(std::initializer_list<bool> bits) {
 // A totalizer never named is a field of zeros, which reads as no name at all; a named one
 // is padded with spaces.
 void PutTotalizerName(Bytes& out, const std::string& name) {
-  PutText(out, name, 19, name.empty() ? '\0' : ' ');
+  // An unnamed position reads as blanks, as a printer's memory holds it.
+  PutText(out, name, 19, ' ');
 }
 
 }  // namespace
@@ -113,7 +114,7 @@ void CommandHandler::TotalizerNames9(const Bytes&, Response& r) {
 }
 
 void CommandHandler::TotalizerNames30(const Bytes&, Response& r) {
-  for (const std::string& name : state_.totalizerNames) PutTotalizerName(r.data, name);
+  for (int i = 0; i < kNonFiscalTotalizers; ++i) PutTotalizerName(r.data, state_.totalizerNames[i]);
 }
 
 void CommandHandler::PrintConfiguration(const Bytes&, Response& r) {
@@ -138,7 +139,7 @@ void CommandHandler::DepartmentsRead(const Bytes&, Response& r) {
 }
 
 void CommandHandler::NonFiscalTotalizersRead(const Bytes&, Response& r) {
-  for (const std::string& name : state_.totalizerNames) PutTotalizerName(r.data, name);
+  for (int i = 0; i < kNonFiscalTotalizers; ++i) PutTotalizerName(r.data, state_.totalizerNames[i]);
   for (std::int64_t value : state_.day.nonFiscal) PutBcd(r.data, value, 7);
 }
 

@@ -1,5 +1,6 @@
 // tervane-sim: an emulated fiscal printer on a pseudo-terminal, a TCP port and a folder
 // of exchange files, so the workbench and its tools run with no printer attached.
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -79,6 +80,10 @@ Replies:
   code 59; sale refusals their own codes (7 CF ABERTO, 8 CF NAO ABERTO, ...). Texts
   come in code page 850. With --paper low every reply carries ST1 bit 6; with
   --paper out ST1 bit 7, and printing commands are refused (code 11).
+  Programming as a printer checks it: the owner-data command with a password other
+  than --password is refused (158 SENHA CNPJ INVALIDA), and once an owner is in place
+  and the day has sales (62); a clock set before the last Z reduction is refused (112);
+  fifty totalizer names are kept, unnamed ones read as blanks.
 
 Faults (--fault KIND[:RATE], repeatable; RATE is a probability per command, 1 when
 left out; the first listed kind that fires wins; --seed makes the pattern repeat):
@@ -113,6 +118,21 @@ int ParsePaper(const std::string& text, tervane::sim::PaperState* paper) {
   return 0;
 }
 
+// Twenty hexadecimal digits into the ten bytes a printer compares.
+bool ParsePassword(const std::string& text, std::string* bytes) {
+  if (text.size() != 20) return false;
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const std::string pair = text.substr(i, 2);
+    if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1]))) {
+      return false;
+    }
+    out += static_cast<char>(std::stoi(pair, nullptr, 16));
+  }
+  *bytes = out;
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,6 +145,7 @@ int main(int argc, char** argv) {
   std::string model = "ZT-300 A";
   std::string brand = "KELO";
   std::string serial;
+  std::string password;
   bool intervention = false;
   std::string paper = "ok";
   std::string gprs = "on";
@@ -146,6 +167,10 @@ int main(int argc, char** argv) {
       ->type_name("NAME");
   app.add_option("--brand", brand, "Brand reported by \"35 60\" (default KELO)")->type_name("TEXT");
   app.add_option("--serial", serial, "Serial number (default TV0100000000123)")->type_name("TEXT");
+  app.add_option("--password", password,
+                 "Intervention password the owner-data command must carry, 20 hexadecimal digits (default "
+                 "C3C3C3C3C3C3C3C3C3C3)")
+      ->type_name("HEX");
   app.add_flag("--intervention", intervention,
                "Start in technical intervention: programming allowed, sales refused");
   app.add_option("--paper", paper, "Paper sensor: ok, low or out (default ok)")->type_name("STATE");
@@ -205,6 +230,9 @@ int main(int argc, char** argv) {
   state.brand = Utf8ToCp1252Lossy(brand);
   if (!serial.empty()) state.serial = Utf8ToCp1252Lossy(serial);
   state.intervention = intervention;
+  if (!password.empty()) {
+    if (!ParsePassword(password, &state.interventionPassword)) return fail("--password takes 20 hexadecimal digits");
+  }
   state.gprsSignal = gprsSignal;
   state.logo.slotsFree = logoSlots;
   if (ParsePaper(paper, &state.paper) != 0) return fail("--paper takes ok, low or out");

@@ -1,6 +1,7 @@
 #include "sim/printer_state.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "sim/field_codec.h"
 
@@ -47,6 +48,17 @@ std::string Money(std::int64_t cents) {
   std::snprintf(buffer, sizeof buffer, "%s%lld,%02lld", negative ? "-" : "",
                 static_cast<long long>(v / 100), static_cast<long long>(v % 100));
   return buffer;
+}
+
+std::int64_t PrinterSeconds(const CivilTime& t) {
+  std::tm tm{};
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
+  tm.tm_mday = t.day;
+  tm.tm_hour = t.hour;
+  tm.tm_min = t.minute;
+  tm.tm_sec = t.second;
+  return static_cast<std::int64_t>(timegm(&tm));
 }
 
 std::string Fit(const std::string& text, std::size_t width, char fill) {

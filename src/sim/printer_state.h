@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "core/common/clock.h"
 #include "sim/logo_store.h"
 #include "sim/memories.h"
 
 namespace tervane::sim {
 
 inline constexpr int kRateCount = 16;
-inline constexpr int kNonFiscalTotalizers = 30;
+inline constexpr int kNonFiscalTotalizers = 30;   // those that take receipts and are reported
+inline constexpr int kTotalizerNames = 50;        // names the printer keeps
 inline constexpr int kPaymentMethods = 20;
 inline constexpr int kManagementReports = 30;
 inline constexpr int kDepartments = 20;
@@ -121,6 +123,8 @@ struct PrinterState {
 
   // Modes and sensors.
   bool intervention = false;
+  // The intervention password the owner-data command (newer layout) must carry: ten bytes.
+  std::string interventionPassword = std::string(10, '\xC3');
   PaperState paper = PaperState::kOk;
   GprsState gprs = GprsState::kOn;
   int gprsSignal = 21;
@@ -143,7 +147,7 @@ struct PrinterState {
   int rateCount = 0;
   std::array<bool, kRateCount> issBound{};
 
-  std::array<std::string, kNonFiscalTotalizers> totalizerNames;   // 19 bytes max
+  std::array<std::string, kTotalizerNames> totalizerNames;        // 19 bytes max
   std::array<PaymentMethod, kPaymentMethods> payments;
   std::array<std::string, kManagementReports> reportNames;        // 17 bytes max
   std::array<int, kManagementReports> reportCounters{};
@@ -171,6 +175,9 @@ struct PrinterState {
   bool reducedToday = false;          // a Z was made on `reducedDate`
   SimDate reducedDate;
   bool lastZAutomatic = false;
+  // The printer's clock at the last Z reduction, seconds since 1970 in printer time; 0
+  // when no reduction was made here (the fiscal memory's last date then bounds the clock).
+  std::int64_t lastReductionAt = 0;
   DayTotals day;
 
   // Documents.
@@ -195,6 +202,9 @@ std::string Money(std::int64_t cents);
 
 // Right-pads (or cuts) a byte text to `width` with `fill`.
 std::string Fit(const std::string& text, std::size_t width, char fill = ' ');
+
+// Seconds since 1970 of a civil time taken as UTC (the printer's clock arithmetic).
+std::int64_t PrinterSeconds(const CivilTime& t);
 
 // Cuts trailing spaces.
 std::string TrimRight(const std::string& text);

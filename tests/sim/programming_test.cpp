@@ -12,7 +12,7 @@ class SimProgrammingTest : public SimTest {
 
 TEST_F(SimProgrammingTest, OwnerDataReadsBackInBothLayouts) {
   const std::string p = std::string("11.222.333/0001-44  ") + "ISENTO              " + "IM-99               " +
-                        std::string(10, ' ') + "B" + "RJ" + std::string(10, '\x11');
+                        std::string(10, ' ') + "B" + "RJ" + std::string(10, '\xC3');
   ASSERT_EQ(Code({4}, p), 0);
   EXPECT_EQ(Data({35, 42}, 20), "11.222.333/0001-44  ");
   EXPECT_EQ(Data({35, 43}, 20), "ISENTO              ");
@@ -36,14 +36,14 @@ TEST_F(SimProgrammingTest, NewOwnerAdvancesUserAndRestartsCounters) {
   state.intervention = true;
   state.coo = 41;
   const std::string other = std::string(20, '9') + std::string(20, '8') + std::string(20, ' ') +
-                            std::string(10, ' ') + "X" + "MG" + std::string(10, '\0');
+                            std::string(10, ' ') + "X" + "MG" + std::string(10, '\xC3');
   ASSERT_EQ(Code({4}, other), 0);
   EXPECT_EQ(Data({35, 1}, 2), std::string("\x00\x02", 2));
   EXPECT_EQ(Data({35, 3}, 3), std::string(3, '\0'));
   // Blank CNPJ or UF is refused.
-  EXPECT_EQ(Code({4}, std::string(60, ' ') + std::string(10, ' ') + "X" + "MG" + std::string(10, '\0')), 167);
+  EXPECT_EQ(Code({4}, std::string(60, ' ') + std::string(10, ' ') + "X" + "MG" + std::string(10, '\xC3')), 167);
   EXPECT_EQ(Code({4}, std::string(40, '1') + std::string(20, ' ') + std::string(10, ' ') + "X  " +
-                          std::string(10, '\0')),
+                          std::string(10, '\xC3')),
             168);
 }
 
@@ -93,7 +93,10 @@ TEST_F(SimProgrammingTest, RatesIssAndTotalizersReadBack) {
 
   ASSERT_EQ(Code({40}, "02" + Cp850("SUPRIMENTO ÚNICO   ")), 0);
   ASSERT_EQ(Code({40}, "30" + std::string("ULTIMO             ")), 0);
-  EXPECT_EQ(Code({40}, "31" + std::string(19, 'X')), 102);
+  // Fifty names are kept; the reading of the thirty reports the first thirty.
+  EXPECT_EQ(Code({40}, "50" + std::string(19, 'X')), 0);
+  EXPECT_EQ(state.totalizerNames[49], std::string(19, 'X'));
+  EXPECT_EQ(Code({40}, "51" + std::string(19, 'X')), 102);
   EXPECT_EQ(Code({40}, "03" + std::string(19, ' ')), 111);
   const std::string names = Data({35, 48}, 570);
   EXPECT_EQ(names.substr(19, 19), Cp850("SUPRIMENTO ÚNICO") + std::string(3, ' '));

@@ -84,7 +84,7 @@ class SimTest : public ::testing::Test {
   void ProgramOwner() {
     state.intervention = true;
     std::string p = std::string("12.345.678/0001-90  ") + "123.456.789.110     " + "IM 4321             " +
-                    std::string(10, ' ') + "X" + "SP" + std::string(10, '\0');
+                    std::string(10, ' ') + "X" + "SP" + std::string(10, '\xC3');
     ASSERT_EQ(Code({4}, p), 0);
     ASSERT_EQ(Code({36}, std::string(1, '\x02') + "1800" + "0700" + std::string(56, '0')), 0);
     state.intervention = false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tervane {
@@ -107,6 +108,13 @@ struct CommandRecord {
   std::string portFailure;
   // Bytes found waiting on the line and discarded before the last frame was sent.
   int discardedBytes = 0;
+
+  // Frame bytes [first, second) that carry a password (DIG_HEX parameters): traces and
+  // the daily log show them as "**", never their value.
+  std::vector<std::pair<size_t, size_t>> secretFrameBytes;
+
+  // True for the parameter kind that carries the intervention password.
+  static bool IsSecretKind(const std::string& kind) { return kind == "DIG_HEX"; }
 
   int parameterCount() const { return static_cast<int>(parameters.size()); }
   int returnFieldCount() const { return static_cast<int>(returnFields.size()); }

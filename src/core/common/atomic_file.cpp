@@ -5,7 +5,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +42,33 @@ std::string ResolveTarget(const std::string& path) {
   return path;
 }
 
+// Removes temporaries of our own naming (".<base>.tmp.<pid>.<n>") left beside the target
+// by a save that was killed: those of a process that no longer exists. A live process's
+// temporary (another save in progress) is left alone.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& base) {
+  const std::string prefix = "." + base + ".tmp.";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string::npos || dot + 1 == rest.size()) continue;
+    const std::string pidText = rest.substr(0, dot);
+    const std::string counterText = rest.substr(dot + 1);
+    auto digits = [](const std::string& t) {
+      return !t.empty() && t.size() < 10 && t.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digits(pidText) || !digits(counterText)) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlink((folder + "/" + name).c_str());
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
 
 const FileSystemCalls& SystemFileCalls() {
@@ -57,6 +87,8 @@ bool SaveFileAtomically(const std::string& path, std::string_view bytes, std::st
     SetError(error, "cannot save", path, EISDIR);
     return false;
   }
+
+  RemoveStaleTemporaries(folder, base);
 
   // A temporary name of our own beside the target; O_EXCL guards against a stale one.
   static std::atomic<unsigned> counter{0};

@@ -24,7 +24,9 @@ const FileSystemCalls& SystemFileCalls();
 // never a mixture: writes a temporary file in the same folder, flushes it to disk,
 // renames it over the target, then flushes the folder. A symbolic link as target is
 // followed, so the file it points to is replaced. A new file takes the permissions of
-// the file it replaces (or 0666 less the umask when there was none).
+// the file it replaces (or 0666 less the umask when there was none). Temporaries of this
+// naming left beside the target by a save whose process is gone (killed mid-save) are
+// removed first.
 // Returns true on success. Returns false with `error` (when given) set to what failed,
 // "<step> <path>: <system message>", when any step fails; the temporary file is then
 // removed and, if the failure came before the rename, the target is untouched. When only

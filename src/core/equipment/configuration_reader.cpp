@@ -1,5 +1,6 @@
 #include "core/equipment/configuration_reader.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -8,6 +9,8 @@
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/equipment/model_groups.h"
+#include "core/equipment/profile_file.h"
+#include "core/equipment/reply_status.h"
 
 namespace tervane {
 namespace {
@@ -55,14 +58,29 @@ CommandRecord QueryCommand(const char* title, const char* escape, int replySize,
   return c;
 }
 
-const std::string& Value(const CommandRecord& c, size_t field) { return c.returnFields[field].value; }
+// A text field without the printer's fixed-width padding: trailing blanks and NULs are
+// how a printer fills the unused part of a field, not part of the value.
+std::string Unpadded(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
+std::string Value(const CommandRecord& c, size_t field) { return Unpadded(c.returnFields[field].value); }
 
 class ConfigurationRead {
  public:
-  ConfigurationRead(ProfileRecord& profile, const ExchangeContext& context, Prompter* prompter)
-      : profile_(profile), context_(context), prompter_(prompter) {}
+  ConfigurationRead(ProfileRecord& profile, const ExchangeContext& context, Prompter* prompter,
+                    ConfigurationReadReport& report)
+      : profile_(profile), context_(context), prompter_(prompter), report_(report) {}
 
   int Run() {
+    const int code = Steps();
+    report_.stopCode = code;
+    return code;
+  }
+
+ private:
+  int Steps() {
     const bool older = IsOlderModelGroup(context_.settings->g_modelMask);
 
     // 1. Serial number.
@@ -70,18 +88,18 @@ class ConfigurationRead {
       const int size = older ? 15 : 20;
       CommandRecord c = QueryCommand("Número de série", older ? "35 0" : "35 40", size,
                                      {{"ASCII", size, "Número de série"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) profile_.serialNumber = Value(c, 0);
     }
 
     // 2. Owner data.
     if (older) {
       CommandRecord c = QueryCommand("CGC/IE", "35 2", 33, {{"ASCII", 33, "CGC/IE"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) {
-        const std::string& v = Value(c, 0);
-        profile_.cnpj = v.substr(0, 18);
-        profile_.ie = v.size() > 18 ? v.substr(18, 15) : std::string();
+        const std::string& v = c.returnFields[0].value;
+        profile_.cnpj = Unpadded(v.substr(0, 18));
+        profile_.ie = v.size() > 18 ? Unpadded(v.substr(18, 15)) : std::string();
         profile_.im.clear();
         profile_.uf.clear();
       }
@@ -96,7 +114,7 @@ class ConfigurationRead {
       for (size_t k = 0; k < 4; ++k) {
         const int size = k < 3 ? 20 : 2;
         CommandRecord c = QueryCommand(titles[k], owner[k].first, size, {{"ASCII", size, titles[k]}});
-        if (!Step(c)) return kExchangeFailed;
+        if (!Step(c)) return stop_;
         if (ok_) profile_.*owner[k].second = Value(c, 0);
       }
     }
@@ -104,16 +122,16 @@ class ConfigurationRead {
     // 3. Store number: the four digits.
     {
       CommandRecord c = QueryCommand("Número da Loja", "35 15", 2, {{"BCD_INTEGER", 2, "Número da Loja"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) profile_.storeNumber = Value(c, 0);
     }
 
     // 4. Till number: the last three of the four digits.
     {
       CommandRecord c = QueryCommand("Número do Caixa", "35 14", 2, {{"BCD_INTEGER", 2, "Número do Caixa"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) {
-        const std::string& v = Value(c, 0);
+        const std::string v = Value(c, 0);
         profile_.tillNumber = v.size() > 1 ? v.substr(1, 3) : std::string();
       }
     }
@@ -121,7 +139,7 @@ class ConfigurationRead {
     // 5. Date and time.
     {
       CommandRecord c = QueryCommand("Data e Hora", "35 23", 6, {{"BCD_DATA", 3, "Data"}, {"BCD_HORA", 3, "Hora"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) {
         profile_.date = Value(c, 0);
         profile_.time = Value(c, 1);
@@ -131,9 +149,9 @@ class ConfigurationRead {
     // 6. Daylight saving: bit 2 of the fiscal flags.
     {
       CommandRecord c = QueryCommand("Flags Fiscais", "35 17", 1, {{"ASCII_FLAGS_FISCAIS", 1, "Flags Fiscais"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) {
-        const std::string& v = Value(c, 0);
+        const std::string v = Value(c, 0);
         profile_.daylightSaving = v.size() > 2 && v[2] != '0';
       }
     }
@@ -142,7 +160,7 @@ class ConfigurationRead {
     {
       CommandRecord c = QueryCommand("Clichê do Proprietário", "35 13", 186,
                                      {{"ASCII", 186, "Clichê do Proprietário"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) profile_.cliche = ClicheMarkersFromPrinter(Value(c, 0));
     }
 
@@ -156,7 +174,7 @@ class ConfigurationRead {
         r.title = Utf8ToCp1252Lossy("Alíquota ") + Format("%02d", k);
         c.returnFields.push_back(std::move(r));
       }
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) {
         for (size_t k = 0; k < kProfileRates; ++k) profile_.rates[k] = Value(c, k + 1);
       }
@@ -166,7 +184,7 @@ class ConfigurationRead {
     {
       CommandRecord c = QueryCommand("Vinculação ao ISS", "35 29", 2,
                                      {{"ASCII_FLAG_VINC_ISS", 2, "Vinculação ao ISS"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) profile_.issBinding = Value(c, 0);
     }
 
@@ -181,7 +199,7 @@ class ConfigurationRead {
         r.title = "Totalizador " + Format("%02d", k);
         c.returnFields.push_back(std::move(r));
       }
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) {
         for (size_t k = 0; k < static_cast<size_t>(count); ++k) profile_.totalizerNames[k] = Value(c, k);
       }
@@ -193,29 +211,35 @@ class ConfigurationRead {
                                      {{"FLAG_BP_CF", 1, "Bilhete de passagem ou cupom fiscal"},
                                       {"FLAG_PRESENTER_GAVETA", 1, "Presenter"},
                                       {"FLAG_CUTTER_AUTENTIC", 1, "Guilhotina"}});
-      if (!Step(c)) return kExchangeFailed;
+      if (!Step(c)) return stop_;
       if (ok_) profile_.passengerTicket = c.replyData.size() > 1 && c.replyData[1] == 0x00;
     }
     return kOk;
   }
 
- private:
-  // Executes one step. Returns false when the read must stop (no answer); `ok_` says
-  // whether the step's values may be used.
+  // Executes one step. Returns false when the read must stop (no answer, or cancelled);
+  // `ok_` says whether the step's values may be used.
   bool Step(CommandRecord& command) {
     const int code = ExecuteCommand(command, context_);
-    ok_ = code == kOk;
-    if (code == kExchangeFailed) {
-      if (prompter_) prompter_->ShowMessage(LoadString(32915), LoadString(str::kFalhaEnvio));
+    ok_ = code == kOk && !StatusOfReply(command).Refused();
+    if (code == kExchangeFailed || code == kCancelled) {
+      if (code == kExchangeFailed && prompter_) {
+        prompter_->ShowMessage(LoadString(32915), LoadString(str::kFalhaEnvio));
+      }
+      report_.stoppedAt = command.title;
+      stop_ = code;
       return false;
     }
+    (ok_ ? report_.read : report_.notRead).push_back(command.title);
     return true;
   }
 
   ProfileRecord& profile_;
   const ExchangeContext& context_;
   Prompter* prompter_;
+  ConfigurationReadReport& report_;
   bool ok_ = false;
+  int stop_ = kOk;
 };
 
 }  // namespace
@@ -225,9 +249,57 @@ std::string ClicheMarkersFromPrinter(std::string text) {
   return text;
 }
 
-int ReadEquipmentConfiguration(ProfileRecord& profile, const ExchangeContext& context, Prompter* prompter) {
-  if (context.settings == nullptr || context.ports == nullptr) return kExchangeFailed;
-  return ConfigurationRead(profile, context, prompter).Run();
+std::string ConfigurationReadReport::ReadList() const {
+  if (read.empty()) return "nenhum";
+  std::string list;
+  for (const std::string& step : read) list += (list.empty() ? "" : ", ") + step;
+  return list;
+}
+
+std::string ConfigurationReadReport::Warning() const {
+  if (Whole()) return {};
+  std::string text = Utf8ToCp1252Lossy("Leitura incompleta: o perfil não foi lido inteiro do equipamento.\r\n");
+  if (stopCode == kCancelled) {
+    text += Utf8ToCp1252Lossy("Leitura cancelada em: ") + stoppedAt + "\r\n";
+  } else if (stopCode != kOk) {
+    text += Utf8ToCp1252Lossy("O equipamento parou de responder em: ") + stoppedAt + "\r\n";
+  }
+  if (!notRead.empty()) {
+    std::string list;
+    for (const std::string& step : notRead) list += (list.empty() ? "" : ", ") + step;
+    text += Utf8ToCp1252Lossy("Não lidos (recusados): ") + list + "\r\n";
+  }
+  text += Utf8ToCp1252Lossy("Lidos: ") + ReadList() + "\r\n";
+  text += Utf8ToCp1252Lossy("Os demais campos não vieram do equipamento; confira-os antes de salvar.");
+  return text;
+}
+
+int ReadEquipmentConfiguration(ProfileRecord& profile, const ExchangeContext& context, Prompter* prompter,
+                               ConfigurationReadReport* report) {
+  ConfigurationReadReport local;
+  ConfigurationReadReport& out = report ? *report : local;
+  out = ConfigurationReadReport{};
+  if (context.settings == nullptr || context.ports == nullptr) {
+    out.stopCode = kExchangeFailed;
+    return kExchangeFailed;
+  }
+  return ConfigurationRead(profile, context, prompter, out).Run();
+}
+
+bool KeepUnreadFields(const ProfileList& stored, ProfileRecord& read) {
+  const std::string serial = WithoutSpaces(read.serialNumber);
+  const auto found = std::find_if(stored.rbegin(), stored.rend(),
+                                  [&](const ProfileRecord& p) { return p.serialNumber == serial; });
+  if (found == stored.rend()) return false;
+  read.client = found->client;
+  read.additionalCoupon = found->additionalCoupon;
+  read.issDiscount = found->issDiscount;
+  read.linkedToCnf = found->linkedToCnf;
+  read.rvInConference = found->rvInConference;
+  read.automaticZ = found->automaticZ;
+  read.restaurantOrStore = found->restaurantOrStore;
+  read.conferenceCouponParameter = found->conferenceCouponParameter;
+  return true;
 }
 
 }  // namespace tervane

@@ -1,5 +1,6 @@
 #include "core/equipment/profile_pages.h"
 
+#include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/equipment/model_groups.h"
 #include "core/equipment/profile_file.h"
@@ -103,6 +104,11 @@ void ApplyProfileSheet(const ProfileSheet& sheet, ProfileRecord& profile) {
   sheet.totalizers.Store(profile);
   if (sheet.showRestaurantPage) sheet.restaurant.Store(profile);
   profile.serialNumber = WithoutSpaces(profile.serialNumber);
+}
+
+std::string NotReadMark(bool fromStoredProfile) {
+  return Utf8ToCp1252Lossy(fromStoredProfile ? "não lido do equipamento: valores do perfil salvo"
+                                             : "não lido do equipamento: confira antes de programar");
 }
 
 }  // namespace tervane

@@ -103,7 +103,16 @@ struct ProfileSheet {
   TotalizerPage totalizers;
   RestaurantPage restaurant;
   bool showRestaurantPage = false;
+  // After a read of the printer: a warning shown above the pages when the read was not
+  // whole, and a mark on the option switches and restaurant settings, which no read
+  // reports ("não lido do equipamento"), saying whether they come from the stored profile.
+  std::string readWarning;
+  bool unreadSwitches = false;
+  bool unreadFromStored = false;
 };
+
+// The mark the pages put on values a read of the printer does not report.
+std::string NotReadMark(bool fromStoredProfile);
 
 // Fills the pages from the profile for the selected model: the totalizer count from the
 // model's group, the restaurant page for the restaurant models only.

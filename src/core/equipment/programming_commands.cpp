@@ -1,5 +1,7 @@
 #include "core/equipment/programming_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <utility>
 
@@ -46,7 +48,61 @@ CommandRecord Command(const char* title, const char* escape, std::initializer_li
 std::string OddEnables(bool on) { return on ? "1" : "0"; }
 std::string EvenEnables(bool on) { return on ? "0" : "1"; }
 
+// A value without the trailing blanks and NULs of a printer's fixed-width field.
+std::string Unpadded(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
+// Owner fields a printer accepts blank go as blanks rather than as an empty mandatory value.
+std::string BlankIfEmpty(const std::string& value, int width) {
+  const std::string v = Unpadded(value);
+  return v.empty() ? std::string(static_cast<size_t>(width), ' ') : v;
+}
+
 }  // namespace
+
+bool IsValidInterventionPassword(const std::string& password) {
+  if (password.size() != static_cast<size_t>(profile_limits::kPassword)) return false;
+  return std::all_of(password.begin(), password.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+std::vector<FitProblem> ProfileFitProblems(const ProfileRecord& p, const ProgramSettings& settings) {
+  std::vector<FitProblem> problems;
+  auto check = [&](const std::string& field, const std::string& value, int limit) {
+    const size_t length = Unpadded(value).size();
+    if (length > static_cast<size_t>(limit)) problems.push_back({field, length, limit});
+  };
+  auto exact = [&](const std::string& field, const std::string& value, int size) {
+    const size_t length = Unpadded(value).size();
+    if (length != 0 && length != static_cast<size_t>(size)) problems.push_back({field, length, size});
+  };
+  const bool newer = UsesNewerOwnerLayout(settings.g_modelMask);
+  check("CNPJ", p.cnpj, newer ? 20 : 18);
+  check("IE", p.ie, newer ? 20 : 15);
+  check("IM", p.im, newer ? 20 : 15);
+  if (newer) check("UF", p.uf, 2);
+  exact("Data", p.date, 6);
+  exact("Hora", p.time, 6);
+  check(Utf8ToCp1252Lossy("Número do Caixa"), p.tillNumber, 3);
+  check(Utf8ToCp1252Lossy("Número da Loja"), p.storeNumber, 4);
+  const int sent = EnabledTotalizerCount(settings.g_modelMask) - 2;
+  for (int i = 1; i <= sent; ++i) {
+    check("Totalizador " + Format("%02d", i), p.totalizerNames[static_cast<size_t>(i - 1)],
+          profile_limits::kTotalizerName);
+  }
+  return problems;
+}
+
+std::string FitProblemsText(const std::vector<FitProblem>& problems) {
+  std::string text;
+  for (const FitProblem& f : problems) {
+    text += LoadString(str::kParametroTamanho) + ": " + f.field + " tem " + std::to_string(f.length) +
+            Utf8ToCp1252Lossy(" caracteres, o modelo aceita ") + std::to_string(f.limit) + "\r\n";
+  }
+  return text;
+}
 
 const std::string& WrongPasswordLengthText() {
   static const std::string text = "Senha com tamanho errado";
@@ -85,25 +141,25 @@ std::vector<CommandRecord> BuildProgrammingCommands(const ProfileRecord& p, cons
   // 1. Owner data.
   if (UsesNewerOwnerLayout(settings.g_modelMask)) {
     std::string password;
-    if (p.password.size() == static_cast<size_t>(profile_limits::kPassword)) {
+    if (IsValidInterventionPassword(p.password)) {
       password = p.password;
     } else if (prompter) {
       prompter->ShowMessage(LoadString(32915), WrongPasswordLengthText());
     }
     list.push_back(Command("Programa CNPJ/IE/IM", "4",
-                           {{"CNPJ", "STRING", 20, p.cnpj},
-                            {"IE", "STRING", 20, p.ie},
-                            {"IM", "STRING", 20, p.im},
+                           {{"CNPJ", "STRING", 20, Unpadded(p.cnpj)},
+                            {"IE", "STRING", 20, Unpadded(p.ie)},
+                            {"IM", "STRING", 20, BlankIfEmpty(p.im, 20)},
                             {"GT", "STRING", 10, std::string(10, ' ')},
                             {bpTitle, "STRING", 1, bp},
-                            {"UF", "STRING", 2, p.uf},
+                            {"UF", "STRING", 2, Unpadded(p.uf)},
                             {"SENHA", "DIG_HEX", 10, password}}));
   } else {
     list.push_back(Command("Programa CGC/IE/IM", "4",
-                           {{"CGC", "STRING", 18, p.cnpj},
-                            {"IE", "STRING", 15, p.ie},
+                           {{"CGC", "STRING", 18, Unpadded(p.cnpj)},
+                            {"IE", "STRING", 15, Unpadded(p.ie)},
                             {bpTitle, "STRING", 1, bp},
-                            {"IM", "STRING", 15, p.im}}));
+                            {"IM", "STRING", 15, BlankIfEmpty(p.im, 15)}}));
   }
 
   // 2-6. Clock, cliché, till and store, rates, ISS binding.
@@ -113,7 +169,7 @@ std::vector<CommandRecord> BuildProgrammingCommands(const ProfileRecord& p, cons
                           {"Horario de verao (0=n/1=s)", "BINARIO", 1, p.daylightSaving ? "1" : "0"}}));
   list.push_back(Command("Cliche do proprietario", "3", {{"Cliche", "CLICHE", 186, p.cliche}}));
   list.push_back(Command("Programacao de ECF e Loja", "17",
-                         {{"ECF", "STRING", 3, p.tillNumber}, {"Loja", "STRING", 4, p.storeNumber}}));
+                         {{"ECF", "STRING", 3, Unpadded(p.tillNumber)}, {"Loja", "STRING", 4, Unpadded(p.storeNumber)}}));
   list.push_back(Command("Troca de Situacoes Tributarias", "36",
                          {{"Sequencia de parametros", "TROCA_SIT_TRIB", 65, RateListValue(p)}}));
   list.push_back(Command("Vinculacao ao ISS", "38", {{"Vinc", "STRING", 16, IssBindingValue(p)}}));
@@ -121,7 +177,8 @@ std::vector<CommandRecord> BuildProgrammingCommands(const ProfileRecord& p, cons
   // 7. Totalizer names; the last two positions of the page are never sent.
   const int sent = EnabledTotalizerCount(settings.g_modelMask) - 2;
   for (int i = 1; i <= sent; ++i) {
-    const std::string& name = p.totalizerNames[static_cast<size_t>(i - 1)];
+    // A name of blanks is no name: a printer refuses it.
+    const std::string name = Unpadded(p.totalizerNames[static_cast<size_t>(i - 1)]);
     if (name.empty()) continue;
     list.push_back(Command("Nomeia tot. para Compr. não Fiscais não Vinculados", "40",
                            {{"Numero do totalizador", "INTEGER", 2, Format("%.2d", i)},

@@ -695,7 +695,15 @@ int SendCommand(CommandRecord& command, const ExchangeContext& context, Exchange
   }
 
   command.HexTrace = "CMD: ";
-  for (size_t i = 0; i < command.frame.length; ++i) AppendHex(command.HexTrace, command.frame.bytes[i]);
+  for (size_t i = 0; i < command.frame.length; ++i) {
+    const bool secret = std::any_of(command.secretFrameBytes.begin(), command.secretFrameBytes.end(),
+                                    [i](const auto& range) { return i >= range.first && i < range.second; });
+    if (secret) {
+      command.HexTrace += " **";  // a password byte
+    } else {
+      AppendHex(command.HexTrace, command.frame.bytes[i]);
+    }
+  }
 
   const std::string& name = env.settings.g_portName;
   if (env.ports) port.port = env.ports->Create(name);

@@ -51,6 +51,10 @@ void DumpHexText(std::string& out, std::string_view hex) {
         continue;
       }
       havePending = false;
+      if (pending == '*') {  // a password byte, shown as "**"
+        out += '*';
+        continue;
+      }
       const auto b = static_cast<unsigned char>(HexNibble(static_cast<unsigned char>(pending)) * 16 +
                                                 HexNibble(static_cast<unsigned char>(c)));
       out += b == 0 ? '.' : static_cast<char>(b);
@@ -97,7 +101,11 @@ std::string FormatLogRecord(const CommandRecord& command, const CivilTime& now) 
     text += '\n';
     text += p.title;
     text += '\t';
-    text += p.value;
+    if (CommandRecord::IsSecretKind(p.kind)) {
+      text.append(p.value.size(), '*');  // the password never reaches the log
+    } else {
+      text += p.value;
+    }
   }
   text += "\nRetornos:\n";
   for (const ReturnFieldRecord& r : command.returnFields) {

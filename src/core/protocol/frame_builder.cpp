@@ -450,8 +450,12 @@ int EncodeParameters(CommandRecord& command, Clock& clock) {
       if (!p.mandatory) continue;
     }
     if (kind == nullptr) continue;  // a kind the frame does not know contributes nothing
+    const size_t start = command.frame.length;
     switch (EncodeParameter(p, *kind, sink, clock)) {
       case Outcome::kEncoded:
+        if (CommandRecord::IsSecretKind(p.kind) && command.frame.length > start) {
+          command.secretFrameBytes.emplace_back(start, command.frame.length);
+        }
         break;
       case Outcome::kWrongSize:
         if (p.mandatory) {
@@ -467,6 +471,7 @@ int EncodeParameters(CommandRecord& command, Clock& clock) {
 
 int AssembleFrame(CommandRecord& command, const ProgramSettings& settings, Clock& clock) {
   command.frame.length = 0;
+  command.secretFrameBytes.clear();
   command.ExpectedReplyLength = command.declaredReturnSize;
   if (!command.escapeError.empty()) {
     command.ResultText += command.escapeError;

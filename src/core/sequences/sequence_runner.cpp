@@ -63,6 +63,7 @@ int CSequenceRunner::Run(const SequenceRunContext& context) {
       return kSequenceCancelled;
     }
     CommandRecord& command = commands_[i];
+    if (filter_ && !filter_(i, commands_)) continue;
     const int code = ExecuteCommand(command, context.exchange);
     resultText_ += command.ResultText;
     hexTrace_ += command.HexTrace;

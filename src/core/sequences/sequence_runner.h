@@ -4,7 +4,10 @@
 // (the readable results with an opening and a closing banner, and the hex trace).
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/catalogue/command_record.h"
@@ -49,6 +52,13 @@ class CSequenceRunner {
   // closing banner and its trace have been appended. Each call starts the texts afresh.
   int Run(const SequenceRunContext& context);
 
+  // Asked before each command with its index and the commands as the run has left them
+  // so far; false skips the command (it is not sent and its texts stay empty), as a
+  // caller does with commands that depend on one the printer refused. Without a filter
+  // every command runs.
+  using CommandFilter = std::function<bool(size_t index, const std::vector<CommandRecord>& commands)>;
+  void SetFilter(CommandFilter filter) { filter_ = std::move(filter); }
+
   // The banners and the commands' result texts, in order (CR LF line ends).
   const std::string& ResultText() const { return resultText_; }
   // The commands' hex traces, in order.
@@ -62,6 +72,7 @@ class CSequenceRunner {
   void Wait(Clock& clock, ProgressSink& progress);
 
   std::vector<CommandRecord> commands_;
+  CommandFilter filter_;
   bool stepMode_;
   int waitMs_;
   std::string resultText_;

@@ -1,6 +1,8 @@
 #include "gui/equipment/profile_sheet.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -61,7 +63,32 @@ CProfileSheet::CProfileSheet(QWidget* parent, const ProfileSheet& sheet, Prompte
   });
 
   auto* layout = new QVBoxLayout(this);
+  if (!sheet.readWarning.empty()) {
+    // A read that was not whole: said above the pages, before anything can be saved.
+    auto* warning = new QLabel(ToQt(sheet.readWarning), this);
+    warning->setObjectName(QStringLiteral("readWarning"));
+    warning->setWordWrap(true);
+    warning->setStyleSheet(QStringLiteral("QLabel { color: #8a1f11; background: #fdecea; padding: 6px; }"));
+    layout->addWidget(warning);
+  }
   layout->addWidget(tabs_);
+  if (sheet.unreadSwitches) {
+    // The switches and restaurant settings no read reports are marked, not shown as read.
+    const QString mark = ToQt(NotReadMark(sheet.unreadFromStored));
+    for (int k = 1; k <= 5; ++k) {
+      QCheckBox* option = general_->Option(k);
+      option->setText(option->text() + QStringLiteral(" *"));
+      option->setToolTip(mark);
+    }
+    if (restaurant_) {
+      const int index = tabs_->indexOf(restaurant_);
+      tabs_->setTabText(index, tabs_->tabText(index) + QStringLiteral(" *"));
+      tabs_->setTabToolTip(index, mark);
+    }
+    auto* note = new QLabel(QStringLiteral("* ") + mark, this);
+    note->setObjectName(QStringLiteral("unreadSwitches"));
+    layout->addWidget(note);
+  }
   layout->addWidget(buttons);
   resize(720, 560);
 }

@@ -72,7 +72,7 @@ TEST(CliEndToEndTest, ProgramReadChangeProgramReadBack) {
   ProfileList list;
   ASSERT_EQ(LoadProfiles(file, list), 0);
   ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].cnpj, "11.222.333/0001-44  ");
+  EXPECT_EQ(list[0].cnpj, "11.222.333/0001-44");
   EXPECT_EQ(list[0].client, Cp("Mercado Estação"));  // not reported by the printer: kept
   EXPECT_TRUE(list[0].automaticZ);
   list[0].rates[1] = "1200";
@@ -92,7 +92,7 @@ TEST(CliEndToEndTest, ProgramReadChangeProgramReadBack) {
 
   // The stored profiles.
   run = Cli({"profile", "list", "--workdir", dir.Path()});
-  EXPECT_EQ(run.out, "TV0100000000123\tMercado Estação\t11.222.333/0001-44  \n");
+  EXPECT_EQ(run.out, "TV0100000000123\tMercado Estação\t11.222.333/0001-44\n");
   run = Cli({"profile", "show", "TV0100000000123", "--file", file});
   EXPECT_NE(run.out.find("Totalizador 02: TROCO"), std::string::npos);
   run = Cli({"profile", "delete", "TV0100000000123", "--workdir", dir.Path()});
@@ -111,7 +111,10 @@ TEST(CliEndToEndTest, DryRunSendsNothingAndRefusalsFailTheRun) {
                   dir.File("no-such-device"), "--workdir", dir.Path(), "--password", "c3c3c3c3c3c3c3c3c3c3"});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find(" 1 Programa CNPJ/IE/IM [4]\n"), std::string::npos);
-  EXPECT_NE(run.out.find("C3 C3 C3 C3 C3 C3 C3 C3 C3 C3"), std::string::npos);  // the password, upper-cased
+  // The password (accepted in either case) is shown as asterisks, in the frame too.
+  EXPECT_NE(run.out.find("** ** ** ** ** ** ** ** ** **"), std::string::npos);
+  EXPECT_EQ(run.out.find("C3 C3 C3"), std::string::npos);
+  EXPECT_NE(run.out.find("SENHA (DIG_HEX 10) = \"********************\""), std::string::npos);
   EXPECT_NE(run.out.find("\n 7 Nomeia tot. para Compr. não Fiscais não Vinculados [40]\n"), std::string::npos);
   run = Cli({"equipment", "program", "--serial", "DRY", "--dry-run", "--model", "ZT-300 A", "--port", "COM1:",
              "--workdir", dir.Path(), "--password", "C3C3"});
@@ -124,7 +127,13 @@ TEST(CliEndToEndTest, DryRunSendsNothingAndRefusalsFailTheRun) {
              dir.Path()});
   EXPECT_EQ(run.code, 4);
   EXPECT_NE(run.out.find("COMANDO NÃO EXECUTADO"), std::string::npos);
-  EXPECT_NE(run.err.find("11 refused"), std::string::npos) << run.err;
+  // The refused owner command stops the run: the count comes first, then what was not sent.
+  EXPECT_NE(run.err.find("1 of 12 commands run; 1 refused by the printer; 11 not sent"), std::string::npos)
+      << run.err;
+  const size_t summary = run.err.find("1 comando recusado pelo equipamento: Programa CNPJ/IE/IM");
+  ASSERT_NE(summary, std::string::npos) << run.err;
+  EXPECT_LT(summary, run.err.find("1 of 12 commands run"));
+  EXPECT_NE(run.err.find("Aviso: A data e hora do perfil (010124 080000)"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -88,8 +88,8 @@ TEST_F(EquipmentRunTest, ReadsANewerModel) {
   ProfileRecord p;
   ASSERT_EQ(ReadEquipmentConfiguration(p, context.exchange, &prompter), 0);
   EXPECT_TRUE(prompter.Requests().empty());
-  EXPECT_EQ(p.serialNumber, "TV0100000000123     ");
-  EXPECT_EQ(p.cnpj, "11.222.333/0001-44  ");
+  EXPECT_EQ(p.serialNumber, "TV0100000000123");  // the printer's padding is not data
+  EXPECT_EQ(p.cnpj, "11.222.333/0001-44");
   EXPECT_EQ(p.uf, "RJ");
   EXPECT_EQ(p.storeNumber, "0042");
   EXPECT_EQ(p.tillNumber, "007");
@@ -103,9 +103,9 @@ TEST_F(EquipmentRunTest, ReadsANewerModel) {
   EXPECT_EQ(p.rates[1], "0700");
   EXPECT_EQ(p.rates[2], "0000");
   EXPECT_EQ(p.issBinding, "0100000000000000");
-  EXPECT_EQ(p.totalizerNames[0], "SANGRIA            ");
-  EXPECT_EQ(p.totalizerNames[1], "");  // never named
-  EXPECT_EQ(p.totalizerNames[29], "ULTIMO             ");
+  EXPECT_EQ(p.totalizerNames[0], "SANGRIA");
+  EXPECT_EQ(p.totalizerNames[1], "");  // never named: blanks, read as no name
+  EXPECT_EQ(p.totalizerNames[29], "ULTIMO");
 }
 
 TEST_F(EquipmentRunTest, ReadsAnOlderModel) {
@@ -120,10 +120,10 @@ TEST_F(EquipmentRunTest, ReadsAnOlderModel) {
   ASSERT_EQ(ReadEquipmentConfiguration(p, context.exchange, &prompter), 0);
   EXPECT_EQ(p.serialNumber, "TV0100000000123");
   EXPECT_EQ(p.cnpj, "11.222.333/0001-44");
-  EXPECT_EQ(p.ie, "987654321      ");
+  EXPECT_EQ(p.ie, "987654321");
   EXPECT_EQ(p.im, "");
   EXPECT_EQ(p.uf, "");
-  EXPECT_EQ(p.totalizerNames[8], "NONO               ");
+  EXPECT_EQ(p.totalizerNames[8], "NONO");
   EXPECT_EQ(p.totalizerNames[9], "");
 }
 
@@ -135,10 +135,10 @@ TEST_F(EquipmentRunTest, ReadStopsOnceWhenThePrinterStopsAnswering) {
   EXPECT_EQ(ReadEquipmentConfiguration(p, context.exchange, &prompter), -4);
   EXPECT_EQ(Messages(), std::vector<std::string>{kFailure});
   EXPECT_EQ(printer->created, 6);  // nothing is tried after the silent one
-  EXPECT_EQ(p.cnpj, "CNPJ" + std::string(16, ' '));
+  EXPECT_EQ(p.cnpj, "CNPJ");
   EXPECT_EQ(p.storeNumber, "untouched");
 
-  // Any other failure (here every exchange cancelled) leaves the fields and goes on.
+  // A cancel stops the read at the step it came in, keeping nothing of that step.
   FakeProgress progress;
   progress.cancelAfterPolls = 0;
   printer->created = 0;
@@ -146,9 +146,13 @@ TEST_F(EquipmentRunTest, ReadStopsOnceWhenThePrinterStopsAnswering) {
   ExchangeContext cancelling = context.exchange;
   cancelling.progress = &progress;
   ProfileRecord untouched;
-  EXPECT_EQ(ReadEquipmentConfiguration(untouched, cancelling, &prompter), 0);
-  EXPECT_EQ(printer->created, 14);
+  ConfigurationReadReport report;
+  EXPECT_EQ(ReadEquipmentConfiguration(untouched, cancelling, &prompter, &report), -5);
+  EXPECT_EQ(printer->created, 1);
   EXPECT_EQ(untouched, ProfileRecord());
+  EXPECT_FALSE(report.Whole());
+  EXPECT_TRUE(report.read.empty());
+  EXPECT_EQ(report.stoppedAt, Cp("Número de série"));
   printer->answerLimit = 5;
 
   // Through the dialog's "read from printer" way in, the sheet still opens with what was
@@ -159,7 +163,8 @@ TEST_F(EquipmentRunTest, ReadStopsOnceWhenThePrinterStopsAnswering) {
   int read = 0;
   const ProgrammingOutcome outcome = session.ProgramFromPrinter(&read);
   EXPECT_EQ(read, -4);
-  EXPECT_EQ(sheet.shown.general.serialNumber, "TV0100000000123     ");
+  EXPECT_EQ(sheet.shown.general.serialNumber, "TV0100000000123");
+  EXPECT_NE(sheet.shown.readWarning.find("CNPJ"), std::string::npos) << sheet.shown.readWarning;
   EXPECT_FALSE(outcome.accepted);
   EXPECT_EQ(printer->created, 6);
   EXPECT_TRUE(sheet.results.empty());
@@ -203,8 +208,8 @@ TEST_F(EquipmentRunTest, ReadChangeSaveProgramAndReadBack) {
   EXPECT_EQ(back.rates[0], "1800");
   EXPECT_EQ(back.rates[1], "1200");
   EXPECT_EQ(back.issBinding, "0100000000000000");
-  EXPECT_EQ(back.im, "IM-55" + std::string(15, ' '));
-  EXPECT_EQ(back.totalizerNames[2], "TROCO" + std::string(14, ' '));
+  EXPECT_EQ(back.im, "IM-55");
+  EXPECT_EQ(back.totalizerNames[2], "TROCO");
   EXPECT_EQ(back.cliche, session.Profile().cliche);
 
   // The stored profile is the edited one, serial without spaces, without the password.
@@ -278,15 +283,17 @@ TEST_F(EquipmentRunTest, RefusalsSilenceAndAWrongPassword) {
   p.tillNumber = "001";
   p.storeNumber = "0001";
 
-  // Outside technical intervention every command but the clock is refused; each
-  // command's status text is in the results.
+  // Outside technical intervention the owner command is refused, and nothing after it
+  // is sent; the results say so at the top.
   printer->state.intervention = false;
   ProgrammingOutcome outcome = RunProgramming(p, context);
   EXPECT_EQ(outcome.runResult, 0);
-  ASSERT_EQ(outcome.ran.size(), 11u);
-  for (const auto& c : outcome.ran) {
-    EXPECT_EQ(c.Refused(), c.title != "Programacao Data e Hora") << c.title;
-  }
+  ASSERT_EQ(outcome.ran.size(), 1u);
+  EXPECT_TRUE(outcome.ran[0].Refused());
+  EXPECT_EQ(outcome.refused, std::vector<std::string>{"Programa CNPJ/IE/IM"});
+  EXPECT_EQ(outcome.skipped.size(), static_cast<size_t>(outcome.commandsBuilt - 1));
+  EXPECT_EQ(outcome.resultText.rfind(Cp("1 comando recusado pelo equipamento: Programa CNPJ/IE/IM\r\n"), 0), 0u)
+      << outcome.resultText;
   EXPECT_NE(outcome.ran[0].resultText.find(Cp("COMANDO NÃO EXECUTADO")), std::string::npos)
       << outcome.ran[0].resultText;
 

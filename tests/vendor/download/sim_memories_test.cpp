@@ -85,7 +85,7 @@ TEST_F(MemoriesTest, RefusedCommandsLeaveNothingAndUserChangesAreMarked) {
   ASSERT_EQ(Code({5}), 0);
   state.intervention = true;
   const std::string other = std::string("98.765.432/0001-10  ") + "999.999.999.999     " + std::string(20, ' ') +
-                            std::string(10, ' ') + "X" + "SP" + std::string(10, '\0');
+                            std::string(10, ' ') + "X" + "SP" + std::string(10, '\xC3');
   ASSERT_EQ(Code({4}, other), 0);
   state.intervention = false;
   clock.SetLocal(CivilTime{2024, 3, 6, 9, 0, 0, 0});
