@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/common/version.h"
 #include "gui/app/app_icon.h"
 #include "gui/app/main_window.h"
 #include "gui/app/simulator_process.h"
@@ -51,7 +52,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tervane"));
   QApplication::setApplicationDisplayName(QStringLiteral("Tervane"));
-  QApplication::setApplicationVersion(QStringLiteral("1.1.14"));
+  QApplication::setApplicationVersion(QString::fromLatin1(tervane::kVersion));
   QApplication::setDesktopFileName(QStringLiteral("tervane"));
   QApplication::setWindowIcon(tervane::gui::AppIcon());
 

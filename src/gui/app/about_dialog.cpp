@@ -10,6 +10,7 @@
 #include "core/app/model_table.h"
 #include "core/common/string_table.h"
 #include "core/common/text.h"
+#include "core/common/version.h"
 #include "core/fiscalmemory/vendor_library.h"
 #include "gui/app/app_icon.h"
 #include "gui/common/qt_text.h"
@@ -31,7 +32,7 @@ std::optional<std::string> ReadVendorLibraryVersion(const std::string& name) {
 
 std::string AboutText(std::uint32_t modelMask, const LibraryVersionReader& reader) {
   const std::string library = VendorLibraryFor(modelMask);
-  std::string text = LoadString(kVersao) + ": " + "1.1.14" + "\r\n" + LoadString(kVersao) + " " + library + ".DLL: ";
+  std::string text = LoadString(kVersao) + ": " + kVersion + "\r\n" + LoadString(kVersao) + " " + library + ".DLL: ";
   if (reader) {
     if (std::optional<std::string> version = reader(library)) {
       ReplaceAll(*version, ",", ".");
