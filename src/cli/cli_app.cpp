@@ -25,6 +25,7 @@
 #include "cli/sequence_command.h"
 #include "cli/status_command.h"
 #include "cli/usb_command.h"
+#include "core/common/version.h"
 // Memory tools.
 #include "cli/keys_command.h"
 #include "cli/mf_command.h"
@@ -51,6 +52,7 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   app.add_flag("--raw", output.raw,
                "Write texts as the core holds them: Windows-1252 bytes with CR LF line ends "
                "(default: UTF-8 with LF)");
+  app.set_version_flag("--version", std::string("tervane-cli ") + kVersion, "Print the version and exit");
   app.require_subcommand(1);
   app.footer(
       "Numbers (indexes, parameter numbers, bytes) are decimal or 0x-prefixed hexadecimal.\n"
@@ -108,6 +110,8 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e, out, err);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e, out, err);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
     app.exit(e, out, err);

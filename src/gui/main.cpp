@@ -44,11 +44,91 @@ void QuitOnTerminationSignals(QApplication& app) {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+// The workbench's options. Built twice: once before the application object exists, so
+// that --help, --version and a usage error are answered without a display, and again for
+// the values once QApplication has taken its own options out of the arguments.
+struct CommandLine {
+  QCommandLineParser parser;
+  QCommandLineOption help = QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                               QStringLiteral("Mostra esta ajuda e termina."));
+  QCommandLineOption version = QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                                  QStringLiteral("Mostra a versão e termina."));
+  QCommandLineOption simulator{QStringLiteral("simulator"),
+                               QStringLiteral("Inicia o tervane-sim num pseudo-terminal e usa-o como COM1:.")};
+  QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                QStringLiteral("Grava a janela principal em ARQUIVO (PNG) após o início e termina."),
+                                QStringLiteral("ARQUIVO")};
+  QCommandLineOption workdir{QStringLiteral("workdir"),
+                             QStringLiteral("Pasta de trabalho (comandos.xml, log, help); padrão: a pasta atual."),
+                             QStringLiteral("PASTA")};
+  QCommandLineOption reportReady{QStringLiteral("report-ready"),
+                                 QStringLiteral("Escreve \"ready MS\" na saída padrão quando a janela está pronta.")};
+
+  CommandLine() {
+    parser.setApplicationDescription(QStringLiteral("Tervane: bancada de impressoras fiscais (ECF)."));
+    parser.addOptions({help, version, simulator, screenshot, workdir, reportReady});
+  }
+};
+
+// Qt's own options, which QApplication consumes; those that take a value take the next
+// argument.
+bool IsQtOption(const QString& argument, bool& takesValue) {
+  static const QStringList withValue = {
+      QStringLiteral("-platform"), QStringLiteral("-platformpluginpath"), QStringLiteral("-platformtheme"),
+      QStringLiteral("-plugin"), QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowtitle"),
+      QStringLiteral("-qwindowicon"), QStringLiteral("-display"), QStringLiteral("-geometry"),
+      QStringLiteral("-title"), QStringLiteral("-style"), QStringLiteral("-stylesheet"),
+      QStringLiteral("-session"), QStringLiteral("-name")};
+  static const QStringList alone = {QStringLiteral("-reverse"), QStringLiteral("-nograb"), QStringLiteral("-dograb"),
+                                    QStringLiteral("-sync"), QStringLiteral("-widgetcount")};
+  QString name = argument;
+  if (name.startsWith(QStringLiteral("--"))) name.remove(0, 1);
+  takesValue = withValue.contains(name);
+  return takesValue || alone.contains(name) || name.startsWith(QStringLiteral("-qmljsdebugger="));
+}
+
+// Answers --help, --version and a usage error before any window system is needed.
+// Returns the exit code when the program is to end now, or -1 to go on.
+int AnswerWithoutDisplay(int argc, char* argv[]) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) {
+    const QString argument = QString::fromLocal8Bit(argv[i]);
+    bool takesValue = false;
+    if (i > 0 && IsQtOption(argument, takesValue)) {
+      if (takesValue) ++i;
+      continue;
+    }
+    arguments << argument;
+  }
+  CommandLine line;
+  // Without an application object the parser does not know the program's name.
+  const QString helpText = line.parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tervane"));
+  if (!line.parser.parse(arguments)) {
+    std::fprintf(stderr, "tervane: %s\n%s", qPrintable(line.parser.errorText()), qPrintable(helpText));
+    return 1;
+  }
+  if (!line.parser.positionalArguments().isEmpty()) {
+    std::fprintf(stderr, "tervane: argumento inesperado: %s\n", qPrintable(line.parser.positionalArguments().first()));
+    return 1;
+  }
+  if (line.parser.isSet(line.help)) {
+    std::fputs(qPrintable(helpText), stdout);
+    return 0;
+  }
+  if (line.parser.isSet(line.version)) {
+    std::printf("tervane %s\n", tervane::kVersion);
+    return 0;
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QElapsedTimer sinceLaunch;
   sinceLaunch.start();
+  if (const int code = AnswerWithoutDisplay(argc, argv); code >= 0) return code;
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tervane"));
   QApplication::setApplicationDisplayName(QStringLiteral("Tervane"));
@@ -56,22 +136,13 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName(QStringLiteral("tervane"));
   QApplication::setWindowIcon(tervane::gui::AppIcon());
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Tervane: bancada de impressoras fiscais (ECF)."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption simulator(QStringLiteral("simulator"),
-                                     QStringLiteral("Inicia o tervane-sim num pseudo-terminal e usa-o como COM1:."));
-  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                      QStringLiteral("Grava a janela principal em ARQUIVO (PNG) após o início e termina."),
-                                      QStringLiteral("ARQUIVO"));
-  const QCommandLineOption workdir(QStringLiteral("workdir"),
-                                   QStringLiteral("Pasta de trabalho (comandos.xml, log, help); padrão: a pasta atual."),
-                                   QStringLiteral("PASTA"));
-  const QCommandLineOption reportReady(QStringLiteral("report-ready"),
-                                       QStringLiteral("Escreve \"ready MS\" na saída padrão quando a janela está pronta."));
-  parser.addOptions({simulator, screenshot, workdir, reportReady});
-  parser.process(app);
+  CommandLine line;
+  line.parser.process(app);
+  const QCommandLineParser& parser = line.parser;
+  const QCommandLineOption& simulator = line.simulator;
+  const QCommandLineOption& screenshot = line.screenshot;
+  const QCommandLineOption& workdir = line.workdir;
+  const QCommandLineOption& reportReady = line.reportReady;
 
   tervane::gui::CMainWindow::Options options;
   if (parser.isSet(workdir)) options.workDir = QDir(parser.value(workdir)).absolutePath().toStdString();

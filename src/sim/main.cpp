@@ -17,6 +17,7 @@
 #include "core/catalogue/catalogue.h"
 #include "core/common/charset.h"
 #include "core/common/clock.h"
+#include "core/common/version.h"
 #include "sim/command_handler.h"
 #include "sim/detail_tape.h"
 #include "sim/fault_injector.h"
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
 
   CLI::App app{kDescription, "tervane-sim"};
   app.footer(kFooter);
+  app.set_version_flag("--version", std::string("tervane-sim ") + tervane::kVersion, "Print the version and exit");
   ServerOptions server;
   std::string model = "ZT-300 A";
   std::string brand = "KELO";
@@ -209,7 +211,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // Help and version end with 0; every usage error with 1.
+    return app.exit(e) == 0 ? 0 : 1;
   }
   seedGiven = app.count("--seed") > 0;
 

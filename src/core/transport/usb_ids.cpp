@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "core/common/atomic_file.h"
+#include "core/common/install_paths.h"
 
 namespace tervane {
 namespace {
@@ -89,10 +90,11 @@ std::string FindUsbIdsFile(const std::string& workDir) {
   const std::string base = workDir.empty() ? std::string(".") : workDir;
   std::string candidate = base + "/usb/" + kUsbIdsFileName;
   if (IsRegularFile(candidate)) return candidate;
-#ifdef TERVANE_DATA_DIR
-  candidate = std::string(TERVANE_DATA_DIR) + "/usb/" + kUsbIdsFileName;
-  if (IsRegularFile(candidate)) return candidate;
-#endif
+  // Then the identifiers shipped with the program.
+  if (const std::string shipped = ShippedDataDir(); !shipped.empty()) {
+    candidate = shipped + "/usb/" + kUsbIdsFileName;
+    if (IsRegularFile(candidate)) return candidate;
+  }
   return {};
 }
 

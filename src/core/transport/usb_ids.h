@@ -33,7 +33,7 @@ bool LoadUsbIds(const std::string& path, std::vector<UsbHardwareId>& ids, std::s
 
 // Where the identifier file is: the file named by the environment variable
 // TERVANE_USB_IDS when set; else <workDir>/usb/ids.txt when it exists; else the
-// program's data folder (data/usb/ids.txt of the source tree) when it exists. Returns
+// shipped data folder's usb/ids.txt (ShippedDataDir) when it exists. Returns
 // an empty string when none exists.
 std::string FindUsbIdsFile(const std::string& workDir);
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/common/atomic_file.h"
+#include "core/common/version.h"
 #include "core/fiscalmemory/pdf417_capture.h"
 
 namespace {
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
   int gapMs = 2000;
   int openDelayMs = 300;
   int lingerMs = 0;
+  app.set_version_flag("--version", std::string("tervane-scanner ") + tervane::kVersion, "Print the version and exit");
   app.add_option("--set", setFile, "The set: FILE.mfd (its symbols' data), FILE.rsa or any file (its bytes)");
   app.add_option("--generate", generate, "Generate a set of this many data bytes instead")->check(CLI::Range(1, 1000000));
   app.add_option("--seed", seed, "Seed of the generated data (default 1)");
@@ -138,7 +140,12 @@ int main(int argc, char** argv) {
   app.add_option("--gap-ms", gapMs, "Pause between two symbols, as a person scanning (default 2000)");
   app.add_option("--open-delay-ms", openDelayMs, "Pause after the reader opens the line (default 300)");
   app.add_option("--linger-ms", lingerMs, "End this long after the last symbol instead of when the reader closes");
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version end with 0; every usage error with 1.
+    return app.exit(e) == 0 ? 0 : 1;
+  }
 
   std::string data;
   if (!setFile.empty()) {

@@ -1,0 +1,40 @@
+#include "core/common/install_paths.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+namespace tervane {
+
+std::string ProgramDir() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return {};
+  std::string path(buffer, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string LexicallyNormal(const std::string& path) {
+  std::string normal = std::filesystem::path(path).lexically_normal().string();
+  if (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
+}
+
+std::string ShippedDataDir() {
+  if (const char* env = std::getenv(kShareDirVariable); env != nullptr && env[0] == '/') return LexicallyNormal(env);
+  const std::string program = ProgramDir();
+  if (program.empty()) return {};
+  return LexicallyNormal(program + "/../share/tervane");
+}
+
+std::string ShippedDocDir() {
+  const std::string program = ProgramDir();
+  if (program.empty()) return {};
+  return LexicallyNormal(program + "/../share/doc/tervane");
+}
+
+}  // namespace tervane
