@@ -7,7 +7,7 @@ BENCH     ?= build-bench
 FUZZ_SECONDS ?= 15
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test check-build test-unit fuzz run bench clean
+.PHONY: all deps configure build test check-build test-unit fuzz run bench clean deb package-check
 
 all: build
 
@@ -42,7 +42,18 @@ test-unit: build check-build
 fuzz: check-build
 	scripts/run-fuzzers $(CHECK)/bin $(FUZZ_SECONDS) $(JOBS)
 
-test: test-unit fuzz
+# The Debian package, built by CPack from the plain build; lintian looks it over when it
+# is installed.
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@deb=$$(ls -t $(BUILD)/package/tervane_*.deb | head -1); echo "built $$deb"; \
+	  if command -v lintian >/dev/null 2>&1; then lintian --info "$$deb" || true; fi
+
+# The package extracted and run from there as an unprivileged user.
+package-check: deb
+	scripts/check-package $$(ls -t $(BUILD)/package/tervane_*.deb | head -1)
+
+test: test-unit fuzz package-check
 
 run: build
 	scripts/run-workbench $(BUILD)
