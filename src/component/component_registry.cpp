@@ -1,6 +1,7 @@
 #include "component/component_registry.h"
 
 #include <charconv>
+#include <functional>
 
 #include "component/registry_file.h"
 
@@ -28,21 +29,52 @@ RegistrySection* FreshSection(RegistryFile& file, const std::string& name, std::
   return section;
 }
 
-HResult ReadForLookup(const std::string& registryPath, RegistryFile& file, std::string* error) {
-  switch (ReadRegistryFile(registryPath, file, error)) {
-    case RegistryReadStatus::kRead: return hr::kOk;
-    case RegistryReadStatus::kMissing:
-      if (error) *error = "no component registry at " + registryPath;
-      return hr::kClassNotRegistered;
-    case RegistryReadStatus::kUnreadable:
-    case RegistryReadStatus::kMalformed: return hr::kRegistryRead;
-  }
-  return hr::kRegistryRead;
-}
-
 std::string Value(const RegistrySection& section, const char* key) {
   const std::string* value = section.Find(key);
   return value ? *value : std::string();
+}
+
+// Finds something in the registries a look-up reads: the file at `registryPath` alone,
+// or, when that is empty, the user's registry and then the system-wide one, so that a
+// user's entry overrides a system entry of the same name. `find` looks in one file and
+// returns true when it found what it looks for. A missing file is an empty one; a file
+// that cannot be read or is malformed is passed over, so that it hides nothing found in
+// the other, and is named (with what is wrong) only when nothing is found anywhere.
+HResult Lookup(const std::string& registryPath, const std::string& what,
+               const std::function<bool(const RegistryFile&)>& find, std::string* error) {
+  std::vector<std::string> paths;
+  if (!registryPath.empty()) {
+    paths.push_back(registryPath);
+  } else {
+    paths.push_back(DefaultRegistryPath());
+    paths.push_back(SystemRegistryPath());
+  }
+  std::vector<std::string> problems;
+  std::vector<std::string> searched;
+  for (const std::string& path : paths) {
+    RegistryFile file;
+    std::string why;
+    switch (ReadRegistryFile(path, file, &why)) {
+      case RegistryReadStatus::kRead:
+        if (find(file)) return hr::kOk;
+        searched.push_back(path);
+        break;
+      case RegistryReadStatus::kMissing:
+        searched.push_back(path);
+        break;
+      case RegistryReadStatus::kUnreadable:
+      case RegistryReadStatus::kMalformed:
+        problems.push_back(why);
+        break;
+    }
+  }
+  if (error) {
+    std::string text = what + " is not registered";
+    for (size_t i = 0; i < searched.size(); ++i) text += (i == 0 ? " in " : " or ") + searched[i];
+    for (const std::string& problem : problems) text += "; " + problem;
+    *error = std::move(text);
+  }
+  return problems.empty() ? hr::kClassNotRegistered : hr::kRegistryRead;
 }
 
 }  // namespace
@@ -141,27 +173,64 @@ bool UnregisterClassEntry(const std::string& registryPath, const Guid& clsid, st
       error);
 }
 
+bool UnregisterLibraryEntries(const std::string& registryPath, const std::string& library, int* removed,
+                              std::string* error) {
+  int count = 0;
+  const bool done = EditRegistryFile(
+      registryPath,
+      [&](RegistryFile& file, std::string*) {
+        count = 0;
+        std::vector<std::string> sections;
+        std::vector<std::string> libIds;
+        for (const RegistrySection& section : file.sections()) {
+          if (Value(section, "Library") != library) continue;
+          if (section.name.rfind("Class ", 0) == 0) {
+            sections.push_back(section.name);
+            const std::string progId = Value(section, "ProgID");
+            const RegistrySection* named = progId.empty() ? nullptr : file.Find(ProgIdSectionName(progId));
+            if (named && Value(*named, "Class") == section.name.substr(6)) sections.push_back(named->name);
+            ++count;
+          } else if (section.name.rfind("TypeLib ", 0) == 0) {
+            sections.push_back(section.name);
+            const size_t space = section.name.find(' ', 8);
+            libIds.push_back(section.name.substr(8, space == std::string::npos ? std::string::npos : space - 8));
+            ++count;
+          }
+        }
+        for (const RegistrySection& section : file.sections()) {
+          if (section.name.rfind("Interface ", 0) != 0) continue;
+          for (const std::string& libId : libIds) {
+            if (Value(section, "TypeLib") == libId) sections.push_back(section.name);
+          }
+        }
+        for (const std::string& name : sections) file.Remove(name);
+        return true;
+      },
+      error);
+  if (removed) *removed = done ? count : 0;
+  return done;
+}
+
 HResult FindClassEntry(const std::string& registryPath, const Guid& clsid, ClassEntry& entry, std::string* error) {
-  RegistryFile file;
-  if (const HResult read = ReadForLookup(registryPath, file, error); read != hr::kOk) return read;
-  const RegistrySection* section = file.Find(ClassSectionName(clsid));
-  if (!section || Value(*section, "Library").empty()) {
-    if (error) *error = "class " + ToString(clsid) + " is not registered in " + registryPath;
-    return hr::kClassNotRegistered;
-  }
   ClassEntry found;
-  found.clsid = clsid;
-  found.name = Value(*section, "Name");
-  found.library = Value(*section, "Library");
-  found.progId = Value(*section, "ProgID");
-  found.threading = Value(*section, "Threading");
-  found.control = Value(*section, "Control") == "1";
-  const std::string misc = Value(*section, "MiscStatus");
-  std::from_chars(misc.data(), misc.data() + misc.size(), found.miscStatus);
-  ParseGuid(Value(*section, "TypeLib"), found.typeLib);
-  found.version = Value(*section, "Version");
-  entry = std::move(found);
-  return hr::kOk;
+  const auto find = [&](const RegistryFile& file) {
+    const RegistrySection* section = file.Find(ClassSectionName(clsid));
+    if (!section || Value(*section, "Library").empty()) return false;
+    found.clsid = clsid;
+    found.name = Value(*section, "Name");
+    found.library = Value(*section, "Library");
+    found.progId = Value(*section, "ProgID");
+    found.threading = Value(*section, "Threading");
+    found.control = Value(*section, "Control") == "1";
+    const std::string misc = Value(*section, "MiscStatus");
+    std::from_chars(misc.data(), misc.data() + misc.size(), found.miscStatus);
+    ParseGuid(Value(*section, "TypeLib"), found.typeLib);
+    found.version = Value(*section, "Version");
+    return true;
+  };
+  const HResult result = Lookup(registryPath, "class " + ToString(clsid), find, error);
+  if (result == hr::kOk) entry = std::move(found);
+  return result;
 }
 
 HResult FindClassLibrary(const std::string& registryPath, const Guid& clsid, std::string& library,
@@ -173,41 +242,41 @@ HResult FindClassLibrary(const std::string& registryPath, const Guid& clsid, std
 }
 
 HResult FindProgId(const std::string& registryPath, const std::string& progId, Guid& clsid, std::string* error) {
-  RegistryFile file;
-  if (const HResult read = ReadForLookup(registryPath, file, error); read != hr::kOk) return read;
-  const RegistrySection* section = file.Find(ProgIdSectionName(progId));
-  if (!section || !ParseGuid(Value(*section, "Class"), clsid)) {
-    if (error) *error = "ProgID " + progId + " is not registered in " + registryPath;
-    return hr::kClassNotRegistered;
-  }
-  return hr::kOk;
+  Guid found;
+  const auto find = [&](const RegistryFile& file) {
+    const RegistrySection* section = file.Find(ProgIdSectionName(progId));
+    return section && ParseGuid(Value(*section, "Class"), found);
+  };
+  const HResult result = Lookup(registryPath, "ProgID " + progId, find, error);
+  if (result == hr::kOk) clsid = found;
+  return result;
 }
 
 HResult FindTypeLib(const std::string& registryPath, const Guid& libId, const std::string& version,
                     TypeLibEntry& entry, std::string* error) {
-  RegistryFile file;
-  if (const HResult read = ReadForLookup(registryPath, file, error); read != hr::kOk) return read;
-  const RegistrySection* section = file.Find(TypeLibSectionName(libId, version));
-  if (!section) {
-    if (error) *error = "type library " + ToString(libId) + " " + version + " is not registered in " + registryPath;
-    return hr::kClassNotRegistered;
-  }
   TypeLibEntry found;
-  found.libId = libId;
-  found.version = version;
-  found.name = Value(*section, "Name");
-  found.description = Value(*section, "Description");
-  found.helpFile = Value(*section, "HelpFile");
-  found.library = Value(*section, "Library");
-  for (const RegistrySection& other : file.sections()) {
-    Guid iid;
-    if (other.name.rfind("Interface ", 0) == 0 && ParseGuid(other.name.substr(10), iid) &&
-        Value(other, "TypeLib") == ToString(libId)) {
-      found.interfaces.emplace_back(iid, Value(other, "Name"));
+  const auto find = [&](const RegistryFile& file) {
+    const RegistrySection* section = file.Find(TypeLibSectionName(libId, version));
+    if (!section) return false;
+    found.libId = libId;
+    found.version = version;
+    found.name = Value(*section, "Name");
+    found.description = Value(*section, "Description");
+    found.helpFile = Value(*section, "HelpFile");
+    found.library = Value(*section, "Library");
+    // The interfaces come from the same file as the library they belong to.
+    for (const RegistrySection& other : file.sections()) {
+      Guid iid;
+      if (other.name.rfind("Interface ", 0) == 0 && ParseGuid(other.name.substr(10), iid) &&
+          Value(other, "TypeLib") == ToString(libId)) {
+        found.interfaces.emplace_back(iid, Value(other, "Name"));
+      }
     }
-  }
-  entry = std::move(found);
-  return hr::kOk;
+    return true;
+  };
+  const HResult result = Lookup(registryPath, "type library " + ToString(libId) + " " + version, find, error);
+  if (result == hr::kOk) entry = std::move(found);
+  return result;
 }
 
 }  // namespace tervane::component

@@ -60,10 +60,25 @@ bool RegisterClassEntry(const std::string& registryPath, const ClassEntry& entry
 // class stays). Removing what is not there succeeds. Same failures.
 bool UnregisterClassEntry(const std::string& registryPath, const Guid& clsid, std::string* error);
 
+// Removes, without loading the library, every class whose Library is `library` (with the
+// ProgIDs naming them) and every type library whose Library is `library` (with its
+// interfaces): the way to unregister a library whose file is gone or cannot be loaded.
+// Sets `removed` (when given) to how many class and type library entries went. Same
+// failures as RegisterClassEntry; nothing registered with `library` is no failure.
+bool UnregisterLibraryEntries(const std::string& registryPath, const std::string& library, int* removed,
+                              std::string* error);
+
+// Look-ups. Each reads the registry file at `registryPath` alone when it is given; when
+// it is empty, the user's registry (DefaultRegistryPath) and then the system-wide one
+// (SystemRegistryPath), so that a user's entry overrides a system entry of the same
+// name. A missing file is an empty one. A file that cannot be read or is malformed hides
+// nothing registered in the other; it fails the look-up (kRegistryRead, with `error`
+// naming the file and what is wrong with it) only when the entry is found nowhere.
+
 // The registered library of class `clsid`. Returns kOk with `library` set;
-// kClassNotRegistered when the registry (or its file) has no such class or the class has
-// no library; kRegistryRead when the file cannot be read or is malformed. `error` (when
-// given) describes any failure.
+// kClassNotRegistered when no registry read has such a class (with a library);
+// kRegistryRead when it is found nowhere and a registry file cannot be read or is
+// malformed. `error` (when given) describes any failure, naming the files.
 HResult FindClassLibrary(const std::string& registryPath, const Guid& clsid, std::string& library,
                          std::string* error = nullptr);
 

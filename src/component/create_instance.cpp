@@ -8,7 +8,6 @@
 
 #include "component/class_factory.h"
 #include "component/component_registry.h"
-#include "component/registry_file.h"
 #include "component/server_exports.h"
 
 namespace tervane::component {
@@ -36,9 +35,8 @@ HResult CreateInstance(const Guid& clsid, const Guid& iid, void** object, std::s
                        const std::string& registryPath) {
   if (!object) return hr::kPointer;
   *object = nullptr;
-  const std::string registry = registryPath.empty() ? DefaultRegistryPath() : registryPath;
   std::string library;
-  if (const HResult found = FindClassLibrary(registry, clsid, library, error); found != hr::kOk) return found;
+  if (const HResult found = FindClassLibrary(registryPath, clsid, library, error); found != hr::kOk) return found;
 
   // The lock is held until the object exists, so that FreeUnusedLibraries cannot unload
   // the library between its lookup and the factory's work.
@@ -86,7 +84,7 @@ HResult CreateInstance(const Guid& clsid, const Guid& iid, void** object, std::s
 
 HResult ClassIdFromProgId(const std::string& progId, Guid& clsid, std::string* error,
                           const std::string& registryPath) {
-  return FindProgId(registryPath.empty() ? DefaultRegistryPath() : registryPath, progId, clsid, error);
+  return FindProgId(registryPath, progId, clsid, error);
 }
 
 std::size_t FreeUnusedLibraries() {

@@ -12,9 +12,10 @@
 namespace tervane::component {
 
 // Creates an object of class `clsid` and sets `*object` to its interface `iid`, looking
-// the class up in the registry at `registryPath` (DefaultRegistryPath() when empty).
-// Returns kOk; kClassNotRegistered when the registry has no such class (or no file);
-// kRegistryRead when the registry file cannot be read or is malformed;
+// the class up in the registry at `registryPath`, or, when that is empty, in the user's
+// registry and then the system-wide one (FindClassLibrary). Returns kOk;
+// kClassNotRegistered when no registry has such a class (or no file); kRegistryRead when
+// it is found nowhere and a registry file cannot be read or is malformed;
 // kLibraryNotFound when the registered library file does not exist; kErrorInLibrary
 // when it cannot be loaded or lacks DllGetClassObject; otherwise what the library's
 // DllGetClassObject or factory returned (kClassNotAvailable, kNoInterface, ...).
@@ -22,7 +23,7 @@ namespace tervane::component {
 HResult CreateInstance(const Guid& clsid, const Guid& iid, void** object, std::string* error = nullptr,
                        const std::string& registryPath = std::string());
 
-// The class a ProgID names, from the registry at `registryPath` (default as above).
+// The class a ProgID names, from the registry at `registryPath` (both as above when empty).
 // Returns what FindProgId returns.
 HResult ClassIdFromProgId(const std::string& progId, Guid& clsid, std::string* error = nullptr,
                           const std::string& registryPath = std::string());

@@ -134,7 +134,7 @@ bool RegistryFile::Parse(std::string_view text, std::string* error) {
 }
 
 std::string RegistryFile::Serialise() const {
-  std::string text = "; Tervane component registry: class IDs, ProgIDs and type libraries of this user.\n";
+  std::string text = "; Tervane component registry: class IDs, ProgIDs and type libraries.\n";
   for (const RegistrySection& section : sections_) {
     text += '\n';
     text += '[' + section.name + "]\n";
@@ -180,6 +180,18 @@ std::string DefaultRegistryPath() {
   const char* home = std::getenv("HOME");
   if (home && home[0] != '\0') return std::string(home) + "/.local/share/tervane/components.ini";
   return {};
+}
+
+std::string SystemRegistryPath() {
+  const char* path = std::getenv("TERVANE_SYSTEM_REGISTRY");
+  if (path && path[0] == '/') return path;
+  return "/etc/tervane/components.ini";
+}
+
+std::string RegistrationTargetPath() {
+  const char* target = std::getenv(kRegistryTargetVariable);
+  if (target && std::string_view(target) == "system") return SystemRegistryPath();
+  return DefaultRegistryPath();
 }
 
 RegistryReadStatus ReadRegistryFile(const std::string& path, RegistryFile& file, std::string* error) {

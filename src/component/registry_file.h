@@ -1,6 +1,7 @@
-// The per-user component registry file: an INI text of named sections holding
-// "name=value" lines, kept in the XDG data folder (tervane/components.ini). This file is
-// the layer's storage only; component_registry.h gives its entries their meaning.
+// A component registry file: an INI text of named sections holding "name=value" lines.
+// Each user has one in the XDG data folder (tervane/components.ini); the system-wide one
+// is /etc/tervane/components.ini. This file is the layer's storage only;
+// component_registry.h gives its entries their meaning.
 //
 // Lines are "[section]", "name=value", blank, or comments starting with ';' or '#'.
 // Values are bytes (library paths are stored as the file system gives them); no value or
@@ -55,6 +56,20 @@ class RegistryFile {
 // $HOME/.local/share/tervane/components.ini when XDG_DATA_HOME is unset or not an
 // absolute path. Empty when neither gives a folder.
 std::string DefaultRegistryPath();
+
+// The system-wide registry file, written by the package's installation scripts (as root)
+// and read by every user after the user's own: /etc/tervane/components.ini, or
+// $TERVANE_SYSTEM_REGISTRY when that is set to an absolute path (tests and an unpacked
+// package point it elsewhere).
+std::string SystemRegistryPath();
+
+// The registry that self-registration (DllRegisterServer, DllUnregisterServer) of a
+// component library writes in this process: SystemRegistryPath() when the environment
+// variable TERVANE_REGISTRY_TARGET is "system", otherwise DefaultRegistryPath(). An
+// environment variable rather than a setter, because each component library carries its
+// own copy of this layer: the variable is what the library and its loader share.
+std::string RegistrationTargetPath();
+inline constexpr const char* kRegistryTargetVariable = "TERVANE_REGISTRY_TARGET";
 
 enum class RegistryReadStatus { kRead, kMissing, kUnreadable, kMalformed };
 

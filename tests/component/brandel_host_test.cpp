@@ -102,12 +102,15 @@ class BrandelHostTest : public ::testing::Test {
     fs::remove_all(*folder_);
     fs::create_directories(*folder_);
     ::setenv("XDG_DATA_HOME", folder_->c_str(), 1);
+    // A system-wide registry of this machine must not answer for the tests' own.
+    ::setenv("TERVANE_SYSTEM_REGISTRY", (*folder_ / "system" / "components.ini").c_str(), 1);
     registered_ = RunRegsvr("'" + LibraryPath() + "'") == 0;
   }
   static void TearDownTestSuite() {
     RunRegsvr("-u '" + LibraryPath() + "'");
     fs::remove_all(*folder_);
     delete folder_;
+    ::unsetenv("TERVANE_SYSTEM_REGISTRY");
     if (savedDataHome_) {
       ::setenv("XDG_DATA_HOME", savedDataHome_->c_str(), 1);
       delete savedDataHome_;

@@ -2,6 +2,7 @@
 // libraries write, and the lookups of hosts.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -122,7 +123,18 @@ TEST_F(RegistryTest, LookupsTellMissingFromUnreadable) {
 
   Write("[Class " + ToString(kClassA) + "]\nName=no library\n");
   EXPECT_EQ(FindClassLibrary(path_, kClassA, library), hr::kClassNotRegistered);
-  EXPECT_EQ(FindClassLibrary("", kClassA, library), hr::kRegistryRead);
+  // No path given: the user's registry, then the system-wide one. Without a user's
+  // folder to find it in, a class found nowhere is a registry that cannot be read.
+  const std::string saved[] = {std::getenv("HOME") ? std::getenv("HOME") : "",
+                               std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : ""};
+  ::unsetenv("HOME");
+  ::unsetenv("XDG_DATA_HOME");
+  ::setenv("TERVANE_SYSTEM_REGISTRY", (folder_ / "system.ini").c_str(), 1);
+  EXPECT_EQ(FindClassLibrary("", kClassA, library, &error), hr::kRegistryRead);
+  EXPECT_NE(error.find("neither XDG_DATA_HOME nor HOME is set"), std::string::npos) << error;
+  ::unsetenv("TERVANE_SYSTEM_REGISTRY");
+  if (!saved[0].empty()) ::setenv("HOME", saved[0].c_str(), 1);
+  if (!saved[1].empty()) ::setenv("XDG_DATA_HOME", saved[1].c_str(), 1);
 }
 
 TEST_F(RegistryTest, MalformedFileIsNeverReplaced) {

@@ -1,6 +1,7 @@
 // "Clichê Gráfico" hosting the logo control: the control registered into a temporary
 // registry with tervane-regsvr and created by class ID, its port from the settings, the
-// USB message, and no dialog at all while the class is not registered.
+// USB message, and no dialog at all while the class is not registered (nor when a broken
+// system-wide registry is all there is).
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -85,10 +86,13 @@ class GraphicClicheDialogTest : public QObject {
     QVERIFY(registry_->isValid());
     saved_ = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", registry_->path().toLocal8Bit());
+    // A system-wide registry of this machine must not answer for the test's own.
+    qputenv("TERVANE_SYSTEM_REGISTRY", (registry_->path() + QStringLiteral("/system.ini")).toLocal8Bit());
   }
   void cleanup() {
     RunRegsvr(QStringLiteral("-u ") + Library());
     qputenv("XDG_DATA_HOME", saved_);
+    qunsetenv("TERVANE_SYSTEM_REGISTRY");
     registry_.reset();
   }
 
@@ -110,6 +114,34 @@ class GraphicClicheDialogTest : public QObject {
     QVERIFY(window.ActionFor(gui::ids::kToolClicheGrafico)->isEnabled());
     action->trigger();
     QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(prompter.Requests().empty());
+  }
+
+  // A system-wide registry that cannot be read: the dialog still opens nothing and says
+  // nothing while the class is registered nowhere, the reason names the file, and a
+  // control the user registered is found all the same.
+  void brokenSystemRegistryHidesNothing() {
+    const QString system = registry_->path() + QStringLiteral("/system.ini");
+    QFile file(system);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Class broken]\nnot an entry\n");
+    file.close();
+    FakePrompter prompter;
+    ProgramSettings settings;
+    settings.g_portName = "COM2:";
+    {
+      gui::CGraphicClicheDlg dialog(nullptr, settings, prompter);
+      QCOMPARE(dialog.Run(), -1);
+      QVERIFY(prompter.Requests().empty());
+      gui::CBrandel brandel(nullptr);
+      std::string error;
+      QCOMPARE(brandel.Create(&error), component::hr::kRegistryRead);
+      QVERIFY2(error.find(system.toStdString() + ", line 2") != std::string::npos, error.c_str());
+    }
+    QCOMPARE(RunRegsvr(Library()), 0);
+    gui::CGraphicClicheDlg dialog(nullptr, settings, prompter);
+    QVERIFY(dialog.Open());
+    QCOMPARE(PortOf(*dialog.Control()), std::string("COM2:"));
     QVERIFY(prompter.Requests().empty());
   }
 

@@ -1,6 +1,7 @@
 // The entry points of libbrandel.so, with C linkage; every other symbol of the library
 // is hidden. DllRegisterServer writes the type library, then the control and property
-// page classes into the user's component registry; DllUnregisterServer removes them.
+// page classes into the user's component registry (the system-wide one when the loader
+// asks for it, see RegistrationTargetPath); DllUnregisterServer removes them.
 #include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -52,7 +53,7 @@ HResult CreatePropertyPage(const Guid& iid, void** object) {
 
 HResult DllRegisterServer() {
   const std::string library = ThisLibraryPath();
-  const std::string registry = component::DefaultRegistryPath();
+  const std::string registry = component::RegistrationTargetPath();
   if (library.empty()) return hr::kTypeLibRegistration;
 
   component::TypeLibEntry typeLib;
@@ -87,7 +88,7 @@ HResult DllRegisterServer() {
 }
 
 HResult DllUnregisterServer() {
-  const std::string registry = component::DefaultRegistryPath();
+  const std::string registry = component::RegistrationTargetPath();
   if (!component::UnregisterTypeLib(registry, brandel::kLibidBrandel, brandel::kTypeLibVersion, nullptr)) {
     return hr::kTypeLibRegistration;
   }

@@ -1,5 +1,5 @@
 // CBrandel: the workbench's window for the logo control. It creates the control by its
-// class ID through the user's component registry (never by file name), shows the
+// class ID through the component registries (never by file name), shows the
 // control's window inside itself and sets the control's port name by dispatch.
 #pragma once
 

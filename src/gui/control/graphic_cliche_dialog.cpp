@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPushButton>
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "core/common/string_table.h"
 #include "gui/common/qt_text.h"
@@ -46,7 +48,13 @@ CGraphicClicheDlg::CGraphicClicheDlg(QWidget* parent, const ProgramSettings& set
 }
 
 bool CGraphicClicheDlg::Open() {
-  if (component::Failed(control_->Create())) return false;
+  std::string error;
+  if (component::Failed(control_->Create(&error))) {
+    // No window and no message box (the dialog simply does not open); the reason, such
+    // as a registry file that cannot be read and its path, goes to the standard error.
+    std::fprintf(stderr, "tervane: %s\n", error.c_str());
+    return false;
+  }
   setWindowTitle(Str(kTitle));
   cancel_->setText(Str(kSair));
   // The control takes its own size; the dialog grows when that needs more room than the
