@@ -7,7 +7,7 @@ BENCH     ?= build-bench
 FUZZ_SECONDS ?= 15
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test check-build test-unit fuzz run bench clean deb package-check
+.PHONY: all deps configure build test check-build test-unit fuzz run bench clean deb package-check test-all run-workbench
 
 all: build
 
@@ -53,9 +53,17 @@ deb: build
 package-check: deb
 	scripts/check-package $$(ls -t $(BUILD)/package/tervane_*.deb | head -1)
 
-test: test-unit fuzz package-check
+test-all: test-unit fuzz package-check
 
-run: build
+# The two commands of the README: the missing packages are installed first (with root),
+# then, started with sudo, the build and the run are the invoking user's.
+test: deps
+	@scripts/as-invoking-user $(MAKE) --no-print-directory test-all
+
+run: deps
+	@scripts/as-invoking-user $(MAKE) --no-print-directory run-workbench
+
+run-workbench: build
 	scripts/run-workbench $(BUILD)
 
 bench: deps
