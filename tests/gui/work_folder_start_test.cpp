@@ -122,7 +122,8 @@ class WorkFolderStartTest : public QObject {
     QVERIFY(QFile::exists(data + QStringLiteral("/comandos.xml")));
     QVERIFY(window.CatalogueLoaded());
     QCOMPARE(MenuTitles(window), expected);
-    QCOMPARE(window.WorkFolderLabel()->text(), QStringLiteral("Pasta de trabalho: ") + data);
+    QCOMPARE(window.WorkFolderLabel()->text(), QStringLiteral("Pasta de trabalho: ~/.local/share/tervane"));
+    QCOMPARE(window.WorkFolderLabel()->toolTip(), data);
     QVERIFY(!window.StartupWarning());
     // Tests in CI run as root: the warning is there exactly then.
     QCOMPARE(window.RootWarning() != nullptr, ::geteuid() == 0);

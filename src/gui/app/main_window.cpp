@@ -193,7 +193,15 @@ void CMainWindow::StartUp() {
 }
 
 void CMainWindow::ShowStartupNotices() {
-  statusWorkFolder_->setText(QStringLiteral("Pasta de trabalho: %1").arg(QString::fromStdString(settings_.g_workDir)));
+  // The home folder as "~" keeps the line short; the tip has the whole path.
+  const QString workDir = QString::fromStdString(settings_.g_workDir);
+  QString shown = workDir;
+  const QString home = QDir::homePath();
+  if (home.size() > 1 && (shown == home || shown.startsWith(home + QLatin1Char('/')))) {
+    shown.replace(0, home.size(), QStringLiteral("~"));
+  }
+  statusWorkFolder_->setText(QStringLiteral("Pasta de trabalho: %1").arg(shown));
+  statusWorkFolder_->setToolTip(workDir);
   if (!options_.startupWarnings.empty()) {
     QStringList lines;
     for (const std::string& warning : options_.startupWarnings) lines << ToQt(warning);
