@@ -223,6 +223,7 @@ void CMainWindow::ShowStartupNotices() {
   if (::geteuid() == 0) {
     rootWarning_ = new QLabel(QStringLiteral("Atenção: o Tervane está sendo executado como root; use um usuário normal."),
                               this);
+    rootWarning_->setToolTip(rootWarning_->text());
     rootWarning_->setStyleSheet(QStringLiteral("color: #a00000;"));
     statusBar()->addWidget(rootWarning_);
   }
