@@ -146,6 +146,9 @@ int main(int argc, char* argv[]) {
 
   tervane::gui::CMainWindow::Options options;
   if (parser.isSet(workdir)) options.workDir = QDir(parser.value(workdir)).absolutePath().toStdString();
+  // Without --workdir and without a catalogue here (started from the desktop menu), the
+  // user's data folder, given the shipped catalogue on first start.
+  tervane::gui::CMainWindow::ChooseWorkFolder(options);
 
   tervane::gui::SimulatorProcess sim;
   if (parser.isSet(simulator)) {

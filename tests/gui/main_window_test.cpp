@@ -1,6 +1,9 @@
 // The main window's menus from a catalogue, the model filter, the operations that are
 // not available yet, and a catalogue that does not load.
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -131,17 +134,43 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.Settings().g_workDir, empty.path().toStdString());
   }
 
-  void commandReferenceOpensTheCatalogueOfTheWorkFolder() {
+  void commandReferenceAndHelpOpenFilesOfTheWorkFolder() {
+    QTemporaryDir work;
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("help")));
+    for (const char* name : {"help/Tervane_Help.chm", "help/Tervane_Help.html"}) {
+      QFile file(work.filePath(QString::fromLatin1(name)));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
     gui::CMainWindow window(Offline());
-    window.Settings().g_workDir = "/srv/ecf";
+    window.Settings().g_workDir = work.path().toStdString();
     QStringList opened;
-    window.SetFileOpener([&opened](const QString& path) {
+    bool openWorks = true;
+    window.SetFileOpener([&](const QString& path) {
       opened << path;
-      return true;
+      return openWorks;
     });
     window.ActionFor(kReferencia)->trigger();
     window.ActionFor(kAjuda)->trigger();
-    QCOMPARE(opened, (QStringList{"/srv/ecf/comandos.xml", "/srv/ecf/help/Tervane_Help.chm"}));
+    QFile::remove(work.filePath(QStringLiteral("help/Tervane_Help.chm")));
+    window.ActionFor(kAjuda)->trigger();
+    QCOMPARE(opened, (QStringList{work.filePath(QStringLiteral("comandos.xml")),
+                                  work.filePath(QStringLiteral("help/Tervane_Help.chm")),
+                                  work.filePath(QStringLiteral("help/Tervane_Help.html"))}));
+
+    // A help file that will not open: the message names it.
+    openWorks = false;
+    QString message;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        message = box->text();
+        box->accept();
+      }
+    });
+    answer.start(20);
+    window.ActionFor(kAjuda)->trigger();
+    answer.stop();
+    QCOMPARE(message, QStringLiteral("Não foi possível abrir %1").arg(work.filePath(QStringLiteral("help/Tervane_Help.html"))));
   }
 };
 

@@ -3,6 +3,7 @@
 // (the number fields, the file switch, "Nova" and "Excluir", the wired buttons).
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -459,7 +460,12 @@ class SequenceDialogTest : public QObject {
     gui::CSequenceDialog dialog(&window, settings, prompter, window.Notice(), window.CommandExchange());
     dialog.Open();
 
-    // Help and the command reference open files of the work folder.
+    // Help and the command reference open files of the work folder; the work folder's
+    // own help file comes before the shipped guide.
+    QVERIFY(QDir(work_.path()).mkpath(QStringLiteral("help")));
+    QFile chm(work_.filePath(QStringLiteral("help/Tervane_Help.chm")));
+    QVERIFY(chm.open(QIODevice::WriteOnly));
+    chm.close();
     QStringList opened;
     bool openWorks = true;
     dialog.SetFileOpener([&](const QString& path) {

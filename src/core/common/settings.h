@@ -19,6 +19,7 @@ struct ProgramSettings {
   bool g_showResults = true;             // open the result window after every command
   std::string g_printerAddress;          // "a.b.c.d" (port 21) or "a.b.c.d:port", for SOCKET
   std::string g_exchangeDir;             // folder of the exchange files; empty = g_workDir
+  std::string g_logDir;                  // folder of the daily log; empty = <g_workDir>/log
 };
 
 // Resolves a file name against g_workDir (absolute names are kept).

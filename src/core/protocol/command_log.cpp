@@ -27,6 +27,7 @@ void AppendTextMode(std::string& out, std::string_view text) {
 }
 
 std::string LogFolder(const ProgramSettings& settings) {
+  if (!settings.g_logDir.empty()) return ResolveInWorkDir(settings, settings.g_logDir);
   std::string folder = settings.g_workDir;
   if (!folder.empty() && folder.back() != '/') folder += '/';
   return folder + "log";

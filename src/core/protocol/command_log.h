@@ -9,14 +9,15 @@
 
 namespace tervane {
 
-// The log file of a day: <workDir>/log/Log_YYYY_MM_DD.txt.
+// The log file of a day: <log folder>/Log_YYYY_MM_DD.txt, the log folder being g_logDir
+// when set, else <workDir>/log.
 std::string LogFilePath(const ProgramSettings& settings, const CivilTime& now);
 
 // The log record of one exchange, exactly as it lands in the file (LF written as CR LF).
 std::string FormatLogRecord(const CommandRecord& command, const CivilTime& now);
 
-// Appends the record of one exchange to the day's log, creating the "log" folder when
-// missing. Always returns 0: a log that cannot be written loses the record silently.
+// Appends the record of one exchange to the day's log, creating the log folder (its last
+// component) when missing. Always returns 0: a log that cannot be written loses the record silently.
 int WriteCommandLog(const CommandRecord& command, const ProgramSettings& settings,
                     Clock& clock = SystemClock());
 

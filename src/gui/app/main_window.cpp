@@ -13,11 +13,17 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <unistd.h>
 
+#include "core/app/help_file.h"
 #include "core/app/model_table.h"
 #include "core/app/printer_detection.h"
+#include "core/app/work_folder.h"
+#include "core/common/charset.h"
+#include "core/common/install_paths.h"
 #include "core/common/string_table.h"
 #include "core/protocol/catalogue_lint.h"
+#include "core/protocol/command_log.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/app_icon.h"
 #include "gui/app/progress_window.h"
@@ -98,6 +104,9 @@ CMainWindow::CMainWindow(Options options)
   statusModel_ = new QLabel(this);
   statusBar()->addWidget(statusPort_);
   statusBar()->addWidget(statusModel_);
+  statusWorkFolder_ = new QLabel(this);
+  statusWorkFolder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statusBar()->addPermanentWidget(statusWorkFolder_);
 
   CreateToolBar();
   BuildMenus();
@@ -106,6 +115,14 @@ CMainWindow::CMainWindow(Options options)
 }
 
 CMainWindow::~CMainWindow() = default;
+
+void CMainWindow::ChooseWorkFolder(Options& options) {
+  const WorkFolderChoice choice =
+      tervane::ChooseWorkFolder(WorkFolderInputsFromEnvironment(options.workDir, QDir::currentPath().toStdString()));
+  options.workDir = choice.workDir;
+  options.logDir = choice.logDir;
+  options.startupWarnings.insert(options.startupWarnings.end(), choice.warnings.begin(), choice.warnings.end());
+}
 
 WaitNotice& CMainWindow::Notice() {
   return *wait_;
@@ -119,6 +136,8 @@ void CMainWindow::StartUp() {
   if (startedUp_) return;
   startedUp_ = true;
   settings_.g_workDir = options_.workDir.empty() ? QDir::currentPath().toStdString() : options_.workDir;
+  settings_.g_logDir = options_.logDir;
+  ShowStartupNotices();
 
   QString detection;
   if (options_.detectPrinter) {
@@ -171,6 +190,43 @@ void CMainWindow::StartUp() {
   }
   BuildMenus();
   UpdateStatus(detection);
+}
+
+void CMainWindow::ShowStartupNotices() {
+  // The home folder as "~" keeps the line short; the tip has the whole path.
+  const QString workDir = QString::fromStdString(settings_.g_workDir);
+  QString shown = workDir;
+  const QString home = QDir::homePath();
+  if (home.size() > 1 && (shown == home || shown.startsWith(home + QLatin1Char('/')))) {
+    shown.replace(0, home.size(), QStringLiteral("~"));
+  }
+  statusWorkFolder_->setText(QStringLiteral("Pasta de trabalho: %1").arg(shown));
+  statusWorkFolder_->setToolTip(workDir);
+  if (!options_.startupWarnings.empty()) {
+    QStringList lines;
+    for (const std::string& warning : options_.startupWarnings) lines << ToQt(warning);
+    QString text = QStringLiteral("Atenção: ") + lines.front();
+    if (lines.size() > 1) text += QStringLiteral(" (e mais %1; veja a dica)").arg(lines.size() - 1);
+    startupWarning_ = new QLabel(text, this);
+    startupWarning_->setToolTip(lines.join(QStringLiteral("\n")));
+    startupWarning_->setStyleSheet(QStringLiteral("color: #9a5b00;"));
+    statusBar()->addWidget(startupWarning_, 1);
+    if (options_.unattended) {
+      for (const QString& line : lines) std::fprintf(stderr, "tervane: %s\n", qPrintable(line));
+    }
+    // The daily log keeps them too, as a record of its own among the exchanges.
+    CommandRecord note;
+    note.title = Utf8ToCp1252Lossy("Início do Tervane");
+    for (const std::string& warning : options_.startupWarnings) note.ResultText += warning + "\n";
+    WriteCommandLog(note, settings_);
+  }
+  if (::geteuid() == 0) {
+    rootWarning_ = new QLabel(QStringLiteral("Atenção: o Tervane está sendo executado como root; use um usuário normal."),
+                              this);
+    rootWarning_->setToolTip(rootWarning_->text());
+    rootWarning_->setStyleSheet(QStringLiteral("color: #a00000;"));
+    statusBar()->addWidget(rootWarning_);
+  }
 }
 
 void CMainWindow::SetCatalogue(CommandCatalogue catalogue) {
@@ -366,8 +422,9 @@ void CMainWindow::OpenMemoryTools() {
 }
 
 void CMainWindow::OpenHelp() {
-  const QString path = QString::fromStdString(ResolveInWorkDir(settings_, "help/Tervane_Help.chm"));
-  if (!opener_(path)) {
+  const HelpFile help = FindHelpFile(settings_.g_workDir, ShippedDocDir());
+  const QString path = QString::fromStdString(help.path);
+  if (!help.found || !opener_(path)) {
     QMessageBox::warning(this, Str(kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
   }
 }

@@ -55,6 +55,11 @@ class CMainWindow final : public QMainWindow {
  public:
   // The status bar's catalogue warning (null when the check found nothing), for tests.
   QLabel* CatalogueWarning() const { return catalogueWarning_; }
+  // The status bar's work folder line, its start-up warnings (null when there were none)
+  // and its warning about running as root (null for any other user).
+  QLabel* WorkFolderLabel() const { return statusWorkFolder_; }
+  QLabel* StartupWarning() const { return startupWarning_; }
+  QLabel* RootWarning() const { return rootWarning_; }
 
   struct Options {
     std::string workDir;      // empty: the current directory
@@ -62,7 +67,16 @@ class CMainWindow final : public QMainWindow {
     bool loadCatalogue = true;
     std::vector<std::string> extraDevices;  // devices to list in the settings (a simulator's pty)
     bool unattended = false;  // no one to answer: start-up messages go to standard error
+    std::string logDir;       // folder of the daily log; empty: <work folder>/log
+    // What the choice of the work folder ran into (Windows-1252 lines): shown in the
+    // status bar and written to the daily log at start-up.
+    std::vector<std::string> startupWarnings;
   };
+
+  // Fills workDir, logDir and startupWarnings the way the workbench starts: the given
+  // workDir (--workdir) when set, else the current folder when it holds comandos.xml,
+  // else the user's data folder, created and given the shipped catalogue.
+  static void ChooseWorkFolder(Options& options);
 
   explicit CMainWindow(Options options);
   ~CMainWindow() override;
@@ -120,6 +134,8 @@ class CMainWindow final : public QMainWindow {
   void DispatchId(int id);
   void CreateToolBar();
   void UpdateStatus(const QString& detection = QString());
+  // The work folder, the start-up warnings and the root warning in the status bar.
+  void ShowStartupNotices();
   QAction* AddOperation(QMenu* menu, int id, int stringId, bool available);
   int RunCommand(CommandRecord& command);
   std::vector<std::string> SerialDevices() const;
@@ -143,6 +159,9 @@ class CMainWindow final : public QMainWindow {
   QLabel* centre_ = nullptr;
   // The status bar's line about what the catalogue check found at load; null when nothing.
   QLabel* catalogueWarning_ = nullptr;
+  QLabel* statusWorkFolder_ = nullptr;
+  QLabel* startupWarning_ = nullptr;
+  QLabel* rootWarning_ = nullptr;
   std::map<int, QAction*> toolActions_;
 };
 

@@ -5,7 +5,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/app/help_file.h"
+#include "core/common/charset.h"
+#include "core/common/install_paths.h"
 #include "core/common/settings.h"
+#include "core/common/text.h"
 #include "core/equipment/profile_file.h"
 #include "gui/common/qt_text.h"
 #include "gui/equipment/profile_browser_dialog.h"
@@ -48,8 +52,14 @@ CProgramEquipmentDlg::CProgramEquipmentDlg(QWidget* parent, const ExchangeContex
       new_(new QPushButton(Str(kNewProfile), this)), cancel_(new QPushButton(Str(kCancelar), this)) {
   setWindowTitle(Str(kTitle));
   if (exchange.settings) {
-    const QString helpFile = QString::fromStdString(ResolveInWorkDir(*exchange.settings, "help/Tervane_Help.chm"));
-    help_ = [helpFile] { QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)); };
+    const std::string workDir = exchange.settings->g_workDir;
+    help_ = [this, workDir] {
+      const HelpFile help = FindHelpFile(workDir, ShippedDocDir());
+      const QString path = QString::fromStdString(help.path);
+      if (!help.found || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        prompter_.ShowMessage("", Format(Utf8ToCp1252Lossy("Não foi possível abrir %s").c_str(), FromQt(path).c_str()));
+      }
+    };
   }
   auto* layout = new QVBoxLayout(this);
   for (QPushButton* button : {stored_, printer_, new_}) {

@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/app/help_file.h"
+#include "core/common/install_paths.h"
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
@@ -391,7 +393,11 @@ void CSequenceDialog::OpenWorkFile(const std::string& name) {
 }
 
 void CSequenceDialog::OnHelp() {
-  OpenWorkFile("help/Tervane_Help.chm");
+  const HelpFile help = FindHelpFile(settings_.g_workDir, ShippedDocDir());
+  const QString path = QString::fromStdString(help.path);
+  if (!help.found || !opener_(path)) {
+    prompter_.ShowMessage("", Format(Utf8ToCp1252Lossy(kCannotOpen).c_str(), FromQt(path).c_str()));
+  }
 }
 
 void CSequenceDialog::OnReference() {
