@@ -47,7 +47,7 @@ fuzz: check-build
 deb: build
 	cd $(BUILD) && cpack -G DEB
 	@deb=$$(ls -t $(BUILD)/package/tervane_*.deb | head -1); echo "built $$deb"; \
-	  if command -v lintian >/dev/null 2>&1; then lintian --info "$$deb" || true; fi
+	  if command -v lintian >/dev/null 2>&1; then lintian "$$deb" || true; fi
 
 # The package extracted and run from there as an unprivileged user.
 package-check: deb

@@ -57,8 +57,7 @@ int DetectCommand::execute(std::ostream& out, std::ostream& err) {
   TerminalProgress terminal(err, ShowProgressOnStderr(printer_.progress));
   InterruptGuard interrupt;
   DetectionContext detection{&settings, &ports, &clock, context_.progress ? context_.progress : &terminal,
-                             nullptr, nullptr};
-  detection.extraCandidates = UnmappedAdapterNames(DefaultScanRoots());
+                             nullptr, nullptr, UnmappedAdapterNames(DefaultScanRoots())};
   const DetectionResult result = DetectPrinter(detection);
   terminal.Close();
   for (const std::string& failure : result.openFailures) WriteText(err, failure, output_);
