@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "control/compose/logo_composer.h"
+#include "support/process_temp_dir.h"
 
 namespace tervane {
 namespace {
@@ -24,7 +25,7 @@ QGuiApplication& App() {
   return app;
 }
 
-std::string TempPath(const char* name) { return ::testing::TempDir() + name; }
+std::string TempPath(const char* name) { return tervane::testing::ProcessTempPath(name); }
 
 void WriteFile(const std::string& path, const QByteArray& bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.constData(), bytes.size());

@@ -15,6 +15,7 @@
 #include "sim/command_handler.h"
 #include "sim/logo_store.h"
 #include "support/fake_clock.h"
+#include "support/process_temp_dir.h"
 
 namespace tervane {
 namespace {
@@ -158,7 +159,7 @@ TEST(LogoPng, WrittenPictureReadsBack) {
   logo.height = 3;
   logo.pixels.assign(30, 0);
   logo.pixels[1 * 10 + 9] = 1;  // row 1, last column black
-  const std::string path = ::testing::TempDir() + "logo_png_test.png";
+  const std::string path = tervane::testing::ProcessTempPath("logo_png_test.png");
   std::string error;
   ASSERT_TRUE(sim::WriteLogoPng(logo, path, &error)) << error;
 

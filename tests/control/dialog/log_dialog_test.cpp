@@ -25,6 +25,7 @@
 #include "control/dialog/logo_view.h"
 #include "control/dialog/text_view.h"
 #include "control/package_manager.h"
+#include "support/process_temp_dir.h"
 #include "support/sim_process.h"
 
 namespace tervane {
@@ -53,7 +54,7 @@ class QtApplicationEnvironment final : public ::testing::Environment {
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
-std::string TempPath(const std::string& name) { return ::testing::TempDir() + name; }
+std::string TempPath(const std::string& name) { return tervane::testing::ProcessTempPath(name); }
 
 // A bitmap of w x h, white with a black rectangle `black` (may be empty).
 QString WriteBmp(const std::string& name, int w, int h, const QRect& black) {
