@@ -214,9 +214,17 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderInputs& inputs) {
   if (MakeFolders(logFolder, &error) && CanCreateFilesIn(logFolder, &error)) {
     choice.logDir = logFolder;
   } else {
-    choice.warnings.push_back(Cp(Format("Não foi possível criar a pasta do registro diário %s (%s); o registro "
-                                        "vai para %s.",
-                                        logFolder.c_str(), error.c_str(), Join(choice.workDir, "log").c_str())));
+    // The log then goes to <workDir>/log; say so only when that folder can take it (the
+    // read-only shipped folder cannot), so that no one counts on a log that is not kept.
+    const std::string fallbackLog = Join(choice.workDir, "log");
+    std::string fallbackError;
+    const bool kept = MakeFolders(fallbackLog, &fallbackError) && CanCreateFilesIn(fallbackLog, &fallbackError);
+    choice.warnings.push_back(Cp(
+        kept ? Format("Não foi possível criar a pasta do registro diário %s (%s); o registro vai para %s.",
+                      logFolder.c_str(), error.c_str(), fallbackLog.c_str())
+             : Format("Não foi possível criar a pasta do registro diário %s (%s) nem %s (%s); o registro diário "
+                      "não será gravado.",
+                      logFolder.c_str(), error.c_str(), fallbackLog.c_str(), fallbackError.c_str())));
   }
   return choice;
 }

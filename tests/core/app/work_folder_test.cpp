@@ -166,6 +166,18 @@ TEST_F(WorkFolderTest, UncreatableLogFolderKeepsTheLogInTheWorkFolder) {
   const std::string warning = AllWarnings(choice);
   EXPECT_NE(warning.find((root_ / "state" / "tervane" / "log").string()), std::string::npos) << warning;
   EXPECT_NE(warning.find(choice.workDir + "/log"), std::string::npos) << warning;
+  EXPECT_EQ(warning.find("não será gravado"), std::string::npos) << warning;
+
+  // With the data folder unusable too, the work folder is the shipped one, where no log
+  // can be kept (a file stands where its log folder would be): the warning says so
+  // instead of pointing there.
+  Write(root_ / "blocked", "a file");
+  Write(root_ / "share" / "log", "a file");
+  inputs.xdgDataHome = (root_ / "blocked").string();
+  const WorkFolderChoice fallback = ChooseWorkFolder(inputs);
+  EXPECT_EQ(fallback.workDir, inputs.shippedDataDir);
+  EXPECT_NE(AllWarnings(fallback).find("o registro diário não será gravado"), std::string::npos)
+      << AllWarnings(fallback);
 }
 
 TEST_F(WorkFolderTest, MissingShippedCatalogueIsNamedAndTheFolderStaysEmpty) {
