@@ -25,7 +25,10 @@ bool IsPtySlave(int fd) {
 
 bool LogoSerialLine::Open(const std::string& name) {
   Close();
-  const std::string device = ResolvePortDevice(name);
+  // The control's port name is "COM1" by default, the workbench's "COM1:": both name the
+  // same mapped port.
+  const bool bareCom = name.size() == 4 && ComPortNumber(name + ":") != 0;
+  const std::string device = ResolvePortDevice(bareCom ? name + ":" : name);
   if (device.empty()) return false;
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;

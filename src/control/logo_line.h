@@ -31,8 +31,8 @@ class LogoLine {
 };
 
 // A tty device at 9600 baud, 8N1, CTS flow control on output, XON/XOFF (11h/13h) on
-// input only, DTR off and RTS on, opened for exclusive use. "COM1:".."COM8:" resolve
-// through the workbench's port map; any other name is a device path.
+// input only, DTR off and RTS on, opened for exclusive use. "COM1:".."COM8:" (or
+// "COM1".."COM8") resolve through the workbench's port map; any other name is a device path.
 class LogoSerialLine final : public LogoLine {
  public:
   explicit LogoSerialLine(Clock& clock) : clock_(clock) {}

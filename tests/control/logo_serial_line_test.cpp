@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/common/clock.h"
@@ -56,6 +57,26 @@ TEST(LogoSerialLine, BytesBothWaysAndExclusiveUse) {
 
   line.Close();
   EXPECT_TRUE(other.Open(pty.path));  // released on close
+}
+
+// The control's default port name is "COM1", the workbench's "COM1:": both are the mapped
+// port, never a file of that name in the current folder.
+TEST(LogoSerialLine, ComNamesWithAndWithoutTheColonAreTheMappedPort) {
+  PtyPair pty;
+  ASSERT_FALSE(pty.path.empty());
+  ::setenv("TERVANE_COM3", pty.path.c_str(), 1);
+  for (const char* name : {"COM3", "COM3:"}) {
+    LogoSerialLine line(SystemClock());
+    ASSERT_TRUE(line.Open(name)) << name;
+    const std::uint8_t out[] = {0x41};
+    ASSERT_EQ(line.WriteSome(out, 1, 100), 1) << name;
+    std::uint8_t seen = 0;
+    ASSERT_EQ(::read(pty.master, &seen, 1), 1) << name;
+    EXPECT_EQ(seen, 0x41) << name;
+  }
+  ::unsetenv("TERVANE_COM3");
+  LogoSerialLine line(SystemClock());
+  EXPECT_FALSE(line.Open("COM9"));  // not a mapped name: a device path, and none is there
 }
 
 TEST(LogoSerialLine, RefusesWhatIsNotATerminalAndNoticesAVanishedPeer) {
