@@ -18,6 +18,7 @@
 #include "component/registry_file.h"
 #include "core/common/atomic_file.h"
 #include "core/common/version.h"
+#include "support/scoped_env.h"
 
 #ifdef TERVANE_HAVE_BRANDEL
 #include "component/dispatch.h"
@@ -36,27 +37,7 @@ constexpr Guid kClassB = MakeGuid(0x5e5e0002, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 
 constexpr Guid kLib = MakeGuid(0x5e5e0003, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
 constexpr Guid kInterface = MakeGuid(0x5e5e0004, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
 
-// Sets an environment variable for the lifetime of the object, then puts it back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
+using tervane::testing::ScopedEnv;
 
 // A user's data folder and a system registry, both in a fresh temporary folder.
 class SystemRegistryTest : public ::testing::Test {

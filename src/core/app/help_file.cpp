@@ -2,20 +2,14 @@
 
 #include <sys/stat.h>
 
+#include "core/common/install_paths.h"
+
 namespace tervane {
-namespace {
-
-std::string Join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-}  // namespace
 
 std::vector<std::string> HelpFileCandidates(const std::string& workDir, const std::string& docDir) {
-  std::vector<std::string> candidates = {Join(workDir, "help/Tervane_Help.chm"),
-                                         Join(workDir, "help/Tervane_Help.html")};
-  if (!docDir.empty()) candidates.push_back(Join(docDir, kHelpGuideName));
+  std::vector<std::string> candidates = {JoinPath(workDir, "help/Tervane_Help.chm"),
+                                         JoinPath(workDir, "help/Tervane_Help.html")};
+  if (!docDir.empty()) candidates.push_back(JoinPath(docDir, kHelpGuideName));
   return candidates;
 }
 

@@ -21,11 +21,6 @@ namespace {
 // A path or a system message inside a Windows-1252 warning.
 std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
 bool IsFolder(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -41,13 +36,13 @@ bool IsFile(const std::string& path) {
 std::string BaseFolder(const std::string& variable, const std::string& home, const char* fallback) {
   if (!variable.empty() && variable.front() == '/') return variable;
   if (home.empty() || home.front() != '/') return {};
-  return Join(home, fallback);
+  return JoinPath(home, fallback);
 }
 
 // Whether files can be created in `folder`, by trying: permission bits say nothing for
 // root or on a read-only mount.
 bool CanCreateFilesIn(const std::string& folder, std::string* error) {
-  std::string probe = Join(folder, ".tervane-probe-XXXXXX");
+  std::string probe = JoinPath(folder, ".tervane-probe-XXXXXX");
   const int fd = ::mkstemp(probe.data());
   if (fd < 0) {
     if (error) *error = std::strerror(errno);
@@ -107,7 +102,7 @@ int CreateFileAtomically(const std::string& target, const std::string& bytes, st
 // Gives `folder` the shipped catalogue when it has none. Returns true when the folder
 // holds a catalogue afterwards.
 bool SeedCatalogue(const std::string& folder, const std::string& shippedDataDir, WorkFolderChoice& choice) {
-  const std::string target = Join(folder, kCatalogueFileName);
+  const std::string target = JoinPath(folder, kCatalogueFileName);
   if (IsFile(target)) return true;
   if (shippedDataDir.empty()) {
     choice.warnings.push_back(Cp(Format("Catálogo fornecido não encontrado: a pasta dos dados do Tervane é "
@@ -115,7 +110,7 @@ bool SeedCatalogue(const std::string& folder, const std::string& shippedDataDir,
                                         folder.c_str())));
     return false;
   }
-  const std::string shipped = Join(shippedDataDir, kCatalogueFileName);
+  const std::string shipped = JoinPath(shippedDataDir, kCatalogueFileName);
   std::string bytes;
   std::string error;
   if (!IsFile(shipped)) {
@@ -167,7 +162,7 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderInputs& inputs) {
     choice.workDir = inputs.workdirOption;
     return choice;
   }
-  if (IsFile(Join(inputs.currentDir, kCatalogueFileName))) {
+  if (IsFile(JoinPath(inputs.currentDir, kCatalogueFileName))) {
     choice.source = WorkFolderChoice::Source::kCurrentFolder;
     choice.workDir = inputs.currentDir;
     return choice;
@@ -179,7 +174,7 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderInputs& inputs) {
   // (read only, but every menu is there), else the current folder.
   const auto fallBack = [&](const std::string& reason) {
     choice.source = WorkFolderChoice::Source::kFallback;
-    const bool shipped = !inputs.shippedDataDir.empty() && IsFile(Join(inputs.shippedDataDir, kCatalogueFileName));
+    const bool shipped = !inputs.shippedDataDir.empty() && IsFile(JoinPath(inputs.shippedDataDir, kCatalogueFileName));
     choice.workDir = shipped ? inputs.shippedDataDir : inputs.currentDir;
     choice.warnings.push_back(Cp(Format("%s Usando %s%s.", reason.c_str(), choice.workDir.c_str(),
                                         shipped ? " (somente leitura)" : "")));
@@ -189,12 +184,12 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderInputs& inputs) {
   if (dataHome.empty()) {
     fallBack("Pasta pessoal desconhecida (HOME e XDG_DATA_HOME não definidos).");
   } else {
-    const std::string folder = Join(dataHome, "tervane");
+    const std::string folder = JoinPath(dataHome, "tervane");
     if (!MakeFolders(folder, &error)) {
       fallBack(Format("Não foi possível criar a pasta de trabalho %s (%s).", folder.c_str(), error.c_str()));
     } else if (!CanCreateFilesIn(folder, &error)) {
       // A catalogue already there still serves; only saving sequences and profiles fails.
-      if (IsFile(Join(folder, kCatalogueFileName))) {
+      if (IsFile(JoinPath(folder, kCatalogueFileName))) {
         choice.source = WorkFolderChoice::Source::kUserData;
         choice.workDir = folder;
         choice.warnings.push_back(
@@ -210,13 +205,13 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderInputs& inputs) {
   }
 
   if (stateHome.empty()) return choice;  // the log stays in <workDir>/log
-  const std::string logFolder = Join(Join(stateHome, "tervane"), "log");
+  const std::string logFolder = JoinPath(JoinPath(stateHome, "tervane"), "log");
   if (MakeFolders(logFolder, &error) && CanCreateFilesIn(logFolder, &error)) {
     choice.logDir = logFolder;
   } else {
     // The log then goes to <workDir>/log; say so only when that folder can take it (the
     // read-only shipped folder cannot), so that no one counts on a log that is not kept.
-    const std::string fallbackLog = Join(choice.workDir, "log");
+    const std::string fallbackLog = JoinPath(choice.workDir, "log");
     std::string fallbackError;
     const bool kept = MakeFolders(fallbackLog, &fallbackError) && CanCreateFilesIn(fallbackLog, &fallbackError);
     choice.warnings.push_back(Cp(

@@ -24,6 +24,11 @@ std::string LexicallyNormal(const std::string& path) {
   return normal;
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
 std::string ShippedDataDir() {
   if (const char* env = std::getenv(kShareDirVariable); env != nullptr && env[0] == '/') return LexicallyNormal(env);
   const std::string program = ProgramDir();

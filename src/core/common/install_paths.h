@@ -26,4 +26,7 @@ std::string ShippedDocDir();
 // `path` with "." and "dir/.." parts removed, lexically. Exposed for tests.
 std::string LexicallyNormal(const std::string& path);
 
+// `name` inside `folder`, with one slash between them; `name` itself when `folder` is "".
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 }  // namespace tervane

@@ -12,16 +12,12 @@
 #include <map>
 #include <string_view>
 
+#include "core/common/install_paths.h"
 #include "core/transport/com_port_map.h"
 #include "core/transport/open_failure.h"
 
 namespace tervane {
 namespace {
-
-std::string Join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
 
 std::string Canonical(const std::string& path) {
   char resolved[PATH_MAX];
@@ -76,16 +72,16 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 // folder up, the first folder holding idVendor is the USB device.
 void ReadUsbAttributes(const SerialScanRoots& roots, const std::string& ttyName, SerialAdapter& adapter) {
   const std::string sysRoot = Canonical(roots.sysDir);
-  std::string folder = Canonical(Join(roots.sysDir, "class/tty/" + ttyName + "/device"));
+  std::string folder = Canonical(JoinPath(roots.sysDir, "class/tty/" + ttyName + "/device"));
   if (folder.empty() || sysRoot.empty()) return;
   for (int depth = 0; depth < 8 && folder.size() > sysRoot.size() && folder.compare(0, sysRoot.size(), sysRoot) == 0;
        ++depth) {
-    if (::access(Join(folder, "idVendor").c_str(), R_OK) == 0) {
-      adapter.vendorId = Attribute(Join(folder, "idVendor"));
-      adapter.productId = Attribute(Join(folder, "idProduct"));
-      adapter.manufacturer = Attribute(Join(folder, "manufacturer"));
-      adapter.product = Attribute(Join(folder, "product"));
-      adapter.serial = Attribute(Join(folder, "serial"));
+    if (::access(JoinPath(folder, "idVendor").c_str(), R_OK) == 0) {
+      adapter.vendorId = Attribute(JoinPath(folder, "idVendor"));
+      adapter.productId = Attribute(JoinPath(folder, "idProduct"));
+      adapter.manufacturer = Attribute(JoinPath(folder, "manufacturer"));
+      adapter.product = Attribute(JoinPath(folder, "product"));
+      adapter.serial = Attribute(JoinPath(folder, "serial"));
       return;
     }
     const size_t slash = folder.rfind('/');
@@ -131,7 +127,7 @@ bool SameDevice(const std::string& a, const std::string& b) {
 }
 
 bool IsPhantomSerialPort(const std::string& ttyName, const SerialScanRoots& roots) {
-  const std::string type = Attribute(Join(roots.sysDir, "class/tty/" + ttyName + "/type"));
+  const std::string type = Attribute(JoinPath(roots.sysDir, "class/tty/" + ttyName + "/type"));
   return type == "0";
 }
 
@@ -155,20 +151,20 @@ std::vector<SerialAdapter> ListSerialAdapters(const SerialScanRoots& roots) {
   };
 
   std::vector<std::string> ttys;
-  for (const std::string& name : Entries(Join(roots.sysDir, "class/tty"))) {
+  for (const std::string& name : Entries(JoinPath(roots.sysDir, "class/tty"))) {
     if (IsAdapterName(name)) ttys.push_back(name);
   }
   for (const std::string& name : Entries(roots.devDir)) {
     if (IsAdapterName(name) && std::find(ttys.begin(), ttys.end(), name) == ttys.end()) ttys.push_back(name);
   }
   std::sort(ttys.begin(), ttys.end(), NaturalLess);
-  for (const std::string& name : ttys) add(Join(roots.devDir, name), name);
+  for (const std::string& name : ttys) add(JoinPath(roots.devDir, name), name);
 
-  const std::string byId = Join(roots.devDir, "serial/by-id");
+  const std::string byId = JoinPath(roots.devDir, "serial/by-id");
   std::vector<std::string> links = Entries(byId);
   std::sort(links.begin(), links.end());
   for (const std::string& link : links) {
-    const std::string path = Join(byId, link);
+    const std::string path = JoinPath(byId, link);
     const std::string canonical = Canonical(path);
     if (canonical.empty()) continue;
     SerialAdapter* adapter = nullptr;

@@ -25,5 +25,11 @@ TEST(InstallPathsTest, ShippedFoldersFollowTheProgramUnlessOverridden) {
   ::unsetenv(kShareDirVariable);
 }
 
+TEST(InstallPathsTest, JoinPathPutsOneSlashBetween) {
+  EXPECT_EQ(JoinPath("/x", "a/b"), "/x/a/b");
+  EXPECT_EQ(JoinPath("/x/", "a"), "/x/a");
+  EXPECT_EQ(JoinPath("", "a"), "a");
+}
+
 }  // namespace
 }  // namespace tervane

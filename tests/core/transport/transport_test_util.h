@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "support/scoped_env.h"
+
 namespace tervane::testing {
 
 // The test drives the non-blocking master side; the port under test opens `slave`.
@@ -51,19 +53,6 @@ inline int CountOpenFds() {
   ::closedir(dir);
   return count;
 }
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-  }
-  ~ScopedEnv() { old_ ? ::setenv(name_.c_str(), old_->c_str(), 1) : ::unsetenv(name_.c_str()); }
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
 
 class TempDir {
  public:
