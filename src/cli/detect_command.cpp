@@ -17,12 +17,6 @@
 namespace tervane::cli {
 namespace {
 
-// The model identifier without its padding, as a person reads it.
-std::string Unpadded(std::string name) {
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name;
-}
-
 }  // namespace
 
 CLI::App* DetectCommand::attach(CLI::App& app) {

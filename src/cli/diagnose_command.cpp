@@ -55,7 +55,7 @@ int DiagnoseCommand::execute(std::ostream& out, std::ostream& err) {
   options.modelCode = settings.g_modelMask;
   options.progress = &progress;
 
-  progress.Open(LoadString(32983), LoadString(32985), 0, 10000);
+  progress.Open(LoadString(str::kProgresso), LoadString(str::kRecebendoRetorno), 0, 10000);
   MfdScanOutcome outcome;
   std::string error;
   const int result = DiagnoseMfdReport(report_, outputPath, options, outcome, error);

@@ -202,7 +202,7 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
     // Half a profile is never stored: what was read is shown, with what was not.
     WriteText(out, ProfileText(profile), output_);
     WriteText(err, report.Warning(), output_);
-    if (save_) WriteText(err, LoadString(32887), output_);   // Registro não salvo
+    if (save_) WriteText(err, LoadString(str::kRegistroNaoSalvo), output_);  // Registro não salvo
     return code == kCancelled ? kExitCancelled : kExitExchangeFailed;
   }
   if (!save_) {
@@ -220,7 +220,7 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   ProfileLoadInfo info;
   if (LoadProfiles(path, list, &info) != 0 && !info.fileMissing) {
     WriteText(out, ProfileText(profile), output_);
-    WriteText(err, LoadString(32887), output_);   // Registro não salvo
+    WriteText(err, LoadString(str::kRegistroNaoSalvo), output_);  // Registro não salvo
     WriteText(err, info.description, output_);
     return kExitUsage;
   }
@@ -230,12 +230,12 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   if (replaced) StoreProfile(list, profile, true);
   if (InterruptGuard::Interrupted()) {
     // Ctrl-C after the last step: the user asked to stop before anything was stored.
-    WriteText(err, LoadString(32887), output_);
+    WriteText(err, LoadString(str::kRegistroNaoSalvo), output_);
     return kExitCancelled;
   }
   std::string error;
   if (SaveProfiles(path, list, &error) != 0) {
-    WriteText(err, LoadString(32887), output_);
+    WriteText(err, LoadString(str::kRegistroNaoSalvo), output_);
     WriteText(err, error, output_);
     return kExitUsage;
   }

@@ -19,16 +19,16 @@ void Flag(std::string& out, int labelId, bool on) {
 
 std::string ProfileText(const ProfileRecord& p) {
   std::string out;
-  Line(out, LoadString(32928), p.serialNumber);   // Número de série
-  Line(out, LoadString(32823), p.client);         // Cliente
-  Line(out, LoadString(32838), p.cnpj);
-  Line(out, LoadString(32870), p.ie);
-  Line(out, LoadString(32872), p.im);
-  Line(out, LoadString(32957), p.uf);
-  Line(out, LoadString(32930), p.storeNumber);    // Número da Loja
-  Line(out, LoadString(32933), p.tillNumber);     // Número do Caixa
-  Line(out, LoadString(32843), p.date);           // Data
-  Line(out, LoadString(32869), p.time);           // Hora
+  Line(out, LoadString(str::kNumeroSerie), p.serialNumber);  // Número de série
+  Line(out, LoadString(str::kCliente), p.client);            // Cliente
+  Line(out, LoadString(str::kCnpj), p.cnpj);
+  Line(out, LoadString(str::kIe), p.ie);
+  Line(out, LoadString(str::kIm), p.im);
+  Line(out, LoadString(str::kUf), p.uf);
+  Line(out, LoadString(str::kNumeroLoja), p.storeNumber);  // Número da Loja
+  Line(out, LoadString(str::kNumeroCaixa), p.tillNumber);  // Número do Caixa
+  Line(out, LoadString(str::kData), p.date);               // Data
+  Line(out, LoadString(str::kHora), p.time);               // Hora
   Flag(out, 32931, p.daylightSaving);             // Horário de verão
   Flag(out, 32849, p.additionalCoupon);
   Flag(out, 32875, p.issDiscount);
@@ -40,7 +40,7 @@ std::string ProfileText(const ProfileRecord& p) {
   if (!p.conferenceCouponParameter.empty()) {
     Line(out, Utf8ToCp1252Lossy("Cupom de conferência"), p.conferenceCouponParameter);
   }
-  out += LoadString(32893) + ":\r\n";             // Clichê do Proprietário
+  out += LoadString(str::kClicheLabel) + ":\r\n";  // Clichê do Proprietário
   std::string cliche = p.cliche;
   ReplaceAll(cliche, "\r\n", "\n");
   size_t start = 0;
@@ -52,7 +52,7 @@ std::string ProfileText(const ProfileRecord& p) {
   }
   for (size_t k = 0; k < p.rates.size(); ++k) {
     const bool iss = k < p.issBinding.size() && p.issBinding[k] != '0';
-    Line(out, LoadString(32802) + Format(" %02zu", k + 1), p.rates[k] + (iss ? " ISS" : " ICMS"));
+    Line(out, LoadString(str::kAliquota) + Format(" %02zu", k + 1), p.rates[k] + (iss ? " ISS" : " ICMS"));
   }
   for (size_t k = 0; k < p.totalizerNames.size(); ++k) {
     if (!p.totalizerNames[k].empty()) Line(out, Format("Totalizador %02zu", k + 1), p.totalizerNames[k]);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "core/common/text.h"
 #include "sim/command_handler.h"
 #include "sim/field_codec.h"
 
@@ -25,11 +26,6 @@ bool ParseShortDate(const Bytes& p, std::size_t offset, SimDate* date) {
   }
   *date = SimDate{2000 + static_cast<int>(yy), static_cast<int>(mm), static_cast<int>(dd)};
   return date->Valid();
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -314,10 +310,10 @@ void CommandHandler::OpenVoucher(const Bytes& p, Response& r) {
     return;
   }
   // The method is named by its description (or by its two-digit number).
-  const std::string wanted = Lower(TrimRight(FieldText(p, 0, 16)));
+  const std::string wanted = ToLowerAscii(TrimRight(FieldText(p, 0, 16)));
   int method = 0;
   for (int i = 0; i < kPaymentMethods; ++i) {
-    if (!state_.payments[i].description.empty() && Lower(TrimRight(state_.payments[i].description)) == wanted) {
+    if (!state_.payments[i].description.empty() && ToLowerAscii(TrimRight(state_.payments[i].description)) == wanted) {
       method = i + 1;
       break;
     }

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <set>
 
+#include "core/common/text.h"
 #include "sim/command_handler.h"
 #include "sim/field_codec.h"
 
@@ -13,11 +14,6 @@ namespace tervane::sim {
 namespace {
 
 bool Blank(const std::string& text) { return TrimRight(text).empty(); }
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // The grand-total coding: ten spaces (none), or ten different characters none of them a
 // digit. Returns the extended code of the fault, 0 when the coding is acceptable.
@@ -257,7 +253,7 @@ void CommandHandler::ProgramPaymentList(const Bytes& p, std::size_t stride, Resp
     const bool tef = stride == 17 && p[at + 16] == '1';
     int slot = -1;
     for (int i = 0; i < kPaymentMethods && slot < 0; ++i) {
-      if (Lower(state_.payments[i].description) == Lower(description)) slot = i;
+      if (ToLowerAscii(state_.payments[i].description) == ToLowerAscii(description)) slot = i;
     }
     if (slot == 0) continue;  // the first method is fixed
     for (int i = 1; i < kPaymentMethods && slot < 0; ++i) {

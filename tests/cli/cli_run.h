@@ -28,7 +28,4 @@ inline CliRun Cli(const std::vector<std::string>& args) {
 // The repository's catalogue folder.
 inline std::string DataDir() { return std::string(TERVANE_REPO_DIR) + "/data"; }
 
-// A UTF-8 literal as the Windows-1252 bytes the core holds.
-inline std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 }  // namespace tervane::cli::testing

@@ -30,6 +30,7 @@
 #include "component/ref.h"
 #include "component/test_application.h"
 #include "component/registry_file.h"
+#include "component/regsvr_run.h"
 #include "component/server_exports.h"
 #include "component/windowed_control.h"
 #include "control/face/brandel_ids.h"
@@ -42,20 +43,6 @@ using brandel::kClsidBrandelCtrl;
 
 void EnsureApplication() {
   testing::TestApplication::Ensure();
-}
-
-std::string LibraryPath() {
-  char resolved[PATH_MAX];
-  const std::string path = std::string(TERVANE_LIB_DIR) + "/libbrandel.so";
-  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-// Runs tervane-regsvr and returns its exit status.
-int RunRegsvr(const std::string& arguments) {
-  const std::string command =
-      "'" + std::string(TERVANE_BIN_DIR) + "/tervane-regsvr' " + arguments + " >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Shows `host` and waits (at most two seconds) until its window is exposed, so that
@@ -104,7 +91,7 @@ class BrandelHostTest : public ::testing::Test {
     ::setenv("XDG_DATA_HOME", folder_->c_str(), 1);
     // A system-wide registry of this machine must not answer for the tests' own.
     ::setenv("TERVANE_SYSTEM_REGISTRY", (*folder_ / "system" / "components.ini").c_str(), 1);
-    registered_ = RunRegsvr("'" + LibraryPath() + "'") == 0;
+    registered_ = RunRegsvr("'" + LibraryPath() + "'").status == 0;
   }
   static void TearDownTestSuite() {
     RunRegsvr("-u '" + LibraryPath() + "'");
@@ -364,15 +351,15 @@ TEST_F(BrandelHostTest, IdleLibraryIsUnloadedAndLoadedAgainOnDemand) {
 }
 
 TEST_F(BrandelHostTest, UnregisteredClassCannotBeCreated) {
-  ASSERT_EQ(RunRegsvr("-u '" + LibraryPath() + "'"), 0);
+  ASSERT_EQ(RunRegsvr("-u '" + LibraryPath() + "'").status, 0);
   Ref<IDispatch> control;
   EXPECT_EQ(CreateInstance(kClsidBrandelCtrl, kIidDispatch, control.Out()), hr::kClassNotRegistered);
   EXPECT_FALSE(control);
   Guid clsid;
   EXPECT_EQ(ClassIdFromProgId("BRANDEL.BrandelCtrl.1", clsid), hr::kClassNotRegistered);
   // Unregistering twice is no error.
-  EXPECT_EQ(RunRegsvr("-u '" + LibraryPath() + "'"), 0);
-  ASSERT_EQ(RunRegsvr("'" + LibraryPath() + "'"), 0);
+  EXPECT_EQ(RunRegsvr("-u '" + LibraryPath() + "'").status, 0);
+  ASSERT_EQ(RunRegsvr("'" + LibraryPath() + "'").status, 0);
   EXPECT_TRUE(NewControl());
 }
 
@@ -405,9 +392,9 @@ TEST_F(BrandelHostTest, BrokenRegistrationsFailWithTheirOwnCodes) {
 }
 
 TEST_F(BrandelHostTest, TheToolReportsFailures) {
-  EXPECT_EQ(RunRegsvr(""), 1);
-  EXPECT_EQ(RunRegsvr("'" + (*folder_ / "none.so").string() + "'"), 3);
-  EXPECT_EQ(RunRegsvr("'" + std::string(TERVANE_BIN_DIR) + "/tervane-regsvr'"), 3);  // not a library
+  EXPECT_EQ(RunRegsvr("").status, 1);
+  EXPECT_EQ(RunRegsvr("'" + (*folder_ / "none.so").string() + "'").status, 3);
+  EXPECT_EQ(RunRegsvr("'" + std::string(TERVANE_BIN_DIR) + "/tervane-regsvr'").status, 3);  // not a library
 
   // A registry a person broke is neither read nor overwritten by registration.
   const std::string registry = DefaultRegistryPath();
@@ -415,8 +402,8 @@ TEST_F(BrandelHostTest, TheToolReportsFailures) {
   ASSERT_TRUE(ReadWholeFile(registry, before));
   const std::string broken = before + "\nthis line is not an entry\n";
   ASSERT_TRUE(SaveFileAtomically(registry, broken, nullptr));
-  EXPECT_EQ(RunRegsvr("'" + LibraryPath() + "'"), 5);
-  EXPECT_EQ(RunRegsvr("-u '" + LibraryPath() + "'"), 5);
+  EXPECT_EQ(RunRegsvr("'" + LibraryPath() + "'").status, 5);
+  EXPECT_EQ(RunRegsvr("-u '" + LibraryPath() + "'").status, 5);
   std::string after;
   ASSERT_TRUE(ReadWholeFile(registry, after));
   EXPECT_EQ(after, broken);

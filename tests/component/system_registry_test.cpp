@@ -25,6 +25,7 @@
 #include "component/ref.h"
 #include "component/test_application.h"
 #include "control/face/brandel_ids.h"
+#include "component/regsvr_run.h"
 #endif
 
 namespace tervane::component {
@@ -32,9 +33,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr Guid kClassA = MakeGuid(0x5e5e0001, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
-constexpr Guid kClassB = MakeGuid(0x5e5e0002, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
-constexpr Guid kLib = MakeGuid(0x5e5e0003, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
+constexpr Guid kSystemClassA = MakeGuid(0x5e5e0001, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
+constexpr Guid kSystemClassB = MakeGuid(0x5e5e0002, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
+constexpr Guid kSystemLib = MakeGuid(0x5e5e0003, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
 constexpr Guid kInterface = MakeGuid(0x5e5e0004, 0x1111, 0x2222, 1, 2, 3, 4, 5, 6, 7, 8);
 
 using tervane::testing::ScopedEnv;
@@ -86,33 +87,33 @@ TEST_F(SystemRegistryTest, PathsFollowTheEnvironment) {
 TEST_F(SystemRegistryTest, UserEntriesOverrideSystemOnesAndSystemOnlyOnesAreFound) {
   const std::string user = DefaultRegistryPath();
   const std::string system = SystemRegistryPath();
-  ASSERT_TRUE(RegisterClassEntry(system, Entry(kClassA, "Test.A", "/usr/lib/a.so"), nullptr));
-  ASSERT_TRUE(RegisterClassEntry(system, Entry(kClassB, "Test.B", "/usr/lib/b.so"), nullptr));
+  ASSERT_TRUE(RegisterClassEntry(system, Entry(kSystemClassA, "Test.A", "/usr/lib/a.so"), nullptr));
+  ASSERT_TRUE(RegisterClassEntry(system, Entry(kSystemClassB, "Test.B", "/usr/lib/b.so"), nullptr));
   TypeLibEntry lib;
-  lib.libId = kLib;
+  lib.libId = kSystemLib;
   lib.version = "1.0";
   lib.name = "TestLib";
   lib.library = "/usr/lib/b.so";
   lib.interfaces = {{kInterface, "_DTest"}};
   ASSERT_TRUE(RegisterTypeLib(system, lib, nullptr));
-  ASSERT_TRUE(RegisterClassEntry(user, Entry(kClassA, "Test.A", "/home/me/a.so"), nullptr));
+  ASSERT_TRUE(RegisterClassEntry(user, Entry(kSystemClassA, "Test.A", "/home/me/a.so"), nullptr));
 
   std::string library, error;
-  ASSERT_EQ(FindClassLibrary("", kClassA, library, &error), hr::kOk) << error;
+  ASSERT_EQ(FindClassLibrary("", kSystemClassA, library, &error), hr::kOk) << error;
   EXPECT_EQ(library, "/home/me/a.so");
-  ASSERT_EQ(FindClassLibrary("", kClassB, library, &error), hr::kOk) << error;
+  ASSERT_EQ(FindClassLibrary("", kSystemClassB, library, &error), hr::kOk) << error;
   EXPECT_EQ(library, "/usr/lib/b.so");
   Guid clsid;
   ASSERT_EQ(ClassIdFromProgId("Test.B", clsid, &error), hr::kOk) << error;
-  EXPECT_EQ(clsid, kClassB);
+  EXPECT_EQ(clsid, kSystemClassB);
   TypeLibEntry found;
-  ASSERT_EQ(FindTypeLib("", kLib, "1.0", found, &error), hr::kOk) << error;
+  ASSERT_EQ(FindTypeLib("", kSystemLib, "1.0", found, &error), hr::kOk) << error;
   EXPECT_EQ(found.name, "TestLib");
   ASSERT_EQ(found.interfaces.size(), 1u);
   // A registry named explicitly is read alone.
-  ASSERT_EQ(FindClassLibrary(system, kClassA, library), hr::kOk);
+  ASSERT_EQ(FindClassLibrary(system, kSystemClassA, library), hr::kOk);
   EXPECT_EQ(library, "/usr/lib/a.so");
-  EXPECT_EQ(FindClassLibrary(user, kClassB, library), hr::kClassNotRegistered);
+  EXPECT_EQ(FindClassLibrary(user, kSystemClassB, library), hr::kClassNotRegistered);
 
   const Guid nowhere = MakeGuid(0x5e5e00ff, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   EXPECT_EQ(FindClassLibrary("", nowhere, library, &error), hr::kClassNotRegistered);
@@ -123,64 +124,38 @@ TEST_F(SystemRegistryTest, UserEntriesOverrideSystemOnesAndSystemOnlyOnesAreFoun
 TEST_F(SystemRegistryTest, BrokenRegistryHidesNothingAndIsNamedWhenNothingIsFound) {
   const std::string user = DefaultRegistryPath();
   const std::string system = SystemRegistryPath();
-  ASSERT_TRUE(RegisterClassEntry(user, Entry(kClassA, "Test.A", "/home/me/a.so"), nullptr));
+  ASSERT_TRUE(RegisterClassEntry(user, Entry(kSystemClassA, "Test.A", "/home/me/a.so"), nullptr));
   Write(system, "[Class x]\nthis line is not an entry\n");
 
   std::string library, error;
-  ASSERT_EQ(FindClassLibrary("", kClassA, library, &error), hr::kOk) << error;
+  ASSERT_EQ(FindClassLibrary("", kSystemClassA, library, &error), hr::kOk) << error;
   EXPECT_EQ(library, "/home/me/a.so");
   Guid clsid;
   EXPECT_EQ(ClassIdFromProgId("Test.A", clsid), hr::kOk);
-  EXPECT_EQ(FindClassLibrary("", kClassB, library, &error), hr::kRegistryRead);
+  EXPECT_EQ(FindClassLibrary("", kSystemClassB, library, &error), hr::kRegistryRead);
   EXPECT_NE(error.find(system + ", line 2: neither a section nor a name=value line"), std::string::npos) << error;
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CreateInstance(kClassB, kClassB, &object, &error), hr::kRegistryRead);
+  EXPECT_EQ(CreateInstance(kSystemClassB, kSystemClassB, &object, &error), hr::kRegistryRead);
   EXPECT_EQ(object, nullptr);
   EXPECT_NE(error.find(system), std::string::npos) << error;
 
   // Unreadable (here: a folder where the file should be) is reported the same way.
   fs::remove(system);
   fs::create_directories(system);
-  EXPECT_EQ(FindClassLibrary("", kClassB, library, &error), hr::kRegistryRead);
+  EXPECT_EQ(FindClassLibrary("", kSystemClassB, library, &error), hr::kRegistryRead);
   EXPECT_NE(error.find("cannot read " + system), std::string::npos) << error;
   fs::remove(system);
 
   // And the other way round: a broken user registry does not hide a system entry.
-  ASSERT_TRUE(RegisterClassEntry(system, Entry(kClassB, "Test.B", "/usr/lib/b.so"), nullptr));
+  ASSERT_TRUE(RegisterClassEntry(system, Entry(kSystemClassB, "Test.B", "/usr/lib/b.so"), nullptr));
   Write(user, "garbage\n");
-  ASSERT_EQ(FindClassLibrary("", kClassB, library, &error), hr::kOk) << error;
+  ASSERT_EQ(FindClassLibrary("", kSystemClassB, library, &error), hr::kOk) << error;
   EXPECT_EQ(library, "/usr/lib/b.so");
-  EXPECT_EQ(FindClassLibrary("", kClassA, library, &error), hr::kRegistryRead);
+  EXPECT_EQ(FindClassLibrary("", kSystemClassA, library, &error), hr::kRegistryRead);
   EXPECT_NE(error.find(user + ", line 1"), std::string::npos) << error;
 }
 
 #ifdef TERVANE_HAVE_BRANDEL
-
-std::string LibraryPath() {
-  char resolved[PATH_MAX];
-  const std::string path = std::string(TERVANE_LIB_DIR) + "/libbrandel.so";
-  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-struct ToolRun {
-  int status = -1;
-  std::string output;  // standard output and error together
-};
-
-// Runs tervane-regsvr (after `prefix`, such as a privilege drop) with `arguments`.
-ToolRun RunRegsvr(const std::string& arguments, const std::string& prefix = "") {
-  const std::string command =
-      prefix + "'" + std::string(TERVANE_BIN_DIR) + "/tervane-regsvr' " + arguments + " 2>&1";
-  ToolRun run;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[512];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, count);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 TEST_F(SystemRegistryTest, ToolRegistersSystemWideForEveryUser) {
   const ToolRun version = RunRegsvr("--version");
@@ -229,7 +204,7 @@ TEST_F(SystemRegistryTest, UnregisteringALibraryWhoseFileIsGoneRemovesItsEntries
   fs::create_directories(copy.parent_path());
   fs::copy_file(LibraryPath(), copy);
   const std::string system = SystemRegistryPath();
-  ASSERT_TRUE(RegisterClassEntry(system, Entry(kClassA, "Other.A", "/usr/lib/other.so"), nullptr));
+  ASSERT_TRUE(RegisterClassEntry(system, Entry(kSystemClassA, "Other.A", "/usr/lib/other.so"), nullptr));
   const ToolRun registered = RunRegsvr("--system '" + copy.string() + "'");
   ASSERT_EQ(registered.status, 0) << registered.output;
   std::string library;
@@ -244,7 +219,7 @@ TEST_F(SystemRegistryTest, UnregisteringALibraryWhoseFileIsGoneRemovesItsEntries
   RegistryFile file;
   ASSERT_EQ(ReadRegistryFile(system, file), RegistryReadStatus::kRead);
   ASSERT_EQ(file.sections().size(), 2u);  // only the other library's class and ProgID stay
-  EXPECT_NE(file.Find(ClassSectionName(kClassA)), nullptr);
+  EXPECT_NE(file.Find(ClassSectionName(kSystemClassA)), nullptr);
   EXPECT_NE(file.Find(ProgIdSectionName("Other.A")), nullptr);
   Guid clsid;
   EXPECT_EQ(ClassIdFromProgId(brandel::kProgIdBrandelCtrl, clsid), hr::kClassNotRegistered);

@@ -88,10 +88,6 @@ class ModalScript : public QObject {
   bool timedOut_ = false;
 };
 
-int Count(const QString& text, const QString& what) {
-  return static_cast<int>(text.count(what));
-}
-
 }  // namespace
 
 class EquipmentProgrammingTest : public QObject {

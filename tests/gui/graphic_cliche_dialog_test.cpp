@@ -107,7 +107,7 @@ class GraphicClicheDialogTest : public QObject {
     QVERIFY(!dialog.Control()->Control());
 
     // From the main window's menu the same: no window opens.
-    gui::CMainWindow window(gui::CMainWindow::Options{{}, false, false, {}, true});
+    gui::CMainWindow window(gui::CMainWindow::Options{.detectPrinter = false, .loadCatalogue = false, .unattended = true});
     window.SetPrompter(&prompter);
     QAction* action = window.ActionFor(gui::ids::kClicheGrafico);
     QVERIFY(action && action->isEnabled());

@@ -2,7 +2,14 @@
 // them all on the offscreen platform, with the application profile in a fresh folder.
 #pragma once
 
+#include <QAction>
+#include <QByteArray>
+#include <QFile>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QObject>
+#include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,9 +27,20 @@ struct GuiTestRegistration {
   explicit GuiTestRegistration(GuiTestFactory factory) { GuiTests().push_back(std::move(factory)); }
 };
 
-// Windows-1252 text from a UTF-8 literal, for comparisons with core text.
-inline std::string Cp(const char* utf8) {
-  return Utf8ToCp1252Lossy(utf8);
+// How many times `part` occurs in `text`.
+inline int Count(const QString& text, const QString& part) { return static_cast<int>(text.count(part)); }
+
+// The file's bytes, or none when it cannot be read.
+inline QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The titles of the window's menus, in menubar order.
+inline QStringList MenuTitles(QMainWindow& window) {
+  QStringList titles;
+  for (QAction* a : window.menuBar()->actions()) titles << a->text();
+  return titles;
 }
 
 }  // namespace tervane::testing

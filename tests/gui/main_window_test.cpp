@@ -30,11 +30,6 @@ CommandRecord Cmd(const char* group, const char* title, std::uint32_t mask = kAl
 }
 
 // The top-level menus of the bar, by title.
-QStringList MenuTitles(QMainWindow& window) {
-  QStringList titles;
-  for (QAction* a : window.menuBar()->actions()) titles << a->text();
-  return titles;
-}
 
 QMenu* MenuAt(QMainWindow& window, int k) {
   return window.menuBar()->actions().at(k)->menu();

@@ -19,12 +19,6 @@ namespace {
 const std::string kResult = Cp("\r\nComando:\tLeitura X\r\nCOMANDO OK\r\nNº\t12\r\n");
 const std::string kTrace = "CMD:  02 04 00 1B 06 21 00\r\nRET:  06 00 00\r\n";
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
-}
-
 QByteArray Bytes(const std::string& text) {
   return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }

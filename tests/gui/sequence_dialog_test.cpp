@@ -55,15 +55,6 @@ void DoubleClick(QListWidget* list, int row) {
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
-int Count(const QString& text, const QString& part) {
-  return static_cast<int>(text.count(part));
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A main window that only provides the settings and the exchange (no detection, no
 // catalogue of its own: the sequence window reads its own copy).
 gui::CMainWindow::Options Offline(const QString& workDir) {
@@ -419,7 +410,6 @@ class SequenceDialogTest : public QObject {
     QCOMPARE(Texts(dialog.SequenceList()), (QStringList{QStringLiteral("A"), QStringLiteral("NOVA")}));
     QCOMPARE(dialog.SequenceList()->currentRow(), 1);
     QCOMPARE(dialog.CommandList()->count(), 0);
-
 
     // "Abrir" on a file that cannot be read keeps the current one, and says so.
     const QString broken = work_.filePath(QStringLiteral("quebrado.xml"));

@@ -49,12 +49,6 @@ class Environment {
   QString currentDir_;
 };
 
-QStringList MenuTitles(QMainWindow& window) {
-  QStringList titles;
-  for (QAction* a : window.menuBar()->actions()) titles << a->text();
-  return titles;
-}
-
 // "Operações", the shipped catalogue's groups in first-appearance order, "Ajuda".
 QStringList ShippedMenus() {
   CommandCatalogue catalogue;

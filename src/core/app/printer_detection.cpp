@@ -10,12 +10,6 @@
 namespace tervane {
 namespace {
 
-constexpr int kStrDetectandoModelo = 32848;
-constexpr int kStrConectadaNormal = 32904;
-constexpr int kStrConectadaIntervencao = 32905;
-constexpr int kStrSemConexao = 32906;
-constexpr int kStrConectando = 32907;
-
 constexpr std::uint8_t kAck = 0x06;
 constexpr std::uint8_t kNormalMode = 0x55;
 
@@ -94,7 +88,7 @@ DetectionResult DetectPrinter(const DetectionContext& context) {
   WaitNotice& wait = context.waitNotice ? *context.waitNotice : noNotice;
 
   settings.g_portName.clear();
-  status.Show(LoadString(kStrConectando));
+  status.Show(LoadString(str::kConectando));
   const FrameBuffer probe = DetectionProbeFrame();
 
   for (const std::string& name : DetectionCandidates(context.extraCandidates)) {
@@ -118,12 +112,12 @@ DetectionResult DetectPrinter(const DetectionContext& context) {
     result.printerFound = true;
     result.normalMode = reply.bytes[1] == kNormalMode;
     settings.g_portName = name;
-    result.statusText = WithPortName(result.normalMode ? kStrConectadaNormal : kStrConectadaIntervencao, name);
+    result.statusText = WithPortName(result.normalMode ? str::kConectadaNormal : str::kConectadaIntervencao, name);
     break;
   }
   if (!result.printerFound) {
     settings.g_portName = "COM1:";
-    result.statusText = LoadString(kStrSemConexao);
+    result.statusText = LoadString(str::kSemConexao);
   }
   status.Show(result.statusText);
   clock.SleepMs(kDetectionShowMs);
@@ -132,7 +126,7 @@ DetectionResult DetectPrinter(const DetectionContext& context) {
   if (result.printerFound) {
     CommandRecord query = ModelQueryCommand();
     const ExchangeContext exchange{&settings, context.ports, &clock, context.progress, &wait};
-    wait.Show(LoadString(kStrDetectandoModelo));
+    wait.Show(LoadString(str::kDetectandoModelo));
     result.modelQueried = true;
     result.modelQueryResult = ExecuteCommand(query, exchange);
     wait.Hide();

@@ -18,9 +18,6 @@
 namespace tervane {
 namespace {
 
-// A path or a system message inside a Windows-1252 warning.
-std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 bool IsFolder(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -9,19 +9,15 @@
 namespace tervane {
 namespace {
 
-constexpr int kAcceptComputerClock = 32997;  // "Aceitar data e horário do computador?"
-constexpr int kDate = 32843;                 // "Data"
-constexpr int kIsDateRight = 32986;          // "A data está correta?"
-
 // Offers the computer's clock; on acceptance fills date, time and daylight saving.
 bool OfferComputerClock(CommandRecord& command, Prompter& prompter, Clock& clock) {
   const CivilTime today = clock.LocalNow();
-  const std::string text = LoadString(kAcceptComputerClock) + "\r\n\r\n" + LoadString(kDate) + ": " +
+  const std::string text = LoadString(str::kAceitarRelogio) + "\r\n\r\n" + LoadString(str::kData) + ": " +
                            Format("%02d/%02d/%04d", today.day, today.month, today.year);
   bool daylightSaving = false;
   if (!prompter.AcceptComputerClock(text, daylightSaving)) return false;
-  const std::string question = LoadString(kIsDateRight) + "\r\n" +
-                               Format("%02d/%02d/%02d", today.day, today.month, today.year % 100);
+  const std::string question =
+      LoadString(str::kDataCorreta) + "\r\n" + Format("%02d/%02d/%02d", today.day, today.month, today.year % 100);
   if (!prompter.AskYesNo("", question)) return false;
 
   const CivilTime now = clock.LocalNow();

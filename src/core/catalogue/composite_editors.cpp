@@ -17,35 +17,12 @@ constexpr int kPaperColumns = 47;
 constexpr int kThirdLineColumns = 79;
 
 // String numbers of the texts these editors show.
-constexpr int kSurcharge = 32796;          // "&Acréscimo"
-constexpr int kSurchargeAndDiscount = 32797;
-constexpr int kAddress = 32799;            // "Endereço"
-constexpr int kAllowTef = 32805;
-constexpr int kDataAmount = 32821;
-constexpr int kDateRange = 32842;
-constexpr int kDiscount = 32850;           // "&Desconto"
-constexpr int kItemNumber = 32876;
-constexpr int kName = 32884;
-constexpr int kPaymentDescription = 32897;
-constexpr int kPrinting = 32902;
-constexpr int kPrintOrPort = 32903;
-constexpr int kReductionRange = 32912;
-constexpr int kIdentity = 32916;
-constexpr int kCommPort = 32929;
-constexpr int kFirstTransportType = 32935;  // nine consecutive numbers
-constexpr int kEndDate = 32949;
-constexpr int kRateCount = 32952;
-constexpr int kStartDate = 32953;
-constexpr int kDestinationState = 32958;
-constexpr int kMoreDescriptions = 32963;
-constexpr int kFirstCoo = 32973;
-constexpr int kLastCoo = 32974;
-constexpr int kUserNumber = 32975;
-constexpr int kCooRange = 32976;
 constexpr int kNormalOrSimplified = 33010;
 constexpr int kNormal = 33011;
 constexpr int kSimplified = 33012;
-constexpr std::array<int, 5> kAuthenticationLabels = {32807, 32809, 32811, 32813, 32815};
+constexpr std::array<int, 5> kAuthenticationLabels = {str::kCaracterAutenticacao1, str::kCaracterAutenticacao2,
+                                                      str::kCaracterAutenticacao3, str::kCaracterAutenticacao4,
+                                                      str::kCaracterAutenticacao5};
 
 // Labels that have no number of their own.
 const char* const kByPercentage = "&Percentual";
@@ -194,8 +171,8 @@ std::string EditDiscount(const ParameterRecord& parameter, Prompter& prompter) {
 
 std::string EditSubtotalAdjustment(const ParameterRecord& parameter, Prompter& prompter,
                                    bool offerBoth) {
-  std::vector<std::string> kinds = Labels({kSurcharge, kDiscount});
-  if (offerBoth) kinds.push_back(LoadString(kSurchargeAndDiscount));
+  std::vector<std::string> kinds = Labels({str::kAcrescimo, str::kDesconto});
+  if (offerBoth) kinds.push_back(LoadString(str::kAcrescimoDesconto));
   const int kind = ChooseOne(prompter, parameter.title, kinds);
   if (kind == 0) return CancelledText();
   const int how = ChooseOne(prompter, parameter.title, {kByPercentage, kByValue});
@@ -211,13 +188,13 @@ std::string EditSubtotalAdjustment(const ParameterRecord& parameter, Prompter& p
   std::string discount;
   switch (kind) {
     case 1:
-      if (!amount(kSurcharge, surcharge)) return CancelledText();
+      if (!amount(str::kAcrescimo, surcharge)) return CancelledText();
       return (byPercentage ? "A" : "a") + surcharge;
     case 2:
-      if (!amount(kDiscount, discount)) return CancelledText();
+      if (!amount(str::kDesconto, discount)) return CancelledText();
       return (byPercentage ? "D" : "d") + discount;
     default:
-      if (!amount(kSurcharge, surcharge) || !amount(kDiscount, discount)) return CancelledText();
+      if (!amount(str::kAcrescimo, surcharge) || !amount(str::kDesconto, discount)) return CancelledText();
       return "X" + surcharge + discount;
   }
 }
@@ -226,7 +203,7 @@ std::string EditItemAdjustment(const ParameterRecord& parameter, Prompter& promp
   const int kind = ChooseOne(prompter, parameter.title, {"A", "D"});
   if (kind == 0) return CancelledText();
   std::string item;
-  if (!AskDigitsValue(prompter, LoadString(kItemNumber), 3, "", true, item)) return CancelledText();
+  if (!AskDigitsValue(prompter, LoadString(str::kNumeroItem), 3, "", true, item)) return CancelledText();
   const int how = ChooseOne(prompter, parameter.title, {kByValue, kByPercentage});
   std::string amount;
   bool ok = false;
@@ -243,8 +220,7 @@ std::string EditPaymentDescriptions(Prompter& prompter, bool askTef) {
   std::string value;
   for (int count = 0; count < kMaxPaymentDescriptions; ++count) {
     // Payment method 1 is the printer's own; the descriptions start with method 2.
-    const std::string description =
-        Format("%s %d", LoadString(kPaymentDescription).c_str(), count + 2);
+    const std::string description = Format("%s %d", LoadString(str::kDescricaoFormaPagamento).c_str(), count + 2);
     std::string text;
     if (!AskTextValue(prompter, description, kPaymentDescriptionWidth, "", TextPadding::kAlways,
                       text)) {
@@ -252,9 +228,9 @@ std::string EditPaymentDescriptions(Prompter& prompter, bool askTef) {
       return count == 0 ? CancelledText() : value;
     }
     value += text;
-    if (askTef) value += prompter.AskYesNo("", LoadString(kAllowTef)) ? "1" : "2";
+    if (askTef) value += prompter.AskYesNo("", LoadString(str::kPermitirTef)) ? "1" : "2";
     if (count + 1 == kMaxPaymentDescriptions) break;
-    if (!prompter.AskYesNo("", LoadString(kMoreDescriptions))) break;
+    if (!prompter.AskYesNo("", LoadString(str::kMaisFormaPagamento))) break;
   }
   return value;
 }
@@ -263,7 +239,7 @@ std::string EditTaxRateTable(const ParameterRecord& parameter, Prompter& prompte
   const std::string& current = parameter.value;
   const bool prefill = current.size() == kRateCountDigits + kTaxRates * kRateDigits;
   std::string count = prefill ? current.substr(0, kRateCountDigits) : "";
-  if (!AskDigitsValue(prompter, LoadString(kRateCount), kRateCountDigits, count, true, count)) {
+  if (!AskDigitsValue(prompter, LoadString(str::kNumeroAliquotas), kRateCountDigits, count, true, count)) {
     return current;
   }
   TaxRateForm form;
@@ -290,13 +266,13 @@ std::string EditIssBindings(const ParameterRecord& parameter, Prompter& prompter
 }
 
 std::string EditDetailTapeRange(const ParameterRecord& parameter, Prompter& prompter, Clock& clock) {
-  const int range = ChooseOne(prompter, parameter.title, Labels({kDateRange, kCooRange}));
+  const int range = ChooseOne(prompter, parameter.title, Labels({str::kIntervaloData, str::kIntervaloCoo}));
   if (range == 0) return {};
   if (range == 1) {
     std::string first;
     std::string last;
-    if (!AskDateValue(prompter, clock, LoadString(kStartDate), false, first) ||
-        !AskDateValue(prompter, clock, LoadString(kEndDate), false, last)) {
+    if (!AskDateValue(prompter, clock, LoadString(str::kDigiteDataInicial), false, first) ||
+        !AskDateValue(prompter, clock, LoadString(str::kDigiteDataFinal), false, last)) {
       return CancelledText();
     }
     return "D" + first + last;
@@ -304,9 +280,9 @@ std::string EditDetailTapeRange(const ParameterRecord& parameter, Prompter& prom
   std::string first;
   std::string last;
   std::string user;
-  if (!AskDigitsValue(prompter, LoadString(kFirstCoo), 6, "", true, first) ||
-      !AskDigitsValue(prompter, LoadString(kLastCoo), 6, "", true, last) ||
-      !AskDigitsValue(prompter, LoadString(kUserNumber), 3, "", true, user)) {
+  if (!AskDigitsValue(prompter, LoadString(str::kCooInicial), 6, "", true, first) ||
+      !AskDigitsValue(prompter, LoadString(str::kCooFinal), 6, "", true, last) ||
+      !AskDigitsValue(prompter, LoadString(str::kNumeroUsuario), 3, "", true, user)) {
     return CancelledText();
   }
   return "X" + first + last + user;
@@ -314,14 +290,14 @@ std::string EditDetailTapeRange(const ParameterRecord& parameter, Prompter& prom
 
 std::string EditFiscalMemoryReading(const ParameterRecord& parameter, Prompter& prompter,
                                     Clock& clock) {
-  const int range = ChooseOne(prompter, parameter.title, Labels({kDateRange, kReductionRange}));
+  const int range = ChooseOne(prompter, parameter.title, Labels({str::kIntervaloData, str::kIntervaloReducoes}));
   if (range == 0) return {};
   std::string value;
   std::string first;
   std::string last;
   if (range == 1) {
-    if (!AskDateValue(prompter, clock, LoadString(kStartDate), false, first) ||
-        !AskDateValue(prompter, clock, LoadString(kEndDate), false, last)) {
+    if (!AskDateValue(prompter, clock, LoadString(str::kDigiteDataInicial), false, first) ||
+        !AskDateValue(prompter, clock, LoadString(str::kDigiteDataFinal), false, last)) {
       return CancelledText();
     }
     value = first + last;
@@ -332,7 +308,8 @@ std::string EditFiscalMemoryReading(const ParameterRecord& parameter, Prompter& 
     }
     value = "00" + first + "00" + last;
   }
-  const int output = ChooseOne(prompter, LoadString(kPrintOrPort), Labels({kPrinting, kCommPort}));
+  const int output =
+      ChooseOne(prompter, LoadString(str::kImpressaoOuPorta), Labels({str::kImpressao, str::kPortaComunicacao}));
   if (output == 0) return value;
   const int detail = ChooseOne(prompter, LoadString(kNormalOrSimplified), Labels({kNormal, kSimplified}));
   if (detail == 0) return value;
@@ -341,7 +318,7 @@ std::string EditFiscalMemoryReading(const ParameterRecord& parameter, Prompter& 
 }
 
 std::string EditFiscalMemoryData(Prompter& prompter) {
-  switch (ChooseOne(prompter, LoadString(kDataAmount), {"32 KB", "512 KB"})) {
+  switch (ChooseOne(prompter, LoadString(str::kQuantidadeDados), {"32 KB", "512 KB"})) {
     case 1:
       return "MF";
     case 2:
@@ -353,7 +330,8 @@ std::string EditFiscalMemoryData(Prompter& prompter) {
 
 std::string EditTicket(const ParameterRecord& parameter, Prompter& prompter) {
   std::vector<std::string> types;
-  for (int id = kFirstTransportType; id < kFirstTransportType + 9; ++id) types.push_back(LoadString(id));
+  for (int id = str::kRodoviarioIntermunicipal; id < str::kRodoviarioIntermunicipal + 9; ++id)
+    types.push_back(LoadString(id));
   const int type = ChooseOne(prompter, parameter.title, types);
   if (type == 0) return {};
   // The ticket is a record of fixed-width fields read by position, so every field,
@@ -362,10 +340,10 @@ std::string EditTicket(const ParameterRecord& parameter, Prompter& prompter) {
   std::string identity;
   std::string name;
   std::string address;
-  if (!AskTextValue(prompter, LoadString(kDestinationState), 2, "", TextPadding::kAlways, state) ||
-      !AskTextValue(prompter, LoadString(kIdentity), 29, "", TextPadding::kAlways, identity) ||
-      !AskTextValue(prompter, LoadString(kName), 30, "", TextPadding::kAlways, name) ||
-      !AskMultiLineValue(prompter, LoadString(kAddress), 80, "", true, address)) {
+  if (!AskTextValue(prompter, LoadString(str::kUfDestino), 2, "", TextPadding::kAlways, state) ||
+      !AskTextValue(prompter, LoadString(str::kRg), 29, "", TextPadding::kAlways, identity) ||
+      !AskTextValue(prompter, LoadString(str::kNome), 30, "", TextPadding::kAlways, name) ||
+      !AskMultiLineValue(prompter, LoadString(str::kEndereco), 80, "", true, address)) {
     return CancelledText();
   }
   return Format("%d", type - 1) + state + identity + name + address;

@@ -15,10 +15,6 @@ namespace {
 using editors::CancelledText;
 using editors::TextPadding;
 
-constexpr int kEnterValue = 32956;   // "Digite o valor"
-constexpr int kSelectDate = 32948;   // "Selecione a data"
-constexpr int kSelectTime = 32951;   // "Selecione a hora"
-
 // The dialogs of the basic kinds describe themselves with the parameter's title; a
 // parameter without a title gets the dialog's own prompt.
 std::string Describe(const ParameterRecord& parameter, int fallback) {
@@ -46,7 +42,7 @@ Editor Number(int fixedLimit = 0) {
   return [fixedLimit](const ParameterRecord& p, Prompter& prompter, Clock&) {
     const int limit = fixedLimit > 0 ? fixedLimit : p.size;
     return OrCancelled([&](std::string& out) {
-      return editors::AskDigitsValue(prompter, Describe(p, kEnterValue), limit, p.value, false, out);
+      return editors::AskDigitsValue(prompter, Describe(p, str::kDigiteValor), limit, p.value, false, out);
     });
   };
 }
@@ -62,7 +58,7 @@ Editor Amount(int decimals) {
 Editor Date(bool fourDigitYear) {
   return [fourDigitYear](const ParameterRecord& p, Prompter& prompter, Clock& clock) {
     return OrCancelled([&](std::string& out) {
-      return editors::AskDateValue(prompter, clock, Describe(p, kSelectDate), fourDigitYear, out);
+      return editors::AskDateValue(prompter, clock, Describe(p, str::kSelecioneData), fourDigitYear, out);
     });
   };
 }
@@ -94,7 +90,7 @@ const std::unordered_map<std::string_view, Editor>& Editors() {
       {"RANDOM_NUMBER",
        [](const ParameterRecord& p, Prompter& prompter, Clock& clock) {
          return OrCancelled([&](std::string& out) {
-           return editors::AskDigitsValue(prompter, Describe(p, kEnterValue), p.size,
+           return editors::AskDigitsValue(prompter, Describe(p, str::kDigiteValor), p.size,
                                           MakeRandomDigits(p.size, clock), false, out);
          });
        }},
@@ -112,7 +108,7 @@ const std::unordered_map<std::string_view, Editor>& Editors() {
       {"HORA",
        [](const ParameterRecord& p, Prompter& prompter, Clock& clock) {
          return OrCancelled([&](std::string& out) {
-           return editors::AskTimeValue(prompter, clock, Describe(p, kSelectTime), out);
+           return editors::AskTimeValue(prompter, clock, Describe(p, str::kSelecioneHora), out);
          });
        }},
       {"BIG_STRING", MultiLine()},

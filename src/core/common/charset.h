@@ -22,6 +22,9 @@ bool Utf8ToCp1252(std::string_view text, std::string& out, size_t* badOffset = n
 // must not lose text use Utf8ToCp1252 instead.
 std::string Utf8ToCp1252Lossy(std::string_view text);
 
+// A UTF-8 literal of the program's own (a message, a label) in the core's encoding.
+inline std::string Cp(std::string_view utf8) { return Utf8ToCp1252Lossy(utf8); }
+
 // True when the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view text);
 

@@ -1,7 +1,10 @@
 #include "core/common/text.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace tervane {
@@ -83,6 +86,40 @@ unsigned char HexNibble(unsigned char c) {
   unsigned char n = c & 0x0F;
   if (c >= 0x3A && c <= 0x46) n = static_cast<unsigned char>(n + 9);
   return n;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return text;
+}
+
+std::string TrimSpaces(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string Unpadded(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::string ToLowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return text;
+}
+
+bool NaturalLess(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& s) {
+    size_t i = s.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
+    const std::string digits = s.substr(i, 9);
+    return std::make_pair(s.substr(0, i), digits.empty() ? -1L : std::strtol(digits.c_str(), nullptr, 10));
+  };
+  return split(a) < split(b);
 }
 
 }  // namespace tervane

@@ -34,4 +34,20 @@ std::string HexByte(unsigned char b);
 // letters do not.
 unsigned char HexNibble(unsigned char c);
 
+// The text without the white space (isspace) at either end.
+std::string_view TrimBlanks(std::string_view text);
+
+// The text without the spaces at either end: fixed-width fields pad with spaces.
+std::string TrimSpaces(std::string_view text);
+
+// The text without its trailing spaces: the printer pads names to their field's width.
+std::string Unpadded(std::string_view text);
+
+// ASCII letters lowered; other bytes (Windows-1252 accents) unchanged.
+std::string ToLowerAscii(std::string text);
+
+// Orders "ttyS2" before "ttyS10": names compare by their text before the trailing digits,
+// then by the digits as a number (at most nine of them are read, so none overflows).
+bool NaturalLess(const std::string& a, const std::string& b);
+
 }  // namespace tervane

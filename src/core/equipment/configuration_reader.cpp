@@ -224,7 +224,7 @@ class ConfigurationRead {
     ok_ = code == kOk && !StatusOfReply(command).Refused();
     if (code == kExchangeFailed || code == kCancelled) {
       if (code == kExchangeFailed && prompter_) {
-        prompter_->ShowMessage(LoadString(32915), LoadString(str::kFalhaEnvio));
+        prompter_->ShowMessage(LoadString(str::kTervane), LoadString(str::kFalhaEnvio));
       }
       report_.stoppedAt = command.title;
       stop_ = code;

@@ -18,27 +18,23 @@
 namespace tervane {
 namespace {
 
-constexpr int kAppCaption = 32915;          // "Tervane"
-constexpr int kSaveChanges = 32922;         // "Deseja salvar as alterações?"
-constexpr int kReplaceExisting = 32892;     // "Deseja substituir o registro já existente?"
-constexpr int kNotSaved = 32887;            // "Registro não salvo"
 constexpr int kSerialRequired = 33008;      // "Para salvar o registro, é necessário informar ..."
 
 bool Ask(Prompter* prompter, int question) {
-  return prompter != nullptr && prompter->AskYesNo(LoadString(kAppCaption), LoadString(question));
+  return prompter != nullptr && prompter->AskYesNo(LoadString(str::kTervane), LoadString(question));
 }
 
 void Show(Prompter* prompter, const std::string& text) {
-  if (prompter) prompter->ShowMessage(LoadString(kAppCaption), text);
+  if (prompter) prompter->ShowMessage(LoadString(str::kTervane), text);
 }
 
 // The save questions of a run. Returns true when the profile reached the file.
 bool SaveEditedProfile(const ProfileRecord& profile, const ProgrammingContext& context, const ReadNotes& notes) {
   Prompter* prompter = context.prompter;
-  if (!Ask(prompter, kSaveChanges)) return false;
+  if (!Ask(prompter, str::kSalvarAlteracoes)) return false;
   if (notes.incomplete) {
     // Half a read never replaces (or becomes) a stored profile.
-    Show(prompter, LoadString(kNotSaved) + "\r\n" + notes.warning);
+    Show(prompter, LoadString(str::kRegistroNaoSalvo) + "\r\n" + notes.warning);
     return false;
   }
   if (WithoutSpaces(profile.serialNumber).empty()) {
@@ -52,19 +48,19 @@ bool SaveEditedProfile(const ProfileRecord& profile, const ProgrammingContext& c
   ProfileLoadInfo info;
   if (LoadProfiles(path, list, &info) != 0 && !info.fileMissing) {
     // Saving now would replace every profile of a file that could not be read.
-    Show(prompter, LoadString(kNotSaved) + "\r\n" + info.description);
+    Show(prompter, LoadString(str::kRegistroNaoSalvo) + "\r\n" + info.description);
     return false;
   }
   if (StoreProfile(list, profile, false)) {
-    if (!Ask(prompter, kReplaceExisting)) {
-      Show(prompter, LoadString(kNotSaved));
+    if (!Ask(prompter, str::kSubstituirRegistro)) {
+      Show(prompter, LoadString(str::kRegistroNaoSalvo));
       return false;
     }
     StoreProfile(list, profile, true);
   }
   std::string error;
   if (SaveProfiles(path, list, &error) != 0) {
-    Show(prompter, LoadString(kNotSaved) + "\r\n" + error);
+    Show(prompter, LoadString(str::kRegistroNaoSalvo) + "\r\n" + error);
     return false;
   }
   return true;

@@ -7,16 +7,6 @@
 namespace tervane {
 namespace {
 
-constexpr int kAppCaption = 32915;
-constexpr int kSaveChanges = 32922;
-constexpr int kNotSaved = 32887;
-constexpr int kChooseRecord = 32810;
-constexpr int kSerialLabel = 32928;
-constexpr int kClientLabel = 32823;
-constexpr int kCnpjLabel = 32838;
-constexpr int kIeLabel = 32870;
-constexpr int kImLabel = 32872;
-
 unsigned char Fold(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
   // Windows-1252 capitals À..Þ (but ×) and Š, Œ, Ž, Ÿ.
@@ -91,8 +81,11 @@ bool ProfileBrowser::Select(const std::string& serial) {
 std::string ProfileBrowser::Description() const {
   if (!chosen_) return {};
   const std::pair<int, const std::string*> lines[] = {
-      {kSerialLabel, &choice_.serialNumber}, {kClientLabel, &choice_.client}, {kCnpjLabel, &choice_.cnpj},
-      {kIeLabel, &choice_.ie},               {kImLabel, &choice_.im},
+      {str::kNumeroSerie, &choice_.serialNumber},
+      {str::kCliente, &choice_.client},
+      {str::kCnpj, &choice_.cnpj},
+      {str::kIe, &choice_.ie},
+      {str::kIm, &choice_.im},
   };
   std::string text;
   for (const auto& [label, value] : lines) {
@@ -103,10 +96,10 @@ std::string ProfileBrowser::Description() const {
 }
 
 void ProfileBrowser::AskToSave(Prompter* prompter) {
-  if (prompter == nullptr || !prompter->AskYesNo(LoadString(kAppCaption), LoadString(kSaveChanges))) return;
+  if (prompter == nullptr || !prompter->AskYesNo(LoadString(str::kTervane), LoadString(str::kSalvarAlteracoes))) return;
   std::string error;
   if (SaveProfiles(path_, list_, &error) != 0) {
-    prompter->ShowMessage(LoadString(kAppCaption), LoadString(kNotSaved) + "\r\n" + error);
+    prompter->ShowMessage(LoadString(str::kTervane), LoadString(str::kRegistroNaoSalvo) + "\r\n" + error);
   }
 }
 
@@ -126,7 +119,7 @@ int ProfileBrowser::DeleteChosen(Prompter* prompter) {
 bool ProfileBrowser::LoadChosen(Prompter* prompter) {
   if (changed_) AskToSave(prompter);
   if (chosen_) return true;
-  if (prompter) prompter->ShowMessage(LoadString(kAppCaption), LoadString(kChooseRecord));
+  if (prompter) prompter->ShowMessage(LoadString(str::kTervane), LoadString(str::kEscolhaRegistro));
   return false;
 }
 

@@ -48,12 +48,6 @@ CommandRecord Command(const char* title, const char* escape, std::initializer_li
 std::string OddEnables(bool on) { return on ? "1" : "0"; }
 std::string EvenEnables(bool on) { return on ? "0" : "1"; }
 
-// A value without the trailing blanks and NULs of a printer's fixed-width field.
-std::string Unpadded(std::string text) {
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-  return text;
-}
-
 // Owner fields a printer accepts blank go as blanks rather than as an empty mandatory value.
 std::string BlankIfEmpty(const std::string& value, int width) {
   const std::string v = Unpadded(value);
@@ -144,7 +138,7 @@ std::vector<CommandRecord> BuildProgrammingCommands(const ProfileRecord& p, cons
     if (IsValidInterventionPassword(p.password)) {
       password = p.password;
     } else if (prompter) {
-      prompter->ShowMessage(LoadString(32915), WrongPasswordLengthText());
+      prompter->ShowMessage(LoadString(str::kTervane), WrongPasswordLengthText());
     }
     list.push_back(Command("Programa CNPJ/IE/IM", "4",
                            {{"CNPJ", "STRING", 20, Unpadded(p.cnpj)},

@@ -15,8 +15,6 @@
 namespace tervane {
 namespace {
 
-constexpr int kStrCarregarDll = 32781;
-constexpr int kStrMfMfd = 32882;
 constexpr size_t kKeyLineLength = 32;
 constexpr int kKeyLines = 8;
 constexpr int kDadosSize = 620;
@@ -24,10 +22,6 @@ constexpr int kBarcodeHeaderSize = 9;
 constexpr int kDownloadOk = 1;
 // A key file is three short lines; anything larger than a frame could not be printed.
 constexpr size_t kMaxKeyFileBytes = kFrameCapacity;
-
-std::string Cp(const char* utf8) {
-  return Utf8ToCp1252Lossy(utf8);
-}
 
 CommandRecord ReportCommand(const char* title, const char* escape) {
   CommandRecord command;
@@ -183,11 +177,11 @@ KeyPrintResult PrintPublicKeyReport(const MemoryToolContext& context) {
     outcome.stage = MemoryStage::kNotAvailable;
     return result;
   }
-  const std::string caption = LoadString(kStrMfMfd);
+  const std::string caption = LoadString(str::kMfMfd);
   VendorLoader& loader = context.loader ? *context.loader : SystemVendorLoader();
   std::unique_ptr<VendorLibrary> library = loader.Load(kVendorLibrary2);
   if (!library) {
-    context.prompter->ShowMessage(caption, LoadString(kStrCarregarDll));
+    context.prompter->ShowMessage(caption, LoadString(str::kDllNaoCarregada));
     outcome.stage = MemoryStage::kLibraryMissing;
     return result;
   }

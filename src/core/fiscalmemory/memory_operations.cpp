@@ -18,11 +18,6 @@
 namespace tervane {
 namespace {
 
-constexpr int kStrCarregarDll = 32781;
-constexpr int kStrCriadoComSucesso = 32862;
-constexpr int kStrAbrirAgora = 32889;
-constexpr int kStrMfMfd = 32882;
-
 // File dialogs: filter and default name.
 struct FileDialog {
   const char* filter;  // UTF-8 in the source
@@ -49,14 +44,6 @@ constexpr const char* kMfReportTitle = "Arquivo de Memória Fiscal";
 constexpr const char* kBitmapsTitle = "Selecione os Arquivos";
 
 constexpr const char* kUserNumberModels[] = {"ZK-110 B", "ZK-140 B", "ZB-110 B", "ZB-140 B"};
-
-std::string Cp(const char* utf8) {
-  return Utf8ToCp1252Lossy(utf8);
-}
-
-std::string Caption() {
-  return LoadString(kStrMfMfd);
-}
 
 bool AskSave(Prompter& prompter, const FileDialog& dialog, std::string& path, const char* name = nullptr) {
   path = name ? name : dialog.name;
@@ -93,7 +80,7 @@ bool ValidContext(const MemoryToolContext& context) {
 std::unique_ptr<VendorLibrary> LoadLibrary(const MemoryToolContext& context, const std::string& file) {
   VendorLoader& loader = context.loader ? *context.loader : SystemVendorLoader();
   std::unique_ptr<VendorLibrary> library = loader.Load(file);
-  if (!library) context.prompter->ShowMessage(Caption(), LoadString(kStrCarregarDll));
+  if (!library) context.prompter->ShowMessage(LoadString(str::kMfMfd), LoadString(str::kDllNaoCarregada));
   return library;
 }
 
@@ -105,7 +92,7 @@ std::string ModelLibrary(const MemoryToolContext& context) {
 bool ShowStatus(const MemoryToolContext& context, int code) {
   const int id = VendorStatusMessageId(code);
   if (id == 0) return false;
-  context.prompter->ShowMessage(Caption(), LoadString(id));
+  context.prompter->ShowMessage(LoadString(str::kMfMfd), LoadString(id));
   return true;
 }
 
@@ -139,14 +126,14 @@ class OutputWatch {
 
 // The success prompt; Yes opens the file with the platform's "open" action.
 void OfferToOpen(const MemoryToolContext& context, const std::string& path) {
-  if (context.prompter->AskYesNo(Caption(), SuccessPromptText(path)) && context.openFile) {
+  if (context.prompter->AskYesNo(LoadString(str::kMfMfd), SuccessPromptText(path)) && context.openFile) {
     context.openFile(path);
   }
 }
 
 // A library call that returned nothing (or nothing telling) and left no output.
 void ReportNotCreated(const MemoryToolContext& context, const std::string& path) {
-  context.prompter->ShowMessage(Caption(), Cp("O arquivo não foi criado: \r\n") + path);
+  context.prompter->ShowMessage(LoadString(str::kMfMfd), Cp("O arquivo não foi criado: \r\n") + path);
 }
 
 bool DownloadSucceeded(int code) {
@@ -175,7 +162,8 @@ using UserNumberEntry = int (*)(const char*, const char*, const char*);
 // When the library keeps an unfinished download of this kind, asks whether to continue it
 // and hands the answer to the library. Returns the answer.
 bool OfferResume(const MemoryToolContext& context, char kindLetter) {
-  const bool resume = PartialDownloadKept(kindLetter) && context.prompter->AskYesNo(Caption(), ResumeQuestionText());
+  const bool resume =
+      PartialDownloadKept(kindLetter) && context.prompter->AskYesNo(LoadString(str::kMfMfd), ResumeQuestionText());
   ShareResumeChoice(resume);
   return resume;
 }
@@ -183,7 +171,8 @@ bool OfferResume(const MemoryToolContext& context, char kindLetter) {
 // After a download: the status message, and why a continuation asked for was refused
 // (a code the status messages leave silent).
 void ShowDownloadStatus(const MemoryToolContext& context, int code, bool resumed) {
-  if (resumed && code == kResumeRefused) context.prompter->ShowMessage(Caption(), ResumeRefusedText());
+  if (resumed && code == kResumeRefused)
+    context.prompter->ShowMessage(LoadString(str::kMfMfd), ResumeRefusedText());
   else ShowStatus(context, code);
 }
 
@@ -192,7 +181,7 @@ MemoryOutcome DownloadMfWithUserNumber(const MemoryToolContext& context) {
   CommandRecord command = UserNumberCommand();
   const int result = ExecuteCommand(command, context.exchange);
   if (result == kExchangeFailed) {
-    context.prompter->ShowMessage(Caption(), LoadString(str::kFalhaEnvio));
+    context.prompter->ShowMessage(LoadString(str::kMfMfd), LoadString(str::kFalhaEnvio));
     return Stop(MemoryStage::kCommandFailed);
   }
   // Any other outcome goes on, with whatever user number was decoded (possibly none).
@@ -240,10 +229,10 @@ std::string FileNotValidText() {
 }
 
 std::string SuccessPromptText(const std::string& path) {
-  std::string text = LoadString(kStrCriadoComSucesso);
+  std::string text = LoadString(str::kArquivoCriado);
   const size_t at = text.find("%s");
   if (at != std::string::npos) text.replace(at, 2, path);
-  return text + "\r\n" + LoadString(kStrAbrirAgora);
+  return text + "\r\n" + LoadString(str::kAbrirDocumentoAgora);
 }
 
 CommandRecord UserNumberCommand() {
@@ -419,8 +408,8 @@ MemoryOutcome MakeMfReport(const MemoryToolContext& context) {
   }
   std::string error;
   if (!WriteReportDigest(report, &outcome.digest, &error)) {
-    context.prompter->ShowMessage(Caption(), Cp("Não foi possível gravar o arquivo ") + outcome.digest +
-                                                 "\r\n" + Utf8ToCp1252Lossy(error));
+    context.prompter->ShowMessage(LoadString(str::kMfMfd), Cp("Não foi possível gravar o arquivo ") + outcome.digest +
+                                                               "\r\n" + Utf8ToCp1252Lossy(error));
     return outcome;
   }
   outcome.succeeded = true;
@@ -520,7 +509,7 @@ namespace {
 MemoryOutcome Validate(const MemoryToolContext& context, bool withSignature) {
   if (!ValidContext(context)) return Stop(MemoryStage::kBadContext);
   if (UsesFirstVendorLibrary(context.exchange.settings->g_modelMask)) {
-    context.prompter->ShowMessage(Caption(), FunctionNotAvailableText());
+    context.prompter->ShowMessage(LoadString(str::kMfMfd), FunctionNotAvailableText());
     return Stop(MemoryStage::kNotAvailable);
   }
   std::unique_ptr<VendorLibrary> library = LoadLibrary(context, kVendorLibrary2);
@@ -543,7 +532,7 @@ MemoryOutcome Validate(const MemoryToolContext& context, bool withSignature) {
       code = reinterpret_cast<PortFileEntry>(entry)(file.c_str(), key.c_str());
     }
   }
-  context.prompter->ShowMessage(Caption(), code == 0 ? FileValidText() : FileNotValidText());
+  context.prompter->ShowMessage(LoadString(str::kMfMfd), code == 0 ? FileValidText() : FileNotValidText());
   return Completed(code, code == 0, file);
 }
 

@@ -10,15 +10,8 @@
 namespace tervane {
 namespace {
 
-constexpr int kStrPorta = 32929;
 constexpr int kStrArquivoMf = 33029;
-constexpr int kStrCarregarDll = 32781;
-constexpr int kStrMfMfd = 32882;
 constexpr std::uint32_t kOlderModelsBelow = 256;
-
-std::string Caption() {
-  return LoadString(kStrMfMfd);
-}
 
 CommandRecord BuiltCommand(const char* escape, int declared, std::vector<ReturnFieldRecord> fields) {
   CommandRecord command;
@@ -48,7 +41,8 @@ MemoryOutcome CheckThroughPort(const MemoryToolContext& context) {
     if (ExecuteCommand(model, context.exchange) == kOk && model.returnFields.size() > 1 &&
         model.returnFields[1].value == PadModelName("ZT-800 A")) {
       context.prompter->ShowMessage(
-          Caption(), Utf8ToCp1252Lossy("Comando inexistente neste equipamento, faça verificação por arquivo!"));
+          LoadString(str::kMfMfd),
+          Utf8ToCp1252Lossy("Comando inexistente neste equipamento, faça verificação por arquivo!"));
       return Ended(MemoryStage::kNotAvailable);
     }
   }
@@ -63,13 +57,13 @@ MemoryOutcome CheckThroughPort(const MemoryToolContext& context) {
 
 MemoryOutcome CheckFile(const MemoryToolContext& context) {
   if (UsesFirstVendorLibrary(context.exchange.settings->g_modelMask)) {
-    context.prompter->ShowMessage(Caption(), FunctionNotAvailableText());
+    context.prompter->ShowMessage(LoadString(str::kMfMfd), FunctionNotAvailableText());
     return Ended(MemoryStage::kNotAvailable);
   }
   VendorLoader& loader = context.loader ? *context.loader : SystemVendorLoader();
   std::unique_ptr<VendorLibrary> library = loader.Load(kVendorLibrary2);
   if (!library) {
-    context.prompter->ShowMessage(Caption(), LoadString(kStrCarregarDll));
+    context.prompter->ShowMessage(LoadString(str::kMfMfd), LoadString(str::kDllNaoCarregada));
     return Ended(MemoryStage::kLibraryMissing);
   }
   auto entry = library->Entry<int (*)(const char*, const char*, int)>("KeloDLLVerifyMFFileIntegrity");
@@ -89,7 +83,8 @@ MemoryOutcome CheckFile(const MemoryToolContext& context) {
     return Ended(MemoryStage::kDialogCancelled);
   }
   if (report == mf) {
-    context.prompter->ShowMessage(Caption(), Utf8ToCp1252Lossy("O relatório não pode substituir o arquivo de MF."));
+    context.prompter->ShowMessage(LoadString(str::kMfMfd),
+                                  Utf8ToCp1252Lossy("O relatório não pode substituir o arquivo de MF."));
     return Ended(MemoryStage::kDialogCancelled);
   }
   int code = 0;
@@ -98,7 +93,7 @@ MemoryOutcome CheckFile(const MemoryToolContext& context) {
   if (context.wait) context.wait->Hide();
   if (code == 0 && context.openFile) context.openFile(report);
   const int id = VendorStatusMessageId(code);
-  if (id != 0) context.prompter->ShowMessage(Caption(), LoadString(id));
+  if (id != 0) context.prompter->ShowMessage(LoadString(str::kMfMfd), LoadString(id));
   MemoryOutcome outcome = Ended(MemoryStage::kCompleted, code, code == 0);
   outcome.output = report;
   return outcome;
@@ -135,7 +130,7 @@ MemoryOutcome CheckMfIntegrity(const MemoryToolContext& context, IntegritySource
   if (!context.exchange.settings || !context.prompter) return Ended(MemoryStage::kBadContext);
   if (source == IntegritySource::kAsk) {
     const int choice = context.prompter->Choose("Selecione a origem dos dados da MF",
-                                                {LoadString(kStrPorta), LoadString(kStrArquivoMf)});
+                                                {LoadString(str::kPortaComunicacao), LoadString(kStrArquivoMf)});
     if (choice == 1) source = IntegritySource::kPort;
     else if (choice == 2) source = IntegritySource::kFile;
     else return Ended(MemoryStage::kDialogCancelled);

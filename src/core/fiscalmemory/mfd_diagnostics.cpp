@@ -702,7 +702,7 @@ int RunMfdDiagnostics(Prompter& prompter, ProgressSink& progress, const ProgramS
   MfdScanOptions options;
   options.modelCode = settings.g_modelMask;
   options.progress = &progress;
-  progress.Open(LoadString(32983), LoadString(32985), 0, 10000);
+  progress.Open(LoadString(str::kProgresso), LoadString(str::kRecebendoRetorno), 0, 10000);
   MfdScanOutcome outcome;
   std::string error;
   const int result = DiagnoseMfdReport(reportPath, outputPath, options, outcome, error);
@@ -711,9 +711,9 @@ int RunMfdDiagnostics(Prompter& prompter, ProgressSink& progress, const ProgramS
     prompter.ShowMessage("Erro", error);
     return result;
   }
-  std::string question = LoadString(32862);
+  std::string question = LoadString(str::kArquivoCriado);
   ReplaceAll(question, "%s", Utf8ToCp1252Lossy(outputPath));
-  question += "\r\n" + LoadString(32889);
+  question += "\r\n" + LoadString(str::kAbrirDocumentoAgora);
   if (prompter.AskYesNo("", question) && openDocument) openDocument(outputPath);
   return kMfdDiagOk;
 }

@@ -14,8 +14,6 @@
 namespace tervane {
 namespace {
 
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 // The line of each `cmd` element's start tag, in document order; comments are skipped.
 std::vector<int> CommandLines(std::string_view bytes) {
   std::vector<int> lines;

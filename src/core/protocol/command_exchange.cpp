@@ -21,10 +21,6 @@ constexpr std::uint8_t kNak = 0x15;
 constexpr std::uint8_t kEtx = 0x03;
 constexpr std::uint8_t kNul = 0x00;
 
-constexpr int kStrProgresso = 32983;
-constexpr int kStrProcessando = 32984;
-constexpr int kStrRecebendo = 32985;
-
 constexpr long kOpenReplyRange = 1000;
 
 // The exchange context with its defaults filled in.
@@ -50,7 +46,7 @@ Env Resolve(const ExchangeContext& context) {
 class ProgressScope {
  public:
   ProgressScope(ProgressSink& sink, int messageId, long upper) : sink_(sink) {
-    sink_.Open(LoadString(kStrProgresso), LoadString(messageId), 0, upper);
+    sink_.Open(LoadString(str::kProgresso), LoadString(messageId), 0, upper);
   }
   ~ProgressScope() { Close(); }
   ProgressScope(const ProgressScope&) = delete;
@@ -173,7 +169,7 @@ int ReceiveFixedStream(CommandRecord& command, const Env& env, ExchangePort& por
   const int expected = std::max(0, command.ExpectedReplyLength);
   command.replyData.clear();
   command.replyData.reserve(static_cast<size_t>(expected));
-  ProgressScope progress(env.progress, kStrRecebendo, expected);
+  ProgressScope progress(env.progress, str::kRecebendoRetorno, expected);
   CPort& link = *port.port;
 
   int timeouts = 0;
@@ -232,14 +228,14 @@ int ReceiveFixedFile(CommandRecord& command, const Env& env, ExchangePort& port)
   command.replyData.clear();
   CPort& link = *port.port;
   {
-    ProgressScope progress(env.progress, kStrRecebendo, expected);
+    ProgressScope progress(env.progress, str::kRecebendoRetorno, expected);
     if (!WaitForReplyFile(env, link, expected, kMaxOpenReplyBytes)) {
       progress.Close();
       return Fail(command, env, port, str::kComandoCancelado, kCancelled);
     }
   }
 
-  ProgressScope progress(env.progress, kStrProcessando, expected);
+  ProgressScope progress(env.progress, str::kProcessandoRetorno, expected);
   std::vector<std::uint8_t> block;
   int emptyReads = 0;
   while (static_cast<int>(command.replyData.size()) < expected) {
@@ -300,7 +296,7 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
   const std::uint8_t terminator = nulShape ? kNul : kEtx;
   const size_t statusLength = ExtendedStatus(command) ? 5 : 3;
   command.replyData.clear();
-  ProgressScope progress(env.progress, kStrRecebendo, kOpenReplyRange);
+  ProgressScope progress(env.progress, str::kRecebendoRetorno, kOpenReplyRange);
   CPort& link = *port.port;
 
   // After a cancel: drain under the wait notice; once the status block is complete its
@@ -380,14 +376,14 @@ int ReceiveOpenFile(CommandRecord& command, const Env& env, ExchangePort& port, 
   command.replyData.clear();
   CPort& link = *port.port;
   {
-    ProgressScope progress(env.progress, kStrRecebendo, kOpenReplyRange);
+    ProgressScope progress(env.progress, str::kRecebendoRetorno, kOpenReplyRange);
     if (!WaitForReplyFile(env, link, 0, kMaxOpenReplyBytes)) {
       progress.Close();
       return Fail(command, env, port, std::string("Comando Cancelado!"), kCancelled);
     }
   }
 
-  ProgressScope progress(env.progress, kStrProcessando, kOpenReplyRange);
+  ProgressScope progress(env.progress, str::kProcessandoRetorno, kOpenReplyRange);
   std::vector<std::uint8_t> block;
   std::string rendered;
   int emptyPolls = 0;
@@ -759,7 +755,7 @@ int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, Exc
 
   command.replyData.clear();
   std::string text = command.title + ":\r\n\r\n";
-  ProgressScope progress(env.progress, kStrRecebendo, kOpenReplyRange);
+  ProgressScope progress(env.progress, str::kRecebendoRetorno, kOpenReplyRange);
   GprsReplyParser parser(ExtendedStatus(command));
   CPort& link = *port.port;
 

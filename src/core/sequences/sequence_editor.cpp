@@ -12,9 +12,6 @@
 namespace tervane {
 namespace {
 
-// Source texts are UTF-8; the core speaks Windows-1252.
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 constexpr char kNamePrompt[] = "Digite o nome da sequência. \r\n obs: Não utilize acentos";
 constexpr char kInvalidName[] = "Nome inválido";
 constexpr char kConfirmDelete[] = "Confirma exclusão?";

@@ -9,17 +9,12 @@
 #include <fstream>
 #include <string_view>
 
+#include "core/common/text.h"
 #include "core/transport/open_failure.h"
 #include "core/transport/serial_adapters.h"
 
 namespace tervane {
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
-}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -58,18 +53,6 @@ ComMapEntry ResolveCom(int number) {
   return entry;
 }
 
-// Orders "ttyS2" before "ttyS10": the digit tails compare as numbers.
-bool NaturalLess(const std::string& a, const std::string& b) {
-  auto split = [](const std::string& s) {
-    size_t i = s.size();
-    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
-    const std::string digits = s.substr(i);
-    return std::make_pair(s.substr(0, i),
-                          digits.empty() ? -1L : std::strtol(digits.c_str(), nullptr, 10));
-  };
-  return split(a) < split(b);
-}
-
 }  // namespace
 
 int ComPortNumber(const std::string& name) {
@@ -98,17 +81,17 @@ bool ReadIniValue(const std::string& path, const std::string& section, const std
   bool inSection = false;
   std::string line;
   while (std::getline(in, line)) {
-    std::string_view text = Trim(line);
+    std::string_view text = TrimBlanks(line);
     if (text.empty() || text.front() == ';' || text.front() == '#') continue;
     if (text.front() == '[') {
       const size_t close = text.find(']');
-      inSection = close != std::string_view::npos && EqualsNoCase(Trim(text.substr(1, close - 1)), section);
+      inSection = close != std::string_view::npos && EqualsNoCase(TrimBlanks(text.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) continue;
     const size_t eq = text.find('=');
-    if (eq == std::string_view::npos || !EqualsNoCase(Trim(text.substr(0, eq)), key)) continue;
-    std::string_view found = Trim(text.substr(eq + 1));
+    if (eq == std::string_view::npos || !EqualsNoCase(TrimBlanks(text.substr(0, eq)), key)) continue;
+    std::string_view found = TrimBlanks(text.substr(eq + 1));
     if (found.size() >= 2 && found.front() == '"' && found.back() == '"') {
       found = found.substr(1, found.size() - 2);
     }

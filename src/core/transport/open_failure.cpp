@@ -22,8 +22,6 @@
 namespace tervane {
 namespace {
 
-std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 std::string BaseName(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "core/common/install_paths.h"
+#include "core/common/text.h"
 #include "core/transport/com_port_map.h"
 #include "core/transport/open_failure.h"
 
@@ -55,17 +56,6 @@ std::vector<std::string> Entries(const std::string& folder) {
     ::closedir(dir);
   }
   return names;
-}
-
-// Orders "ttyUSB2" before "ttyUSB10".
-bool NaturalLess(const std::string& a, const std::string& b) {
-  auto split = [](const std::string& s) {
-    size_t i = s.size();
-    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
-    const std::string digits = s.substr(i, 9);
-    return std::make_pair(s.substr(0, i), digits.empty() ? -1L : std::strtol(digits.c_str(), nullptr, 10));
-  };
-  return split(a) < split(b);
 }
 
 // Fills the USB attributes of the adapter from the device tree: from the tty's device

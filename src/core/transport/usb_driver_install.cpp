@@ -56,7 +56,7 @@ bool IsSafeGroupName(const std::string& name) {
   return true;
 }
 
-std::string GroupName(gid_t gid) {
+std::string ExistingGroupName(gid_t gid) {
   const group* entry = ::getgrgid(gid);
   return entry != nullptr && entry->gr_name != nullptr ? entry->gr_name : "";
 }
@@ -136,10 +136,10 @@ std::string DefaultUsbGroup() {
     char* end = nullptr;
     const unsigned long gid = std::strtoul(sudoGid, &end, 10);
     if (end != sudoGid && *end == '\0') {
-      if (std::string name = GroupName(static_cast<gid_t>(gid)); !name.empty()) return name;
+      if (std::string name = ExistingGroupName(static_cast<gid_t>(gid)); !name.empty()) return name;
     }
   }
-  return GroupName(::getgid());
+  return ExistingGroupName(::getgid());
 }
 
 std::string UdevRuleText(const std::vector<UsbHardwareId>& ids, const std::string& group) {

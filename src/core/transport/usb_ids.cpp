@@ -8,6 +8,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/install_paths.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {
@@ -27,13 +28,6 @@ bool ParseHex16(std::string_view text, std::uint16_t& value) {
   return true;
 }
 
-std::string_view Trim(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 bool IsRegularFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -50,7 +44,7 @@ bool ParseUsbIds(std::string_view text, std::vector<UsbHardwareId>& ids, std::st
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-    line = Trim(line);
+    line = TrimBlanks(line);
     if (line.empty()) continue;
 
     UsbHardwareId id;

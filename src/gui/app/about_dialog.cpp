@@ -16,14 +16,6 @@
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
-namespace {
-
-constexpr int kVersao = 32962;
-constexpr int kSobre = 32867;
-constexpr int kTervane = 32915;
-
-}  // namespace
-
 std::optional<std::string> ReadVendorLibraryVersion(const std::string& name) {
   std::string version;
   if (!tervane::ReadVendorLibraryVersion(SystemVendorLoader(), "lib" + name + ".so", version)) return std::nullopt;
@@ -32,7 +24,8 @@ std::optional<std::string> ReadVendorLibraryVersion(const std::string& name) {
 
 std::string AboutText(std::uint32_t modelMask, const LibraryVersionReader& reader) {
   const std::string library = VendorLibraryFor(modelMask);
-  std::string text = LoadString(kVersao) + ": " + kVersion + "\r\n" + LoadString(kVersao) + " " + library + ".DLL: ";
+  std::string text =
+      LoadString(str::kVersao) + ": " + kVersion + "\r\n" + LoadString(str::kVersao) + " " + library + ".DLL: ";
   if (reader) {
     if (std::optional<std::string> version = reader(library)) {
       ReplaceAll(*version, ",", ".");
@@ -44,10 +37,10 @@ std::string AboutText(std::uint32_t modelMask, const LibraryVersionReader& reade
 
 CAboutDlg::CAboutDlg(QWidget* parent, const ProgramSettings& settings, const LibraryVersionReader& reader)
     : QDialog(parent), text_(new QPlainTextEdit(this)) {
-  setWindowTitle(Str(kSobre));
+  setWindowTitle(Str(str::kSobre));
   auto* icon = new QLabel(this);
   icon->setPixmap(AppIcon().pixmap(64, 64));
-  auto* name = new QLabel(QStringLiteral("<b>%1</b><br>Bancada de impressoras fiscais").arg(Str(kTervane)), this);
+  auto* name = new QLabel(QStringLiteral("<b>%1</b><br>Bancada de impressoras fiscais").arg(Str(str::kTervane)), this);
   text_->setReadOnly(true);
   text_->setPlainText(ToQtDisplay(AboutText(settings.g_modelMask, reader)));
   text_->setFixedHeight(64);

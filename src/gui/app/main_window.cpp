@@ -44,20 +44,7 @@
 namespace tervane::gui {
 namespace {
 
-constexpr int kOperacoes = 32891;
-constexpr int kAjudaMenu = 32866;
-constexpr int kTervane = 32915;
-
 // Texts of the operations (string numbers).
-constexpr int kTextProgramar = 32908;
-constexpr int kTextSequencias = 32927;
-constexpr int kTextCliche = 32909;
-constexpr int kTextMfMfd = 32882;
-constexpr int kTextConfiguracoes = 32968;
-constexpr int kTextSair = 32858;
-constexpr int kTextSobre = 32867;
-constexpr int kTextAjuda = 32868;
-constexpr int kTextReferencia = 32966;
 
 const QString kNotYet = QStringLiteral("Ainda não disponível nesta versão do Tervane.");
 
@@ -78,7 +65,7 @@ CMainWindow::CMainWindow(Options options)
   runner_ = [this](CommandRecord& command) { return RunCommand(command); };
   opener_ = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 
-  setWindowTitle(Str(kTervane));
+  setWindowTitle(Str(str::kTervane));
   setWindowIcon(AppIcon());
   // A white working area with the program's mark and the connection in the middle.
   auto* centre = new QWidget(this);
@@ -142,7 +129,7 @@ void CMainWindow::StartUp() {
   QString detection;
   if (options_.detectPrinter) {
     CWaitWnd status(this);
-    status.setWindowTitle(Str(kTervane));
+    status.setWindowTitle(Str(str::kTervane));
     DetectionContext context;
     context.settings = &settings_;
     context.ports = ports_.get();
@@ -183,7 +170,7 @@ void CMainWindow::StartUp() {
       std::fprintf(stderr, "tervane: %s\n%s\n", qPrintable(Str(str::kCatalogoNaoCarregado)),
                    qPrintable(ToQt(loadResult.description)));
     } else {
-      QMessageBox box(QMessageBox::Warning, Str(kTervane), Str(str::kCatalogoNaoCarregado), QMessageBox::Ok, this);
+      QMessageBox box(QMessageBox::Warning, Str(str::kTervane), Str(str::kCatalogoNaoCarregado), QMessageBox::Ok, this);
       if (!loadResult.description.empty()) box.setDetailedText(ToQt(loadResult.description));
       box.exec();
     }
@@ -248,15 +235,15 @@ void CMainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
   bar->clear();
 
-  QMenu* operations = bar->addMenu(Str(kOperacoes));
+  QMenu* operations = bar->addMenu(Str(str::kOperacoes));
   operations->setToolTipsVisible(true);
-  AddOperation(operations, ids::kProgramarEquipamento, kTextProgramar, true);
-  AddOperation(operations, ids::kSequencias, kTextSequencias, true);
-  AddOperation(operations, ids::kClicheGrafico, kTextCliche, true);
-  AddOperation(operations, ids::kMfMfd, kTextMfMfd, true);
+  AddOperation(operations, ids::kProgramarEquipamento, str::kProgramarEquipamento, true);
+  AddOperation(operations, ids::kSequencias, str::kSequenciasComandos, true);
+  AddOperation(operations, ids::kClicheGrafico, str::kProgramarClicheGrafico, true);
+  AddOperation(operations, ids::kMfMfd, str::kMfMfd, true);
   operations->addSeparator();
-  AddOperation(operations, ids::kConfiguracoes, kTextConfiguracoes, true);
-  AddOperation(operations, ids::kSair, kTextSair, true);
+  AddOperation(operations, ids::kConfiguracoes, str::kConfiguracoes, true);
+  AddOperation(operations, ids::kSair, str::kSair, true);
 
   // One menu per group, in the order each group first appears; commands in catalogue order.
   std::vector<std::pair<std::string, QMenu*>> groups;
@@ -276,10 +263,10 @@ void CMainWindow::BuildMenus() {
     connect(item, &QAction::triggered, this, [this, i] { OpenCommand(i); });
   }
 
-  QMenu* help = bar->addMenu(Str(kAjudaMenu));
-  AddOperation(help, ids::kSobre, kTextSobre, true);
-  AddOperation(help, ids::kAjuda, kTextAjuda, true)->setShortcut(QKeySequence(Qt::Key_F1));
-  AddOperation(help, ids::kReferencia, kTextReferencia, true);
+  QMenu* help = bar->addMenu(Str(str::kAjuda));
+  AddOperation(help, ids::kSobre, str::kSobre, true);
+  AddOperation(help, ids::kAjuda, str::kTopicosAjuda, true)->setShortcut(QKeySequence(Qt::Key_F1));
+  AddOperation(help, ids::kReferencia, str::kReferenciaComandos, true);
 }
 
 void CMainWindow::CreateToolBar() {
@@ -295,11 +282,11 @@ void CMainWindow::CreateToolBar() {
     bool available;
   };
   const Tool tools[] = {
-      {ids::kToolSequencias, ids::kSequencias, kTextSequencias, ToolPicture::kSequences, true},
-      {ids::kToolClicheGrafico, ids::kClicheGrafico, kTextCliche, ToolPicture::kGraphicCliche, true},
-      {ids::kToolMfMfd, ids::kMfMfd, kTextMfMfd, ToolPicture::kMemory, true},
-      {ids::kToolProgramar, ids::kProgramarEquipamento, kTextProgramar, ToolPicture::kProgramming, true},
-      {ids::kToolConfiguracoes, ids::kConfiguracoes, kTextConfiguracoes, ToolPicture::kSettings, true},
+      {ids::kToolSequencias, ids::kSequencias, str::kSequenciasComandos, ToolPicture::kSequences, true},
+      {ids::kToolClicheGrafico, ids::kClicheGrafico, str::kProgramarClicheGrafico, ToolPicture::kGraphicCliche, true},
+      {ids::kToolMfMfd, ids::kMfMfd, str::kMfMfd, ToolPicture::kMemory, true},
+      {ids::kToolProgramar, ids::kProgramarEquipamento, str::kProgramarEquipamento, ToolPicture::kProgramming, true},
+      {ids::kToolConfiguracoes, ids::kConfiguracoes, str::kConfiguracoes, ToolPicture::kSettings, true},
   };
   for (const Tool& tool : tools) {
     QAction* action = toolBar_->addAction(ToolIcon(tool.icon), Str(tool.text));
@@ -363,7 +350,7 @@ int CMainWindow::RunCommand(CommandRecord& command) {
     statusPort_->setToolTip(ToQt(command.portFailure));
   } else if (result == kOk && !statusPort_->toolTip().isEmpty()) {
     statusPort_->setToolTip(QString());
-    centre_->setText(Str(kTervane));
+    centre_->setText(Str(str::kTervane));
   }
   return result;
 }
@@ -425,7 +412,7 @@ void CMainWindow::OpenHelp() {
   const HelpFile help = FindHelpFile(settings_.g_workDir, ShippedDocDir());
   const QString path = QString::fromStdString(help.path);
   if (!help.found || !opener_(path)) {
-    QMessageBox::warning(this, Str(kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
+    QMessageBox::warning(this, Str(str::kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
   }
 }
 
@@ -439,7 +426,7 @@ void CMainWindow::OpenGraphicCliche() {
 void CMainWindow::OpenCommandReference() {
   const QString path = QString::fromStdString(ResolveInWorkDir(settings_, "comandos.xml"));
   if (!opener_(path)) {
-    QMessageBox::warning(this, Str(kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
+    QMessageBox::warning(this, Str(str::kTervane), QStringLiteral("Não foi possível abrir %1").arg(path));
   }
 }
 
@@ -452,7 +439,8 @@ void CMainWindow::UpdateStatus(const QString& detection) {
                             .arg(model, settings_.g_extendedReply ? QStringLiteral("  ·  Retorno Estendido")
                                                                   : QString()));
   if (!detection.isEmpty()) centre_->setText(detection);
-  else if (centre_->text().isEmpty()) centre_->setText(Str(kTervane));
+  else if (centre_->text().isEmpty())
+    centre_->setText(Str(str::kTervane));
 }
 
 }  // namespace tervane::gui

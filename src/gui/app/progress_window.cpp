@@ -14,6 +14,7 @@
 #include <climits>
 #include <cmath>
 
+#include "core/common/string_ids.h"
 #include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/window_owner.h"
@@ -252,7 +253,7 @@ ProgressWindowSink::~ProgressWindowSink() {
 void ProgressWindowSink::Open(const std::string& caption, const std::string& message, long lower, long upper) {
   Close();  // a window serves one operation
   window_ = new CProgressWindow();
-  window_->OpenProgress(CurrentOwner(fallbackOwner_), caption.empty() ? Str(32983) : ToQt(caption), true);
+  window_->OpenProgress(CurrentOwner(fallbackOwner_), caption.empty() ? Str(str::kProgresso) : ToQt(caption), true);
   window_->SetRange(lower, upper, 1);
   window_->SetMessage(ToQt(message));
 }

@@ -16,39 +16,33 @@
 #include <QVBoxLayout>
 
 #include "core/app/model_table.h"
-#include "gui/common/app_profile.h"
-#include "gui/common/qt_text.h"
+#include "core/common/string_ids.h"
+#include "core/common/text.h"
 #include "core/transport/serial_adapters.h"
 #include "core/transport/socket_port.h"
 #include "core/transport/usb_driver_install.h"
+#include "gui/common/app_profile.h"
+#include "gui/common/qt_text.h"
 
 namespace tervane::gui {
 namespace {
 
-constexpr int kConfiguracoes = 32968;
-constexpr int kPortaDeComunicacao = 32929;
-constexpr int kEquipamento = 32969;
-constexpr int kMostrarResultados = 32970;
-constexpr int kRetornoEstendido = 32972;
 constexpr int kInstalarDriverUsb = 33007;
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
 
 }  // namespace
 
 CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, const std::vector<std::string>& devices)
-    : QDialog(parent), port_(new QComboBox(this)), model_(new QComboBox(this)),
-      showResults_(new QCheckBox(Str(kMostrarResultados), this)),
-      extendedReply_(new QCheckBox(Str(kRetornoEstendido), this)),
+    : QDialog(parent),
+      port_(new QComboBox(this)),
+      model_(new QComboBox(this)),
+      showResults_(new QCheckBox(Str(str::kMostrarResultados), this)),
+      extendedReply_(new QCheckBox(Str(str::kRetornoEstendido), this)),
       filter_(new QCheckBox(QStringLiteral("Filtrar comandos conforme equipamento"), this)),
       address_(new QLineEdit(this)),
       addressError_(new QLabel(QStringLiteral("Endereço inválido: use a.b.c.d ou a.b.c.d:porta"), this)),
       comMap_(new QTableWidget(kComPorts, 3, this)),
       usbDriver_(new QPushButton(Str(kInstalarDriverUsb), this)) {
-  setWindowTitle(Str(kConfiguracoes));
+  setWindowTitle(Str(str::kConfiguracoes));
 
   // Ports: the fixed names, then the serial devices found.
   QStringList ports = {QStringLiteral("USB")};
@@ -146,8 +140,8 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   comMap_->setMinimumHeight(comMap_->verticalHeader()->length() + comMap_->horizontalHeader()->height() + 4);
 
   auto* form = new QFormLayout;
-  form->addRow(Str(kPortaDeComunicacao), port_);
-  form->addRow(Str(kEquipamento), model_);
+  form->addRow(Str(str::kPortaComunicacao), port_);
+  form->addRow(Str(str::kEquipamento), model_);
   form->addRow(QStringLiteral("Endereço IP da impressora"), address_);
   addressError_->setStyleSheet(QStringLiteral("color: #b00020;"));
   addressError_->hide();
@@ -164,7 +158,7 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Str(32820));
+  buttons->button(QDialogButtonBox::Cancel)->setText(Str(str::kCancelar));
   buttons->addButton(usbDriver_, QDialogButtonBox::ActionRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -190,7 +184,7 @@ std::array<QString, kComPorts> CSettingsDlg::ComPortDevices() const {
 
 void CSettingsDlg::ApplyTo(ProgramSettings& settings) const {
   settings.g_portName = FromQt(port_->currentText());
-  ChooseModel(settings, model_->currentIndex() >= 0 ? Trimmed(FromQt(model_->currentText())) : std::string());
+  ChooseModel(settings, model_->currentIndex() >= 0 ? Unpadded(FromQt(model_->currentText())) : std::string());
   settings.g_showResults = showResults_->isChecked();
   settings.g_extendedReply = extendedReply_->isChecked();
   settings.g_filterByModel = filter_->isChecked();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "core/common/string_ids.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/window_owner.h"
 
@@ -13,7 +14,7 @@ namespace tervane::gui {
 CWaitWnd::CWaitWnd(QWidget* owner)
     : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
       label_(new QLabel(this)) {
-  setWindowTitle(Str(32915));
+  setWindowTitle(Str(str::kTervane));
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(24, 18, 24, 18);
   label_->setAlignment(Qt::AlignCenter);

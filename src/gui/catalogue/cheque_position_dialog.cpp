@@ -8,6 +8,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "core/common/string_ids.h"
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
@@ -44,7 +45,7 @@ CChequePosDlg::CChequePosDlg(QWidget* parent, const ChequePositionForm& form) : 
   layout->addLayout(grid);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Str(32820));
+  buttons->button(QDialogButtonBox::Cancel)->setText(Str(str::kCancelar));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

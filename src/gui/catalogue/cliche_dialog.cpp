@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/common/string_ids.h"
 #include "gui/catalogue/input_dialogs.h"
 #include "gui/common/qt_text.h"
 
@@ -24,7 +25,7 @@ constexpr int kThirdLineWidth = 94;
 CClicheDlg::CClicheDlg(QWidget* parent, const ClicheForm& form)
     : QDialog(parent), line1_(new QLineEdit(this)), line2_(new QLineEdit(this)),
       line3_(new LimitedTextEdit(kThirdLineWidth, this)), centred_(new QCheckBox(QStringLiteral("Centralizado"), this)) {
-  setWindowTitle(Str(32893));
+  setWindowTitle(Str(str::kClicheLabel));
   auto* layout = new QVBoxLayout(this);
   QFont mono(QStringLiteral("Courier"));
   mono.setStyleHint(QFont::TypeWriter);
@@ -63,7 +64,7 @@ CClicheDlg::CClicheDlg(QWidget* parent, const ClicheForm& form)
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Str(32820));
+  buttons->button(QDialogButtonBox::Cancel)->setText(Str(str::kCancelar));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

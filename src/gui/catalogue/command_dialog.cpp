@@ -16,18 +16,18 @@
 #include "gui/protocol/result_window.h"
 
 namespace tervane::gui {
-namespace {
-
-constexpr int kParametros = 32895;
-constexpr int kEditar = 32853;
-
-}  // namespace
-
-CCommandDlg::CCommandDlg(QWidget* parent, CommandRecord command, const ProgramSettings& settings,
-                         Prompter& prompter, WaitNotice& wait, CommandRunner runner, Clock& clock)
-    : QDialog(parent), command_(std::move(command)), defaults_(command_.parameters), settings_(settings),
-      prompter_(prompter), wait_(wait), runner_(std::move(runner)), clock_(clock),
-      group_(new QGroupBox(Str(kParametros), this)), ok_(new QPushButton(QStringLiteral("Ok"), this)),
+CCommandDlg::CCommandDlg(QWidget* parent, CommandRecord command, const ProgramSettings& settings, Prompter& prompter,
+                         WaitNotice& wait, CommandRunner runner, Clock& clock)
+    : QDialog(parent),
+      command_(std::move(command)),
+      defaults_(command_.parameters),
+      settings_(settings),
+      prompter_(prompter),
+      wait_(wait),
+      runner_(std::move(runner)),
+      clock_(clock),
+      group_(new QGroupBox(Str(str::kParametros), this)),
+      ok_(new QPushButton(QStringLiteral("Ok"), this)),
       cancel_(new QPushButton(Str(str::kCancelar), this)) {
   presenter_ = [this](const CommandRecord& done) {
     CResultDlg result(this, done.ResultText, done.HexTrace, prompter_);
@@ -39,7 +39,7 @@ CCommandDlg::CCommandDlg(QWidget* parent, CommandRecord command, const ProgramSe
     Row& row = rows_[k];
     row.label = new QLabel(group_);
     row.edit = new QLineEdit(group_);
-    row.button = new QPushButton(Str(kEditar), group_);
+    row.button = new QPushButton(Str(str::kEditar), group_);
     row.button->setAutoDefault(false);
     row.edit->setMinimumWidth(260);
     row.label->setBuddy(row.edit);

@@ -13,12 +13,11 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "core/common/string_ids.h"
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
 namespace {
-
-constexpr int kCancelar = 32820;
 
 QValidator* DigitsValidator(QObject* parent) {
   return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), parent);
@@ -39,7 +38,7 @@ CInputDlg::CInputDlg(QWidget* parent, const QString& description)
   description_->setTextFormat(Qt::PlainText);
   description_->setWordWrap(true);
   buttons_->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons_->button(QDialogButtonBox::Cancel)->setText(Str(kCancelar));
+  buttons_->button(QDialogButtonBox::Cancel)->setText(Str(str::kCancelar));
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
@@ -219,9 +218,10 @@ QDate CDateDlg::Date() const {
 // --- Time --------------------------------------------------------------------------------
 
 CTimeDlg::CTimeDlg(QWidget* parent, const QString& description, const QTime& time, bool clockMode)
-    : CInputDlg(parent, description), picker_(new QTimeEdit(this)),
+    : CInputDlg(parent, description),
+      picker_(new QTimeEdit(this)),
       load_(new QPushButton(QStringLiteral("Carregar horário do computador"), this)),
-      daylightSaving_(new QCheckBox(Str(32931), this)) {
+      daylightSaving_(new QCheckBox(Str(str::kHorarioVerao), this)) {
   picker_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
   picker_->setTime(time.isValid() ? time : QTime::currentTime());
   connect(load_, &QPushButton::clicked, this, [this] { picker_->setTime(QTime::currentTime()); });
@@ -278,7 +278,7 @@ CChoiceDlg::CChoiceDlg(QWidget* parent, const QString& description, const std::v
   }
   layout->addLayout(grid);
   auto* cancelRow = new QHBoxLayout;
-  auto* cancel = new QPushButton(Str(kCancelar), this);
+  auto* cancel = new QPushButton(Str(str::kCancelar), this);
   cancel->setAutoDefault(false);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   cancelRow->addStretch();

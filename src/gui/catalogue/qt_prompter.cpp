@@ -80,7 +80,7 @@ bool QtPrompter::AskTime(const std::string& description, CivilTime& value) {
 
 bool QtPrompter::AcceptComputerClock(const std::string& text, bool& daylightSaving) {
   CTimeDlg dialog(Owner(), ToQtDisplay(text), QTime::currentTime(), true);
-  dialog.setWindowTitle(Str(32951));
+  dialog.setWindowTitle(Str(str::kSelecioneHora));
   if (dialog.exec() != QDialog::Accepted) return false;
   daylightSaving = dialog.DaylightSaving();
   return true;
@@ -125,7 +125,7 @@ bool QtPrompter::EditTaxRates(TaxRateForm& form) {
 }
 
 void QtPrompter::ShowMessage(const std::string& caption, const std::string& text) {
-  QMessageBox box(QMessageBox::Information, caption.empty() ? Str(32915) : ToQt(caption), ToQtDisplay(text),
+  QMessageBox box(QMessageBox::Information, caption.empty() ? Str(str::kTervane) : ToQt(caption), ToQtDisplay(text),
                   QMessageBox::Ok, Owner());
   box.exec();
 }
@@ -224,7 +224,7 @@ bool QtPrompter::ChooseOpenFiles(const std::string& title, const std::string&, c
 }
 
 bool QtPrompter::AskOkCancel(const std::string& caption, const std::string& text) {
-  QMessageBox box(QMessageBox::Information, caption.empty() ? Str(32915) : ToQt(caption), ToQtDisplay(text),
+  QMessageBox box(QMessageBox::Information, caption.empty() ? Str(str::kTervane) : ToQt(caption), ToQtDisplay(text),
                   QMessageBox::Ok | QMessageBox::Cancel, Owner());
   box.button(QMessageBox::Cancel)->setText(Str(str::kCancelar));
   box.setDefaultButton(QMessageBox::Ok);

@@ -11,15 +11,6 @@
 #include "gui/control/brandel.h"
 
 namespace tervane::gui {
-namespace {
-
-constexpr int kTitle = 32865;         // "Clichê Gráfico"
-constexpr int kSair = 32858;          // "Sair"
-constexpr int kSemUsb = 32980;        // "Este comando não suporta interface USB"
-constexpr int kTervane = 32915;       // message box caption
-
-}  // namespace
-
 QPoint DialogUnitsToPixels(const QWidget& widget, int x, int y) {
   const QFontMetrics metrics(widget.font());
   static const QString kSample =
@@ -55,8 +46,8 @@ bool CGraphicClicheDlg::Open() {
     std::fprintf(stderr, "tervane: %s\n", error.c_str());
     return false;
   }
-  setWindowTitle(Str(kTitle));
-  cancel_->setText(Str(kSair));
+  setWindowTitle(Str(str::kClicheGrafico));
+  cancel_->setText(Str(str::kSair));
   // The control takes its own size; the dialog grows when that needs more room than the
   // template gives (a large font), so that the composition is never cut off. "Sair"
   // keeps its distance from the bottom-right corner.
@@ -70,7 +61,7 @@ bool CGraphicClicheDlg::Open() {
     cancel_->move(width() - rightGap, height() - bottomGap);
   }
   control_->SetPortName(settings_.g_portName);
-  if (settings_.g_portName == "USB") prompter_.ShowMessage(LoadString(kTervane), LoadString(kSemUsb));
+  if (settings_.g_portName == "USB") prompter_.ShowMessage(LoadString(str::kTervane), LoadString(str::kComandoSemUsb));
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "core/common/string_ids.h"
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
@@ -28,7 +29,7 @@ CAliquotasPrPg::CAliquotasPrPg(QWidget* parent) : QWidget(parent) {
   for (int k = 0; k < kRates; ++k) {
     const int row = k % 8 + 1;
     const int base = (k / 8) * 5;
-    grid->addWidget(new QLabel(Str(32802) + QStringLiteral(" %1").arg(k + 1, 2, 10, QLatin1Char('0')), this),
+    grid->addWidget(new QLabel(Str(str::kAliquota) + QStringLiteral(" %1").arg(k + 1, 2, 10, QLatin1Char('0')), this),
                     row, base);
     auto* rate = new QLineEdit(this);
     rate->setMaxLength(4);
@@ -68,15 +69,15 @@ TaxRateForm CAliquotasPrPg::Store() const {
 
 CTaxRateSheet::CTaxRateSheet(QWidget* parent, const TaxRateForm& form)
     : QDialog(parent), page_(new CAliquotasPrPg) {
-  setWindowTitle(Str(32803));
+  setWindowTitle(Str(str::kAliquotas));
   page_->Load(form);
   auto* layout = new QVBoxLayout(this);
   auto* tabs = new QTabWidget(this);
-  tabs->addTab(page_, Str(32803));
+  tabs->addTab(page_, Str(str::kAliquotas));
   layout->addWidget(tabs);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Str(32820));
+  buttons->button(QDialogButtonBox::Cancel)->setText(Str(str::kCancelar));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

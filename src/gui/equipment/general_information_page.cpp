@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "core/catalogue/composite_editors.h"
+#include "core/common/string_ids.h"
 #include "gui/catalogue/input_dialogs.h"
 #include "gui/common/qt_text.h"
 
@@ -110,8 +111,15 @@ CGeneralInformationPrPg::CGeneralInformationPrPg(Prompter& prompter, Clock& cloc
   // Owner and numbers on the left, clock and options on the right, the cliché below.
   auto* owner = new QGridLayout;
   const std::pair<int, QLineEdit*> rows[] = {
-      {32823, client_}, {32928, serial_}, {32838, cnpj_},  {32870, ie_},    {32872, im_},
-      {32957, uf_},     {32896, password_}, {32930, store_}, {32933, till_},
+      {str::kCliente, client_},
+      {str::kNumeroSerie, serial_},
+      {str::kCnpj, cnpj_},
+      {str::kIe, ie_},
+      {str::kIm, im_},
+      {str::kUf, uf_},
+      {str::kSenha, password_},
+      {str::kNumeroLoja, store_},
+      {str::kNumeroCaixa, till_},
   };
   int row = 0;
   for (const auto& [label, edit] : rows) {
@@ -125,15 +133,16 @@ CGeneralInformationPrPg::CGeneralInformationPrPg(Prompter& prompter, Clock& cloc
 
   auto* clockBox = new QGroupBox(this);
   auto* clockGrid = new QGridLayout(clockBox);
-  clockGrid->addWidget(new QLabel(Str(32843), clockBox), 0, 0);
+  clockGrid->addWidget(new QLabel(Str(str::kData), clockBox), 0, 0);
   clockGrid->addWidget(date_, 0, 1);
-  clockGrid->addWidget(new QLabel(Str(32869), clockBox), 1, 0);
+  clockGrid->addWidget(new QLabel(Str(str::kHora), clockBox), 1, 0);
   clockGrid->addWidget(time_, 1, 1);
   clockGrid->addWidget(clockButton_, 2, 0, 1, 2);
 
   auto* optionBox = new QGroupBox(this);
   auto* optionLayout = new QVBoxLayout(optionBox);
-  const int optionLabels[7] = {32931, 32849, 32875, 32944, 32918, 32919, 32934};
+  const int optionLabels[7] = {str::kHorarioVerao,  str::kCupomAdicional, str::kDescontoIss,    str::kVinculadoCnf,
+                               str::kRvConferencia, str::kRzAutomatica,   str::kBilhetePassagem};
   for (size_t k = 0; k < options_.size(); ++k) {
     options_[k] = new QCheckBox(Str(optionLabels[k]), optionBox);
     optionLayout->addWidget(options_[k]);
@@ -154,7 +163,7 @@ CGeneralInformationPrPg::CGeneralInformationPrPg(Prompter& prompter, Clock& cloc
   cliche_->setFont(mono);
   cliche_->setFixedHeight(92);
   auto* clicheRow = new QHBoxLayout;
-  clicheRow->addWidget(new QLabel(Str(32893), this));
+  clicheRow->addWidget(new QLabel(Str(str::kClicheLabel), this));
   clicheRow->addStretch();
   clicheRow->addWidget(editButton_);
 

@@ -9,20 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/common/string_ids.h"
 #include "gui/common/qt_text.h"
 
 namespace tervane::gui {
 namespace {
-
-constexpr int kCaption = 32881;       // "Carregar configurações existentes"
-constexpr int kClientes = 32833;
-constexpr int kSerialLabel = 32928;   // "Número de série"
-constexpr int kFound = 32824;         // "Registros encontrados"
-constexpr int kDescription = 32825;   // "Descrição"
-constexpr int kProcurar = 32924;
-constexpr int kExcluir = 32845;
-constexpr int kCarregar = 32877;      // "Carregar configuração"
-constexpr int kCancelar = 32820;
 
 void Fill(QComboBox* combo, const std::vector<std::string>& texts) {
   combo->blockSignals(true);
@@ -45,28 +36,35 @@ QComboBox* EditableCombo(QWidget* parent) {
 
 CProfileBrowserDlg::CProfileBrowserDlg(QWidget* parent, const std::string& profileFile, Prompter& prompter,
                                        WaitNotice* waitNotice)
-    : QDialog(parent), browser_(profileFile), prompter_(prompter), clients_(EditableCombo(this)),
-      serials_(EditableCombo(this)), found_(new QListWidget(this)), description_(new QPlainTextEdit(this)),
-      search_(new QPushButton(Str(kProcurar), this)), delete_(new QPushButton(Str(kExcluir), this)),
-      load_(new QPushButton(Str(kCarregar), this)), cancel_(new QPushButton(Str(kCancelar), this)) {
-  setWindowTitle(Str(kCaption));
+    : QDialog(parent),
+      browser_(profileFile),
+      prompter_(prompter),
+      clients_(EditableCombo(this)),
+      serials_(EditableCombo(this)),
+      found_(new QListWidget(this)),
+      description_(new QPlainTextEdit(this)),
+      search_(new QPushButton(Str(str::kProcurar), this)),
+      delete_(new QPushButton(Str(str::kExcluir), this)),
+      load_(new QPushButton(Str(str::kCarregarConfiguracao), this)),
+      cancel_(new QPushButton(Str(str::kCancelar), this)) {
+  setWindowTitle(Str(str::kCarregarExistentes));
   description_->setReadOnly(true);
   description_->setLineWrapMode(QPlainTextEdit::NoWrap);
   found_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
   auto* grid = new QGridLayout;
-  grid->addWidget(new QLabel(Str(kClientes), this), 0, 0);
+  grid->addWidget(new QLabel(Str(str::kClientes), this), 0, 0);
   grid->addWidget(clients_, 0, 1);
-  grid->addWidget(new QLabel(Str(kSerialLabel), this), 1, 0);
+  grid->addWidget(new QLabel(Str(str::kNumeroSerie), this), 1, 0);
   grid->addWidget(serials_, 1, 1);
   grid->addWidget(search_, 1, 2);
 
   auto* lists = new QHBoxLayout;
   auto* left = new QVBoxLayout;
-  left->addWidget(new QLabel(Str(kFound), this));
+  left->addWidget(new QLabel(Str(str::kRegistrosEncontrados), this));
   left->addWidget(found_);
   auto* right = new QVBoxLayout;
-  right->addWidget(new QLabel(Str(kDescription), this));
+  right->addWidget(new QLabel(Str(str::kDescricao), this));
   right->addWidget(description_);
   lists->addLayout(left, 1);
   lists->addLayout(right, 2);

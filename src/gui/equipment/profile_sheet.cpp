@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "core/common/string_ids.h"
 #include "gui/common/qt_text.h"
 #include "gui/equipment/aliquotas_page.h"
 #include "gui/equipment/general_information_page.h"
@@ -15,9 +16,6 @@
 
 namespace tervane::gui {
 namespace {
-
-constexpr int kSheetCaption = 32908;  // "Programar Equipamento"
-constexpr int kCancelar = 32820;
 
 TaxRateForm ToForm(const TaxRatePage& page) {
   TaxRateForm form;
@@ -31,7 +29,7 @@ TaxRateForm ToForm(const TaxRatePage& page) {
 CProfileSheet::CProfileSheet(QWidget* parent, const ProfileSheet& sheet, Prompter& prompter, Clock& clock)
     : QDialog(parent), tabs_(new QTabWidget(this)), general_(new CGeneralInformationPrPg(prompter, clock)),
       taxRates_(new CAliquotasPrPg), totalizers_(new CTotNaoSujPrPg) {
-  setWindowTitle(Str(kSheetCaption));
+  setWindowTitle(Str(str::kProgramarEquipamento));
   general_->Load(sheet.general);
   taxRates_->Load(ToForm(sheet.taxRates));
   totalizers_->Load(sheet.totalizers);
@@ -52,7 +50,7 @@ CProfileSheet::CProfileSheet(QWidget* parent, const ProfileSheet& sheet, Prompte
 
   auto* buttons = new QDialogButtonBox(this);
   ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  cancel_ = buttons->addButton(Str(kCancelar), QDialogButtonBox::RejectRole);
+  cancel_ = buttons->addButton(Str(str::kCancelar), QDialogButtonBox::RejectRole);
   help_ = buttons->addButton(QStringLiteral("Ajuda"), QDialogButtonBox::HelpRole);
   help_->setEnabled(false);
   ok_->setDefault(true);

@@ -9,6 +9,7 @@
 #include "core/common/charset.h"
 #include "core/common/install_paths.h"
 #include "core/common/settings.h"
+#include "core/common/string_ids.h"
 #include "core/common/text.h"
 #include "core/equipment/profile_file.h"
 #include "gui/common/qt_text.h"
@@ -18,12 +19,6 @@
 
 namespace tervane::gui {
 namespace {
-
-constexpr int kTitle = 32908;          // "Programar Equipamento"
-constexpr int kStored = 32881;         // "Carregar configurações existentes"
-constexpr int kFromPrinter = 32878;    // "Carregar configurações do equipamemto"
-constexpr int kNewProfile = 32857;     // "Nova Configuração de equipamento"
-constexpr int kCancelar = 32820;
 
 ProgrammingContext MakeContext(const ExchangeContext& exchange, ProgressSink* sequenceProgress,
                                Prompter* prompter, ProgrammingFrontEnd* frontEnd, const std::string& file) {
@@ -45,12 +40,18 @@ std::string ProfilePath(const ExchangeContext& exchange, const std::string& file
 
 CProgramEquipmentDlg::CProgramEquipmentDlg(QWidget* parent, const ExchangeContext& exchange, Prompter& prompter,
                                            std::string profileFile)
-    : QDialog(parent), prompter_(prompter), waitNotice_(exchange.waitNotice), clock_(exchange.clock ? *exchange.clock : SystemClock()),
-      profileFile_(ProfilePath(exchange, profileFile)), sequenceProgress_(this),
+    : QDialog(parent),
+      prompter_(prompter),
+      waitNotice_(exchange.waitNotice),
+      clock_(exchange.clock ? *exchange.clock : SystemClock()),
+      profileFile_(ProfilePath(exchange, profileFile)),
+      sequenceProgress_(this),
       session_(MakeContext(exchange, &sequenceProgress_, &prompter, this, profileFile_)),
-      stored_(new QPushButton(Str(kStored), this)), printer_(new QPushButton(Str(kFromPrinter), this)),
-      new_(new QPushButton(Str(kNewProfile), this)), cancel_(new QPushButton(Str(kCancelar), this)) {
-  setWindowTitle(Str(kTitle));
+      stored_(new QPushButton(Str(str::kCarregarExistentes), this)),
+      printer_(new QPushButton(Str(str::kCarregarDoEquipamento), this)),
+      new_(new QPushButton(Str(str::kNovaConfiguracao), this)),
+      cancel_(new QPushButton(Str(str::kCancelar), this)) {
+  setWindowTitle(Str(str::kProgramarEquipamento));
   if (exchange.settings) {
     const std::string workDir = exchange.settings->g_workDir;
     help_ = [this, workDir] {

@@ -14,17 +14,11 @@
 #include "gui/fiscalmemory/pdf417_window.h"
 
 namespace tervane::gui {
-namespace {
-
-constexpr int kMfMfd = 32882;
-
-}  // namespace
-
 CMfMfdWnd::CMfMfdWnd(QWidget* parent, const ExchangeContext& exchange, Prompter& prompter, WaitNotice& wait,
                      std::function<bool(const QString&)> opener, VendorLoader* loader)
     : QDialog(parent), exchange_(exchange), prompter_(prompter), wait_(wait), opener_(std::move(opener)),
       loader_(loader), menuBar_(new QMenuBar(this)), summary_(new QLabel(this)) {
-  setWindowTitle(Str(kMfMfd));
+  setWindowTitle(Str(str::kMfMfd));
 
   QMenu* file = menuBar_->addMenu(QStringLiteral("Arquivo"));
   file->setToolTipsVisible(true);

@@ -191,7 +191,7 @@ void RunPdf417Capture(QWidget* parent, Prompter* prompter) {
     CPdf417Dlg window(parent, asker, false);
     window.exec();
   }
-  if (!asker.AskYesNo(LoadString(32915), pdf417text::ReadSignatureQuestion())) return;
+  if (!asker.AskYesNo(LoadString(str::kTervane), pdf417text::ReadSignatureQuestion())) return;
   CPdf417Dlg window(parent, asker, true);
   window.exec();
 }

@@ -16,9 +16,6 @@ namespace tervane::gui {
 namespace {
 
 constexpr int kResultado = 33009;
-constexpr int kMensagem = 32977;
-constexpr int kDump = 32978;
-constexpr int kSair = 32858;
 constexpr int kCannotOpenTxt = 33001;  // "Não foi possível abrir o arquivo .txt"
 
 }  // namespace
@@ -32,11 +29,14 @@ std::string ComposeSavedResult(int choice, const std::string& resultText, const 
   }
 }
 
-CResultDlg::CResultDlg(QWidget* parent, const std::string& resultText, const std::string& hexTrace,
-                       Prompter& prompter)
-    : QDialog(parent), resultText_(resultText), hexTrace_(hexTrace), prompter_(prompter),
+CResultDlg::CResultDlg(QWidget* parent, const std::string& resultText, const std::string& hexTrace, Prompter& prompter)
+    : QDialog(parent),
+      resultText_(resultText),
+      hexTrace_(hexTrace),
+      prompter_(prompter),
       opener_([](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }),
-      text_(new QPlainTextEdit(this)), toggle_(new QPushButton(Str(kDump), this)),
+      text_(new QPlainTextEdit(this)),
+      toggle_(new QPushButton(Str(str::kDump), this)),
       save_(new QPushButton(QStringLiteral("Salvar"), this)) {
   setWindowTitle(Str(kResultado));
   QFont courier(QStringLiteral("Courier"), 8);
@@ -47,7 +47,7 @@ CResultDlg::CResultDlg(QWidget* parent, const std::string& resultText, const std
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setPlainText(ToQtDisplay(resultText_));
 
-  auto* close = new QPushButton(Str(kSair), this);
+  auto* close = new QPushButton(Str(str::kSair), this);
   connect(toggle_, &QPushButton::clicked, this, &CResultDlg::Toggle);
   connect(save_, &QPushButton::clicked, this, &CResultDlg::Save);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -66,7 +66,7 @@ CResultDlg::CResultDlg(QWidget* parent, const std::string& resultText, const std
 
 void CResultDlg::Toggle() {
   showingDump_ = !showingDump_;
-  toggle_->setText(Str(showingDump_ ? kMensagem : kDump));
+  toggle_->setText(Str(showingDump_ ? str::kMensagem : str::kDump));
   text_->setPlainText(ToQtDisplay(showingDump_ ? HexDump(hexTrace_) : resultText_));
 }
 
@@ -75,8 +75,8 @@ bool CResultDlg::Save() {
   if (!prompter_.ChooseSaveFile("*.txt", "Arquivos de Texto (*.txt)|*.txt|Todos os Arquivos (*.*)|*.*||", path)) {
     return false;
   }
-  const std::string& message = LoadString(kMensagem);
-  const std::string& dump = LoadString(kDump);
+  const std::string& message = LoadString(str::kMensagem);
+  const std::string& dump = LoadString(str::kDump);
   const int choice = prompter_.Choose(LoadString(kResultado), {message, dump, message + " + " + dump});
   if (choice < 1 || choice > 3) return false;
   const std::string content = ComposeSavedResult(choice, resultText_, hexTrace_);

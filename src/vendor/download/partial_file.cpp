@@ -13,8 +13,8 @@ namespace tervane::vendor {
 
 namespace {
 
-constexpr char kMagic[] = "KPARTDL\x01";
-constexpr std::size_t kMagicSize = 8;
+constexpr char kPartialMagic[] = "KPARTDL\x01";
+constexpr std::size_t kPartialMagicSize = 8;
 
 bool CrcHolds(const std::string& block) {
   if (block.size() != kPartialBlockReply) return false;
@@ -73,7 +73,7 @@ std::string IdentityOfFirstBlock(char kind, const std::string& blockData) {
 
 std::string PartialHeading(const PartialDownload& partial) {
   ByteWriter w;
-  w.Raw(std::string_view(kMagic, kMagicSize));
+  w.Raw(std::string_view(kPartialMagic, kPartialMagicSize));
   w.U8(static_cast<std::uint8_t>(partial.parameters.size()));
   w.Raw(partial.parameters.substr(0, 255));
   w.U32(partial.total);
@@ -89,7 +89,7 @@ bool LoadPartialDownload(const std::string& path, PartialDownload& partial) {
   ByteReader r(bytes);
   std::string_view magic, parameters;
   std::uint8_t parameterSize = 0;
-  if (!r.Raw(kMagicSize, magic) || magic != std::string_view(kMagic, kMagicSize)) return false;
+  if (!r.Raw(kPartialMagicSize, magic) || magic != std::string_view(kPartialMagic, kPartialMagicSize)) return false;
   if (!r.U8(parameterSize) || !r.Raw(parameterSize, parameters)) return false;
   if (!r.U32(partial.total) || !r.U32(partial.blocks) || !r.Text(partial.identity)) return false;
   partial.parameters = std::string(parameters);

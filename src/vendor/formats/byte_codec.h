@@ -13,6 +13,14 @@
 
 namespace tervane::vendor {
 
+// The little-endian value at byte `at`; the caller has checked that it fits.
+inline std::uint32_t LoadLe16(std::string_view b, std::size_t at) {
+  return static_cast<std::uint8_t>(b[at]) | (static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 1])) << 8);
+}
+inline std::uint32_t LoadLe32(std::string_view b, std::size_t at) {
+  return LoadLe16(b, at) | (LoadLe16(b, at + 2) << 16);
+}
+
 class ByteWriter {
  public:
   void U8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }

@@ -28,6 +28,9 @@ struct FileReadResult {
 // ("no valid data") for every other failure, 0 for kOk.
 int KeloStatusFor(FileStatus status);
 
+// The largest user number a memory file can hold: the printer counts users in three digits.
+inline constexpr int kMaxUserNumber = 999;
+
 // Builds a failed result.
 FileReadResult Failure(FileStatus status, std::size_t offset, std::string description);
 

@@ -9,9 +9,8 @@ namespace tervane::vendor {
 
 namespace {
 
-constexpr std::string_view kMagic(kMfMagic, 4);
+constexpr std::string_view kMfMagicBytes(kMfMagic, 4);
 constexpr int kMaxCounter = 999999;
-constexpr int kMaxUser = 999;
 constexpr std::size_t kMaxRates = 16;
 
 bool IsRateCode(const std::string& rate) {
@@ -77,7 +76,7 @@ std::string ParseHeader(std::string_view payload, MfHeader& h) {
   r.Text(h.ie);
   r.Time(h.downloaded);
   if (r.Failed() || !r.AtEnd()) return "the header record is malformed";
-  if (user > kMaxUser) return "the header holds an impossible user number";
+  if (user > kMaxUserNumber) return "the header holds an impossible user number";
   h.user = user;
   return {};
 }
@@ -93,7 +92,7 @@ std::string ParseUserChange(std::string_view payload, MfUserChange& u) {
   r.U32(crz);
   r.U32(cro);
   if (r.Failed() || !r.AtEnd()) return "a user-change record is malformed";
-  if (user > kMaxUser || crz > kMaxCounter || cro > kMaxCounter)
+  if (user > kMaxUserNumber || crz > kMaxCounter || cro > kMaxCounter)
     return "a user-change record holds an impossible counter";
   u.user = user;
   u.crz = static_cast<int>(crz);
@@ -142,9 +141,9 @@ std::string ParseReduction(std::string_view payload, MfReduction& z) {
 // Reads the stream; on success `end` is the offset just after the end record.
 FileReadResult ReadBody(std::string_view bytes, MfContents& contents, std::size_t& end) {
   contents = MfContents{};
-  if (bytes.size() < kMagic.size() || bytes.substr(0, kMagic.size()) != kMagic)
+  if (bytes.size() < kMfMagicBytes.size() || bytes.substr(0, kMfMagicBytes.size()) != kMfMagicBytes)
     return Failure(FileStatus::kWrongFormat, 0, "the file does not start as an .mf file");
-  RecordStreamReader stream(bytes.substr(kMagic.size()), kMagic.size());
+  RecordStreamReader stream(bytes.substr(kMfMagicBytes.size()), kMfMagicBytes.size());
   bool haveHeader = false;
   for (;;) {
     std::uint8_t type = 0;
@@ -175,14 +174,14 @@ FileReadResult ReadBody(std::string_view bytes, MfContents& contents, std::size_
     }
     if (!problem.empty()) return Failure(FileStatus::kCorrupt, offset, problem);
   }
-  end = kMagic.size() + stream.Position();
+  end = kMfMagicBytes.size() + stream.Position();
   return {};
 }
 
 }  // namespace
 
 std::string MfFileBytes(const MfContents& contents) {
-  std::string out(kMagic);
+  std::string out(kMfMagicBytes);
   AppendRecord(out, kMfHeaderRecord, HeaderPayload(contents.header));
   for (const auto& entry : contents.entries) {
     if (const auto* u = std::get_if<MfUserChange>(&entry))
@@ -203,7 +202,7 @@ FileReadResult ReadMf(std::string_view bytes, MfContents& contents) {
     return Failure(rest < kSignatureSize ? FileStatus::kTruncated : FileStatus::kCorrupt, end,
                    "the bytes after the records are not a signature");
   if (contents.header.serial.empty())
-    return Failure(FileStatus::kNoSerial, kMagic.size(), "the header names no serial number");
+    return Failure(FileStatus::kNoSerial, kMfMagicBytes.size(), "the header names no serial number");
   return {};
 }
 

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::uint8_t kMfdVersion = 1;
 constexpr int kMaxCoo = 999999;
-constexpr int kMaxUser = 999;
 
 std::string Block(std::uint8_t type, std::string_view mark, const char tail[2]) {
   std::string block(kMfdBlockSize, '\0');
@@ -81,7 +80,7 @@ std::string ParseHeader(std::string_view payload, MfdHeader& h) {
   r.Time(h.last);
   if (r.Failed() || !r.AtEnd()) return "the header record is malformed";
   if (range != '0' && range != '1' && range != '2') return "the header names an unknown range";
-  if (user > kMaxUser || first > kMaxCoo || last > kMaxCoo) return "the header holds an impossible counter";
+  if (user > kMaxUserNumber || first > kMaxCoo || last > kMaxCoo) return "the header holds an impossible counter";
   h.user = user;
   h.range = static_cast<MfdRange>(range);
   h.firstCoo = static_cast<int>(first);
@@ -100,7 +99,7 @@ std::string ParseDocument(std::string_view payload, MfdDocument& d) {
   r.U8(kind);
   r.U16(count);
   if (r.Failed()) return "a document record is malformed";
-  if (coo > kMaxCoo || user > kMaxUser) return "a document holds an impossible counter";
+  if (coo > kMaxCoo || user > kMaxUserNumber) return "a document holds an impossible counter";
   if (!IsDocumentKind(kind)) return "a document of unknown kind";
   d.lines.clear();
   // Every line takes at least its two length bytes, so the count cannot ask for more
@@ -130,7 +129,7 @@ std::string ParseMarker(std::string_view payload, MfdMarker& m) {
   r.U32(coo);
   if (r.Failed() || !r.AtEnd()) return "a marker record is malformed";
   if (kind != 1 && kind != 2) return "a marker of unknown kind";
-  if (user > kMaxUser || coo > kMaxCoo) return "a marker holds an impossible counter";
+  if (user > kMaxUserNumber || coo > kMaxCoo) return "a marker holds an impossible counter";
   m.kind = static_cast<MarkerKind>(kind);
   m.user = user;
   m.lastCoo = static_cast<int>(coo);

@@ -4,16 +4,10 @@
 #include <bit>
 #include <cstdlib>
 
+#include "vendor/formats/byte_codec.h"
+
 namespace tervane {
 namespace {
-
-std::uint32_t Le16(std::string_view b, size_t at) {
-  return static_cast<std::uint8_t>(b[at]) | (static_cast<std::uint8_t>(b[at + 1]) << 8);
-}
-
-std::uint32_t Le32(std::string_view b, size_t at) {
-  return Le16(b, at) | (Le16(b, at + 2) << 16);
-}
 
 void PutLe16(std::string& out, std::uint32_t v) {
   out.push_back(static_cast<char>(v & 0xFF));
@@ -58,8 +52,8 @@ bool ReadBmp(std::string_view bytes, GrayImage& image, std::string* error) {
   image = GrayImage{};
   if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M')
     return Fail(image, error, "not a bitmap file (no BM header)");
-  const std::uint32_t pixelOffset = Le32(bytes, 10);
-  const std::uint32_t headerSize = Le32(bytes, 14);
+  const std::uint32_t pixelOffset = vendor::LoadLe32(bytes, 10);
+  const std::uint32_t headerSize = vendor::LoadLe32(bytes, 14);
   std::int64_t width = 0;
   std::int64_t height = 0;
   unsigned bitsPerPixel = 0;
@@ -67,17 +61,17 @@ bool ReadBmp(std::string_view bytes, GrayImage& image, std::string* error) {
   std::uint32_t paletteCount = 0;
   size_t paletteEntry = 4;
   if (headerSize == 12) {
-    width = Le16(bytes, 18);
-    height = Le16(bytes, 20);
-    bitsPerPixel = Le16(bytes, 24);
+    width = vendor::LoadLe16(bytes, 18);
+    height = vendor::LoadLe16(bytes, 20);
+    bitsPerPixel = vendor::LoadLe16(bytes, 24);
     paletteEntry = 3;
   } else if (headerSize >= 40) {
     if (bytes.size() < 14 + 40) return Fail(image, error, "bitmap header cut short");
-    width = static_cast<std::int32_t>(Le32(bytes, 18));
-    height = static_cast<std::int32_t>(Le32(bytes, 22));
-    bitsPerPixel = Le16(bytes, 28);
-    compression = Le32(bytes, 30);
-    paletteCount = Le32(bytes, 46);
+    width = static_cast<std::int32_t>(vendor::LoadLe32(bytes, 18));
+    height = static_cast<std::int32_t>(vendor::LoadLe32(bytes, 22));
+    bitsPerPixel = vendor::LoadLe16(bytes, 28);
+    compression = vendor::LoadLe32(bytes, 30);
+    paletteCount = vendor::LoadLe32(bytes, 46);
   } else {
     return Fail(image, error, "unknown bitmap header size");
   }
@@ -100,7 +94,7 @@ bool ReadBmp(std::string_view bytes, GrayImage& image, std::string* error) {
   size_t paletteStart = 14 + static_cast<size_t>(headerSize);
   if (compression == 3 && (bitsPerPixel == 16 || bitsPerPixel == 32)) {
     if (bytes.size() < 14 + 40 + 12) return Fail(image, error, "bitmap masks cut short");
-    for (int i = 0; i < 3; ++i) masks[i] = Le32(bytes, 54 + 4 * i);
+    for (int i = 0; i < 3; ++i) masks[i] = vendor::LoadLe32(bytes, 54 + 4 * i);
     if (headerSize == 40) paletteStart += 12;
   } else if (compression != 0) {
     return Fail(image, error, "compressed bitmaps are not supported");

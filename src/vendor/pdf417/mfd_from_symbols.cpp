@@ -8,18 +8,13 @@
 #include <cstdio>
 
 #include "core/common/atomic_file.h"
+#include "vendor/formats/byte_codec.h"
 #include "vendor/pdf417/bmp_image.h"
 #include "vendor/pdf417/mfd_layout.h"
 #include "vendor/pdf417/symbol_reader.h"
 
 namespace tervane {
 namespace {
-
-std::uint32_t Le32(std::string_view b, size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(b[at + i]);
-  return v;
-}
 
 }  // namespace
 
@@ -50,8 +45,8 @@ size_t Pdf417MfdBuilder::ExpectedCount() const {
 int Pdf417MfdBuilder::AddSymbol(std::string_view symbol) {
   if (!open_) return kPdf417NotOpen;
   if (symbol.size() <= kSymbolFrameSize) return kPdf417InvalidData;
-  const std::uint32_t length = Le32(symbol, 0);
-  const std::uint32_t offset = Le32(symbol, 4);
+  const std::uint32_t length = vendor::LoadLe32(symbol, 0);
+  const std::uint32_t offset = vendor::LoadLe32(symbol, 4);
   if (length == 0 || length > kMaxSymbolSetSize) return kPdf417InvalidData;
   if (setLength_ != 0 && length != setLength_) return kPdf417InvalidData;
   if (offset >= length || offset % kSymbolDataSize != 0) return kPdf417InvalidData;

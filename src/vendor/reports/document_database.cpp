@@ -14,12 +14,6 @@
 namespace tervane {
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 bool Digits(const std::string& text) {
   if (text.empty()) return false;
   for (char c : text)
@@ -29,7 +23,7 @@ bool Digits(const std::string& text) {
 
 // The last blank-separated word of a line.
 std::string LastWord(const std::string& line) {
-  const std::string text = Trimmed(line);
+  const std::string text = TrimSpaces(line);
   const size_t blank = text.find_last_of(' ');
   return blank == std::string::npos ? text : text.substr(blank + 1);
 }
@@ -195,7 +189,7 @@ std::vector<SaleItem> ParseSaleItems(const std::vector<std::string>& lines) {
       std::int64_t amount = 0;
       if (ParseMoneyText(LastWord(line), amount)) items.back().discount = amount < 0 ? -amount : amount;
     } else if (line.compare(0, cancelLabel.size(), cancelLabel) == 0) {
-      const std::string number = Trimmed(line.substr(cancelLabel.size()));
+      const std::string number = TrimSpaces(line.substr(cancelLabel.size()));
       if (!Digits(number) || number.size() > 6) continue;
       for (SaleItem& item : items)
         if (item.number == std::stoi(number)) item.cancelled = true;

@@ -9,16 +9,11 @@
 namespace tervane {
 namespace {
 
-// Texts of the printed documents, written here in UTF-8, used as Windows-1252.
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
-std::string Centered(const std::string& text) {
+std::string CenteredLine(const std::string& text) {
   if (text.size() >= kDocumentWidth) return text;
   const size_t left = (kDocumentWidth - text.size()) / 2;
   return PadRight(std::string(left, ' ') + text, kDocumentWidth, ' ');
 }
-
-std::string Separator() { return std::string(kDocumentWidth, '-'); }
 
 std::string DateTime(const vendor::MemoryTime& when) {
   return when.DateText() + " " + when.TimeText();
@@ -42,12 +37,6 @@ const char* TitleOf(vendor::DocumentKind kind) {
   return "DOCUMENTO";
 }
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // The printer records a document's title as its first line ("CUPOM FISCAL", "REDUÇÃO Z",
 // "COMPROVANTE CRÉDITO OU DÉBITO"...). Such a line is the title printed under the
 // header, and is not repeated in the body.
@@ -57,7 +46,7 @@ bool IsTitleLine(const std::string& line) {
       "COMPROVANTE DE CRÉDITO OU DÉBITO", "COMPROVANTE CRÉDITO OU DÉBITO",
       "RELATÓRIO GERENCIAL", "LEITURA X", "REDUÇÃO Z", "LEITURA DA MEMÓRIA FISCAL",
       "BILHETE DE PASSAGEM"};
-  const std::string text = Trimmed(line);
+  const std::string text = TrimSpaces(line);
   for (const char* title : kTitles)
     if (text == Cp(title)) return true;
   return false;
@@ -66,19 +55,18 @@ bool IsTitleLine(const std::string& line) {
 }  // namespace
 
 std::string DocumentTitle(const vendor::MfdDocument& document) {
-  if (!document.lines.empty() && IsTitleLine(document.lines.front()))
-    return Trimmed(document.lines.front());
+  if (!document.lines.empty() && IsTitleLine(document.lines.front())) return TrimSpaces(document.lines.front());
   return Cp(TitleOf(document.kind));
 }
 
 std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
                                        const vendor::MfdDocument& document) {
   std::vector<std::string> lines;
-  lines.push_back(Separator());
+  lines.push_back(SeparatorLine());
   lines.push_back(PadRight(DateTime(document.when), 38, ' ') + Format("COO:%06d", document.coo));
   lines.push_back(UserLine(document.user));
-  lines.push_back(Separator());
-  lines.push_back(Centered(DocumentTitle(document)));
+  lines.push_back(SeparatorLine());
+  lines.push_back(CenteredLine(DocumentTitle(document)));
   // A recorded title is not repeated in the body, except a Z reduction's: the diagnostics
   // read three lines ahead of a COO that breaks the sequence, and the heading in the body
   // stands beyond them, where a reduction to be rebuilt is looked for.
@@ -88,11 +76,11 @@ std::vector<std::string> DocumentLines(const vendor::MfdHeader& header,
     ++body;
   if (document.kind == vendor::DocumentKind::kVoucherReprint) {
     lines.push_back("");
-    lines.push_back(Centered(Cp("2ªVIA")));
+    lines.push_back(CenteredLine(Cp("2ªVIA")));
   }
-  lines.push_back(Separator());
+  lines.push_back(SeparatorLine());
   lines.insert(lines.end(), body, document.lines.end());
-  lines.push_back(Separator());
+  lines.push_back(SeparatorLine());
   lines.push_back(PadRight(PadRight(header.brand.substr(0, 16), 16, ' ') +
                                PadRight(header.model.substr(0, 21), 21, ' ') + "ECF-IF",
                            kDocumentWidth, ' '));

@@ -39,6 +39,9 @@ namespace tervane {
 
 constexpr size_t kDocumentWidth = 48;
 
+// A line of dashes across the document.
+inline std::string SeparatorLine() { return std::string(kDocumentWidth, '-'); }
+
 // A document's title: its first recorded line when that is a title, else the title of its
 // kind (Windows-1252, no padding).
 std::string DocumentTitle(const vendor::MfdDocument& document);

@@ -8,6 +8,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
+#include "vendor/formats/byte_codec.h"
 #include "vendor/formats/crc16.h"
 #include "vendor/formats/mf_file.h"
 #include "vendor/formats/pub_file.h"
@@ -16,15 +17,6 @@
 
 namespace tervane {
 namespace {
-
-// Texts are written here in UTF-8 (with ASCII figures filled in) and stored as Windows-1252.
-std::string Cp(std::string_view utf8) { return Utf8ToCp1252Lossy(utf8); }
-
-std::uint32_t Le32(std::string_view b, size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(b[at + i]);
-  return v;
-}
 
 struct RecordWalk {
   size_t records = 0;     // records before the end record
@@ -46,7 +38,7 @@ RecordWalk WalkRecords(std::string_view bytes, std::vector<std::string>& faults)
       return walk;
     }
     const std::uint8_t type = static_cast<std::uint8_t>(bytes[at]);
-    const std::uint32_t length = Le32(bytes, at + 1);
+    const std::uint32_t length = vendor::LoadLe32(bytes, at + 1);
     if (length > left - 7) {
       faults.push_back(Cp(Format("Registro no byte %zu declara %u bytes, além do fim do arquivo.",
                               at, length)));
@@ -60,7 +52,7 @@ RecordWalk WalkRecords(std::string_view bytes, std::vector<std::string>& faults)
       faults.push_back(Cp(Format("Soma do registro no byte %zu (tipo %02Xh) não confere.", at, type)));
     at += 7 + length;
     if (type == vendor::kEndRecord) {
-      if (length != 4 || Le32(record, 5) != walk.records)
+      if (length != 4 || vendor::LoadLe32(record, 5) != walk.records)
         faults.push_back(Cp("O registro final não confere com o número de registros."));
       walk.end = at;
       return walk;

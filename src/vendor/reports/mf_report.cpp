@@ -16,8 +16,6 @@ namespace {
 using vendor::MfReduction;
 using vendor::MfUserChange;
 
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 std::string Centered(const std::string& text) {
   if (text.size() >= kDocumentWidth) return text;
   return std::string((kDocumentWidth - text.size()) / 2, ' ') + text;
@@ -28,8 +26,6 @@ std::string Row(const std::string& label, const std::string& value) {
   if (label.size() + value.size() + 1 >= kDocumentWidth) return label + " " + value;
   return label + std::string(kDocumentWidth - label.size() - value.size(), ' ') + value;
 }
-
-std::string Separator() { return std::string(kDocumentWidth, '-'); }
 
 // Sums of money that wrap around rather than overflow: the figures come from a file, and
 // a hostile one may hold values near the limits (a real memory never does).
@@ -142,18 +138,18 @@ std::string MfReportText(const vendor::MfContents& contents, const MfReportRange
   std::vector<std::string> out;
   out.push_back(Centered(Cp("LEITURA DA MEMÓRIA FISCAL")));
   if (range.simplified) out.push_back(Centered("SIMPLIFICADA"));
-  out.push_back(Separator());
+  out.push_back(SeparatorLine());
   out.push_back(h.brand + " " + h.model);
   out.push_back("FAB:" + h.serial);
   out.push_back("CNPJ:" + h.cnpj);
   out.push_back("IE:" + h.ie);
   out.push_back(Cp("USUÁRIO:") + Format("%03d", h.user));
-  out.push_back(Separator());
+  out.push_back(SeparatorLine());
   out.push_back(range.byDates
                     ? Format("INTERVALO POR DATA: %s A %s", DateOf(range.first).c_str(),
                              DateOf(range.last).c_str())
                     : Format("INTERVALO POR CRZ: %06d A %06d", range.first, range.last));
-  out.push_back(Separator());
+  out.push_back(SeparatorLine());
 
   PeriodTotals totals;
   for (const auto& entry : contents.entries) {
@@ -164,7 +160,7 @@ std::string MfReportText(const vendor::MfContents& contents, const MfReportRange
                     u->when.DateText() + " " + u->when.TimeText());
       out.push_back("CNPJ:" + u->cnpj + "  IE:" + u->ie);
       out.push_back(Format("CRZ:%06d  CRO:%06d", u->crz, u->cro));
-      out.push_back(Separator());
+      out.push_back(SeparatorLine());
       continue;
     }
     const MfReduction& z = std::get<MfReduction>(entry);
@@ -178,7 +174,7 @@ std::string MfReportText(const vendor::MfContents& contents, const MfReportRange
     AppendDay(out, z.gross, z.cancelled, z.discounts, z.surcharges, z.exempt, z.notLevied,
               z.substitution);
     for (const auto& rate : z.rates) out.push_back(Row(RateLabel(rate), MoneyText(rate.total)));
-    out.push_back(Separator());
+    out.push_back(SeparatorLine());
   }
 
   const MfReduction& first = *days.front();
@@ -194,7 +190,7 @@ std::string MfReportText(const vendor::MfContents& contents, const MfReportRange
   AppendDay(out, totals.gross, totals.cancelled, totals.discounts, totals.surcharges,
             totals.exempt, totals.notLevied, totals.substitution);
   for (const auto& [label, total] : totals.rates) out.push_back(Row(label, MoneyText(total)));
-  out.push_back(Separator());
+  out.push_back(SeparatorLine());
 
   std::string text;
   for (const std::string& line : out) text += line + "\r\n";

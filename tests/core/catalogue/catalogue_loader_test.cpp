@@ -14,8 +14,6 @@
 namespace tervane {
 namespace {
 
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 CommandCatalogue Load(const std::string& xml) {
   CommandCatalogue catalogue;
   CatalogueLoadResult result;

@@ -11,9 +11,6 @@
 namespace tervane {
 namespace {
 
-// Expected texts are written in UTF-8 here and compared as Windows-1252.
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 std::string RootText(const std::string& bytes) {
   XmlDocument doc;
   const XmlLoadResult r = doc.LoadBytes(bytes);

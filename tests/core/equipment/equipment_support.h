@@ -22,9 +22,6 @@
 
 namespace tervane::testing {
 
-// A UTF-8 literal as the Windows-1252 bytes the core holds.
-inline std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 class TempDir {
  public:
   TempDir() {

@@ -17,10 +17,9 @@
 #include "support/fake_port.h"
 #include "support/fake_prompter.h"
 #include "support/fake_vendor_library.h"
+#include "support/file_contents.h"
 
 namespace tervane::testing {
-
-inline std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
 
 // Whether the notice is up, and how often it was shown.
 class RecordingWait final : public WaitNotice {
@@ -60,11 +59,6 @@ inline void Record(const std::string& name, const std::vector<std::string>& args
 inline void Touch(const char* path, const std::string& content = "made") {
   if (!Log().writeOutput) return;
   std::ofstream(path, std::ios::binary | std::ios::app) << content;
-}
-
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class MemoryToolTest : public ::testing::Test {

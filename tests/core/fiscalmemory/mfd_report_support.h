@@ -12,11 +12,9 @@
 
 #include "core/common/charset.h"
 #include "core/fiscalmemory/mfd_diagnostics.h"
+#include "support/file_contents.h"
 
 namespace tervane::testing {
-
-// A UTF-8 literal as the Windows-1252 bytes of a report.
-inline std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
 
 // Builds a report line by line (CR LF line ends); every adder returns the number of the
 // (last) line it added, counted from 1.
@@ -105,11 +103,6 @@ inline std::string Diagnose(const std::string& report, MfdScanOutcome* outcome =
   MfdScanOutcome result = ScanMfdReport(source, writer, options);
   if (outcome != nullptr) *outcome = result;
   return writer.text_;
-}
-
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace tervane::testing

@@ -8,7 +8,6 @@
 namespace tervane {
 namespace {
 
-constexpr auto Cp = &testing::Win1252;
 using testing::Data;
 using testing::MakeSymbol;
 

@@ -18,8 +18,6 @@
 namespace tervane {
 namespace {
 
-constexpr auto Cp = &testing::Win1252;
-
 struct CaptureRun {
   int code = -1;
   std::string out;

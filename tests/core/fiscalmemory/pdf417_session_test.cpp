@@ -18,7 +18,6 @@
 namespace tervane {
 namespace {
 
-constexpr auto Cp = &testing::Win1252;
 using testing::Data;
 using testing::FakeClock;
 using testing::FakePrompter;

@@ -14,8 +14,6 @@
 
 namespace tervane::testing {
 
-inline std::string Win1252(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 // A symbol: L and O little endian, the data, then a two-byte trailer.
 inline std::vector<std::uint8_t> MakeSymbol(std::uint32_t total, std::uint32_t offset,
                                             const std::vector<std::uint8_t>& data) {

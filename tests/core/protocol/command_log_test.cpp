@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -23,9 +23,6 @@
 
 namespace tervane::testing {
 
-// UTF-8 literal to the core's Windows-1252.
-inline std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 inline FakePortScript Reply(std::vector<ReplyStep> steps) {
   FakePortScript script;
   script.reply = std::move(steps);

@@ -16,15 +16,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 Bytes FrameBytes(const FrameBuffer& f, size_t from = 0) {
   return Bytes(f.bytes.begin() + static_cast<long>(from), f.bytes.begin() + static_cast<long>(f.length));
 }
 
 Bytes B(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
-ParameterRecord Param(const std::string& kind, int size, const std::string& value, bool mandatory = true) {
+ParameterRecord FrameParam(const std::string& kind, int size, const std::string& value, bool mandatory = true) {
   ParameterRecord p;
   p.kind = kind;
   p.size = size;
@@ -143,7 +141,7 @@ TEST(FrameBuilder, EncodingOfEachKind) {
   };
   testing::FakeClock clock;
   for (const KindCase& k : cases) {
-    CommandRecord c = Command({0x23}, {Param(k.kind, k.size, k.value, k.mandatory)});
+    CommandRecord c = Command({0x23}, {FrameParam(k.kind, k.size, k.value, k.mandatory)});
     c.frame.length = 4;
     ASSERT_EQ(EncodeParameters(c, clock), 0) << k.kind << " " << k.value;
     EXPECT_EQ(FrameBytes(c.frame, 4), k.expected) << k.kind << " " << k.value;
@@ -154,8 +152,8 @@ TEST(FrameBuilder, EncodingOfEachKind) {
 
 TEST(FrameBuilder, RandomKindsFillOnlyMandatoryValues) {
   testing::FakeClock clock;
-  CommandRecord c = Command({0x23}, {Param("RANDOM_NUMBER", 6, "", false), Param("RANDOM_NUMBER", 6, ""),
-                                     Param("RANDOM_STRING", 4, "")});
+  CommandRecord c = Command({0x23}, {FrameParam("RANDOM_NUMBER", 6, "", false), FrameParam("RANDOM_NUMBER", 6, ""),
+                                     FrameParam("RANDOM_STRING", 4, "")});
   c.frame.length = 4;
   ASSERT_EQ(EncodeParameters(c, clock), 0);
   EXPECT_EQ(c.parameters[0].value, "");
@@ -171,7 +169,7 @@ TEST(FrameBuilder, ParameterErrorsLeaveRecordReadyToReframe) {
   testing::FakeClock clock;
   ProgramSettings settings;
   settings.g_extendedReply = true;
-  CommandRecord c = Command({0x23}, {Param("STRING", 2, "abc"), Param("INTEGER", 2, "")}, 7);
+  CommandRecord c = Command({0x23}, {FrameParam("STRING", 2, "abc"), FrameParam("INTEGER", 2, "")}, 7);
   c.ResultText = "\r\nComando:\tTeste\r\n";
 
   EXPECT_EQ(AssembleFrame(c, settings, clock), kWrongSize);
@@ -195,7 +193,7 @@ TEST(FrameBuilder, FramesThatWouldPassTheCapacityAreRefused) {
   testing::FakeClock clock;
   ProgramSettings settings;
   // Header 3, ESC and one escape byte, the checksum 2: 4089 parameter bytes fill 4096.
-  CommandRecord c = Command({0x23}, {Param("STRING_VAR_SIZE_WITHOUT_CR", 0, std::string(4089, 'a'))}, 2);
+  CommandRecord c = Command({0x23}, {FrameParam("STRING_VAR_SIZE_WITHOUT_CR", 0, std::string(4089, 'a'))}, 2);
   ASSERT_EQ(AssembleFrame(c, settings, clock), 0);
   EXPECT_EQ(c.frame.length, kFrameCapacity);
   EXPECT_EQ(c.frame.bytes[1] | c.frame.bytes[2] << 8, 4093);
@@ -210,14 +208,14 @@ TEST(FrameBuilder, FramesThatWouldPassTheCapacityAreRefused) {
   // Sizes from the catalogue that no frame can hold are refused before any padding,
   // random value or run of spaces is made, even for optional parameters.
   for (const char* kind : {"INTEGER", "RANDOM_NUMBER", "STRING", "RANDOM_STRING", "NOT_EDITABLE", "BCD_INTEGER"}) {
-    CommandRecord huge = Command({0x23}, {Param(kind, 2'000'000'000, kind[0] == 'R' ? "" : "1", false)});
+    CommandRecord huge = Command({0x23}, {FrameParam(kind, 2'000'000'000, kind[0] == 'R' ? "" : "1", false)});
     huge.parameters[0].mandatory = std::string(kind) != "INTEGER";
     EXPECT_EQ(AssembleFrame(huge, settings, clock), kWrongSize) << kind;
     EXPECT_EQ(huge.ResultText, FrameTooLongText()) << kind;
     EXPECT_LT(huge.parameters[0].value.size(), 2u) << kind;
   }
   // The sink check does not depend on one parameter alone.
-  std::vector<ParameterRecord> many(5, Param("DIG_HEX", 1000, std::string(2000, 'F')));
+  std::vector<ParameterRecord> many(5, FrameParam("DIG_HEX", 1000, std::string(2000, 'F')));
   CommandRecord split = Command({0x23}, many);
   EXPECT_EQ(AssembleFrame(split, settings, clock), kWrongSize);
 }
@@ -244,7 +242,7 @@ TEST(FrameBuilder, OpenEtxReplies) {
   EXPECT_FALSE(IsOpenEtxReply(Command({0x23}, {}, -2)));
   // A memory read: ESC 08h, then 12 bytes of range, then the read mode at frame offset 17.
   for (const auto& [mode, open] : {std::pair{"R", true}, {"r", true}, {"I", false}}) {
-    CommandRecord c = Command({0x08}, {Param("STRING", 12, "000001000002"), Param("STRING", 1, mode)});
+    CommandRecord c = Command({0x08}, {FrameParam("STRING", 12, "000001000002"), FrameParam("STRING", 1, mode)});
     ASSERT_EQ(AssembleFrame(c, settings, clock), 0);
     EXPECT_EQ(IsOpenEtxReply(c), open) << mode;
   }

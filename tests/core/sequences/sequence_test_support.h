@@ -17,9 +17,6 @@
 
 namespace tervane::testing {
 
-// UTF-8 literal to the core's Windows-1252.
-inline std::string Cp(const std::string& utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 // A folder under /tmp removed with everything in it when the object goes.
 class TempDir {
  public:

@@ -11,8 +11,6 @@
 
 namespace tervane::vendortest {
 
-inline std::string Cp(const char* utf8) { return Utf8ToCp1252Lossy(utf8); }
-
 inline vendor::MemoryTime At(int day, int month, int hour, int minute = 0) {
   return {2026, month, day, hour, minute, 0};
 }
