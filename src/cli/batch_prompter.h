@@ -28,9 +28,6 @@ class BatchPrompter final : public Prompter {
     questions.push_back(question);
     return false;
   }
-  bool EditCliche(ClicheForm&) override { return false; }
-  bool EditChequePositions(ChequePositionForm&) override { return false; }
-  bool EditTaxRates(TaxRateForm&) override { return false; }
   void ShowMessage(const std::string&, const std::string& text) override { WriteText(messages_, text, output_); }
   bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
 

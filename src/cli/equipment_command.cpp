@@ -320,7 +320,7 @@ int EquipmentCommand::program(std::ostream& out, std::ostream& err) {
       if (code == kOk) {
         std::string hex = HexLine(c.frame.bytes.data(), c.frame.length);
         for (const auto& [first, last] : c.secretFrameBytes) {
-          for (size_t i = first; i < last && 3 * i + 1 < hex.size(); ++i) hex.replace(3 * i, 2, "**");
+          for (size_t at = first; at < last && 3 * at + 1 < hex.size(); ++at) hex.replace(3 * at, 2, "**");
         }
         text += "   " + hex + "\r\n";
       } else {

@@ -15,6 +15,7 @@
 #include "cli/cli_environment.h"
 #include "cli/printer_options.h"
 #include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_forms.h"
 #include "core/fiscalmemory/memory_operations.h"
 
 namespace tervane::cli {
@@ -34,7 +35,7 @@ inline constexpr const char* kMemoryExitNote =
 // the queued files in order, the save dialog the output, the range dialogs their forms.
 // A dialog with no answer is cancelled. Messages are written to `messages` and kept;
 // the success prompt is answered No.
-class CommandLineAnswers final : public Prompter {
+class CommandLineAnswers final : public Prompter, public MemoryForms {
  public:
   CommandLineAnswers(std::ostream& messages, const OutputOptions& output) : messages_(messages), output_(output) {}
 
@@ -72,9 +73,6 @@ class CommandLineAnswers final : public Prompter {
   bool AskTime(const std::string&, CivilTime&) override { return false; }
   bool AcceptComputerClock(const std::string&, bool&) override { return false; }
   int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
-  bool EditCliche(ClicheForm&) override { return false; }
-  bool EditChequePositions(ChequePositionForm&) override { return false; }
-  bool EditTaxRates(TaxRateForm&) override { return false; }
 
  private:
   template <typename Form>

@@ -46,9 +46,6 @@ class CapturePrompter final : public Prompter {
   bool AcceptComputerClock(const std::string& t, bool& s) override { return inner_.AcceptComputerClock(t, s); }
   int Choose(const std::string& d, const std::vector<std::string>& l) override { return inner_.Choose(d, l); }
   bool AskYesNo(const std::string& c, const std::string& q) override { return inner_.AskYesNo(c, q); }
-  bool EditCliche(ClicheForm& f) override { return inner_.EditCliche(f); }
-  bool EditChequePositions(ChequePositionForm& f) override { return inner_.EditChequePositions(f); }
-  bool EditTaxRates(TaxRateForm& f) override { return inner_.EditTaxRates(f); }
   void ShowMessage(const std::string& c, const std::string& t) override { inner_.ShowMessage(c, t); }
   bool AskOkCancel(const std::string& c, const std::string& t) override { return inner_.AskOkCancel(c, t); }
   bool AskRetryCancel(const std::string& c, const std::string& t) override {

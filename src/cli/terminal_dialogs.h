@@ -7,8 +7,10 @@
 
 #include "cli/cli_command.h"
 #include "cli/terminal_progress.h"
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/progress.h"
 #include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_forms.h"
 
 namespace tervane::cli {
 
@@ -38,7 +40,7 @@ class SequenceProgressLine final : public ProgressSink {
 // of `in`: OK/Cancel and Yes/No questions and messages. End of input answers Cancel (No).
 // No command of the command line opens the other dialogs (values come from --set); they
 // are answered Cancel, with a line on `out` saying so.
-class TerminalPrompter final : public Prompter {
+class TerminalPrompter final : public Prompter, public ParameterForms, public MemoryForms {
  public:
   TerminalPrompter(std::istream& in, std::ostream& out, const OutputOptions& output)
       : in_(in), out_(out), output_(output) {}

@@ -202,13 +202,13 @@ Bytes CommandHandler::HandleBody(const Bytes& body) {
   Response r;
   if (body.empty() || (body[0] != kEsc && body[0] != kFs)) {
     // Without ESC or FS the printer cannot tell which reply mode is wanted: plain status.
-    r.Refuse(st1::kNotEsc, 0, 141);
+    r.Refuse(st1::kNotEsc, 0, ext::kPrimeiroDadoDifEscOu1c);
     return Layout(r, 0, false);
   }
   const bool extended = body[0] == kFs;
   const CommandEntry* entry = Find(body);
   if (!entry) {
-    r.Refuse(st1::kUnknownCommand, 0, 1);
+    r.Refuse(st1::kUnknownCommand, 0, ext::kComandoInvalido);
     return Layout(r, 0, extended);
   }
   current_ = entry;
@@ -220,11 +220,11 @@ Bytes CommandHandler::HandleBody(const Bytes& body) {
   }
   const Bytes params(body.begin() + 1 + static_cast<std::ptrdiff_t>(entry->escape.size()), body.end());
   if (params.size() < entry->minParams || params.size() > entry->maxParams) {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
   } else if (entry->needsIntervention && !state_.intervention) {
-    r.Refuse(0, st2::kNotExecuted, 59);
+    r.Refuse(0, st2::kNotExecuted, ext::kNaoEmIntervencaoTecnica);
   } else if (entry->prints && state_.paper == PaperState::kOut) {
-    r.Refuse(0, st2::kNotExecuted, 11);
+    r.Refuse(0, st2::kNotExecuted, ext::kImpressoraSemPapel);
   } else {
     const CommandSnapshot before = TakeSnapshot(state_);
     (this->*entry->handler)(params, r);

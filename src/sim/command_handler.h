@@ -10,6 +10,7 @@
 
 #include "core/common/clock.h"
 #include "sim/printer_state.h"
+#include "sim/refusal_codes.h"
 #include "sim/sim_frame.h"
 
 namespace tervane {

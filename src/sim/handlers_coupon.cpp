@@ -33,11 +33,11 @@ bool HasLetter(const std::string& text) {
 
 bool CommandHandler::RefuseIfDocumentOpen(Response& r) {
   if (state_.coupon.open) {
-    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, 7);
+    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, ext::kCfAberto);
     return true;
   }
   if (state_.reportOpen || state_.voucherOpen) {
-    r.Refuse(0, st2::kNotExecuted, 48);
+    r.Refuse(0, st2::kNotExecuted, ext::kNaoFiscalAberto);
     return true;
   }
   return false;
@@ -45,11 +45,11 @@ bool CommandHandler::RefuseIfDocumentOpen(Response& r) {
 
 bool CommandHandler::RefuseUnlessSaleAllowed(Response& r) {
   if (state_.intervention) {
-    r.Refuse(0, st2::kNotExecuted, 60);
+    r.Refuse(0, st2::kNotExecuted, ext::kEmIntervencaoTecnica);
     return true;
   }
   if (TrimRight(state_.cnpj).empty()) {
-    r.Refuse(0, st2::kOwnerNotProgrammed | st2::kNotExecuted, 65);
+    r.Refuse(0, st2::kOwnerNotProgrammed | st2::kNotExecuted, ext::kAguardandoPrimeiroProprietario);
     return true;
   }
   return RefuseIfNotFiscalDayOpen(r);
@@ -58,11 +58,11 @@ bool CommandHandler::RefuseUnlessSaleAllowed(Response& r) {
 bool CommandHandler::RefuseIfNotFiscalDayOpen(Response& r) {
   const SimDate today = Today();
   if (state_.reducedToday && state_.reducedDate == today) {
-    r.Refuse(0, st2::kNotExecuted, 63);
+    r.Refuse(0, st2::kNotExecuted, ext::kBloqueioPorRz);
     return true;
   }
   if (state_.hasMovement && state_.movementDate != today) {
-    r.Refuse(0, st2::kNotExecuted, 66);
+    r.Refuse(0, st2::kNotExecuted, ext::kAguardandoRz);
     return true;
   }
   return false;
@@ -83,7 +83,7 @@ void CommandHandler::NoteMovement() {
 void CommandHandler::OpenCoupon(const Bytes&, Response& r) {
   if (RefuseIfDocumentOpen(r) || RefuseUnlessSaleAllowed(r)) return;
   if (state_.ticketMode) {
-    r.Refuse(0, st2::kNotExecuted, 94);
+    r.Refuse(0, st2::kNotExecuted, ext::kComandoNaoExecutadoImprBilhetePassagem);
     return;
   }
   StartDocument();
@@ -95,35 +95,35 @@ void CommandHandler::OpenCoupon(const Bytes&, Response& r) {
 void CommandHandler::AddItem(CouponItem item, Response& r) {
   Coupon& c = state_.coupon;
   if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfNaoAberto);
     return;
   }
   if (c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 170);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfJaSubtotalizado);
     return;
   }
   if (static_cast<int>(c.items.size()) >= kMaxItems) {
-    r.Refuse(0, st2::kNotExecuted, 183);
+    r.Refuse(0, st2::kNotExecuted, ext::kNumeroMaximoItensAtingido);
     return;
   }
   if (RatePosition(state_, item.rate) == -2) {
-    r.Refuse(0, st2::kRateNotProgrammed | st2::kNotExecuted, 14);
+    r.Refuse(0, st2::kRateNotProgrammed | st2::kNotExecuted, ext::kAliqNaoProgramada);
     return;
   }
   if (!HasLetter(item.description)) {
-    r.Refuse(0, st2::kNotExecuted, 117);
+    r.Refuse(0, st2::kNotExecuted, ext::kDescricaoSemCaracterAlfabeticoNaoPermitido);
     return;
   }
   if (item.gross <= 0) {
-    r.Refuse(0, st2::kNotExecuted, 85);
+    r.Refuse(0, st2::kNotExecuted, ext::kVendaValorNulo);
     return;
   }
   if (item.gross > kMaxItemCents) {
-    r.Refuse(0, st2::kNotExecuted, 198);
+    r.Refuse(0, st2::kNotExecuted, ext::kValorTotalItemExcede11Digitos);
     return;
   }
   if (item.discount > item.gross) {
-    r.Refuse(0, st2::kNotExecuted, 119);
+    r.Refuse(0, st2::kNotExecuted, ext::kDescontoMaiorQueValorItem);
     return;
   }
   c.items.push_back(std::move(item));
@@ -132,7 +132,7 @@ void CommandHandler::AddItem(CouponItem item, Response& r) {
 void CommandHandler::SellItem(const Bytes& p, Response& r) {
   std::int64_t quantity = 0, unit = 0, percent = 0;
   if (!FieldDigits(p, 44, 4, &quantity) || !FieldDigits(p, 48, 8, &unit) || !FieldDigits(p, 56, 4, &percent)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   CouponItem item;
@@ -149,7 +149,7 @@ void CommandHandler::SellItem(const Bytes& p, Response& r) {
 void CommandHandler::SellItem3(const Bytes& p, Response& r) {
   std::int64_t quantity = 0, unit = 0;  // thousandths
   if (!FieldDigits(p, 44, 7, &quantity) || !FieldDigits(p, 51, 8, &unit)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   CouponItem item;
@@ -163,18 +163,18 @@ void CommandHandler::SellItem3(const Bytes& p, Response& r) {
   std::int64_t discount = 0;
   if (discountSize == 4) {  // a percentage with two decimals
     if (!FieldDigits(p, 59, 4, &discount)) {
-      r.Refuse(0, st2::kParameterType, 4);
+      r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
       return;
     }
     item.discount = item.gross * discount / 10000;
   } else if (discountSize == 14) {  // a value in cents
     if (!FieldDigits(p, 59, 14, &discount)) {
-      r.Refuse(0, st2::kParameterType, 4);
+      r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
       return;
     }
     item.discount = discount;
   } else if (discountSize != 0) {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   AddItem(std::move(item), r);
@@ -183,24 +183,24 @@ void CommandHandler::SellItem3(const Bytes& p, Response& r) {
 void CommandHandler::CancelItem(const Bytes& p, Response& r) {
   std::int64_t number = 0;
   if (!FieldDigits(p, 0, 3, &number)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   Coupon& c = state_.coupon;
   if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfNaoAberto);
     return;
   }
   if (c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 170);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfJaSubtotalizado);
     return;
   }
   if (number == 0) {
-    r.Refuse(0, st2::kNotExecuted, 184);
+    r.Refuse(0, st2::kNotExecuted, ext::kNumeroItemNuloNaoPermitido);
     return;
   }
   if (number > static_cast<std::int64_t>(c.items.size()) || c.items[number - 1].cancelled) {
-    r.Refuse(0, st2::kNotExecuted, 115);
+    r.Refuse(0, st2::kNotExecuted, ext::kItemNaoExisteOuJaCancelado);
     return;
   }
   c.items[number - 1].cancelled = true;
@@ -211,37 +211,37 @@ void CommandHandler::ItemAdjustment(const Bytes& p, Response& r) {
   std::int64_t number = 0, amount = 0;
   const bool byValue = p.size() == 12;
   if (p.size() != 12 && p.size() != 8) {  // letter, item, and 4 percentage or 8 value digits
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   if (!FieldDigits(p, 1, 3, &number) || !FieldDigits(p, 4, p.size() - 4, &amount)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (letter != 'A' && letter != 'D') {
-    r.Refuse(0, st2::kParameterType, 113);
+    r.Refuse(0, st2::kParameterType, ext::kParAcrescimoDescontoInvalido);
     return;
   }
   Coupon& c = state_.coupon;
   if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfNaoAberto);
     return;
   }
   if (c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 170);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfJaSubtotalizado);
     return;
   }
   if (number == 0 || number > static_cast<std::int64_t>(c.items.size()) || c.items[number - 1].cancelled) {
-    r.Refuse(0, st2::kNotExecuted, 115);
+    r.Refuse(0, st2::kNotExecuted, ext::kItemNaoExisteOuJaCancelado);
     return;
   }
   CouponItem& item = c.items[number - 1];
   const std::int64_t value = byValue ? amount : item.gross * amount / 10000;
   if (letter == 'A') {
     if (item.surcharge > 0) {
-      r.Refuse(0, st2::kNotExecuted, 121);
+      r.Refuse(0, st2::kNotExecuted, ext::kAcrescimoItemJaEfetuado);
     } else if (value == 0) {
-      r.Refuse(0, st2::kNotExecuted, 174);
+      r.Refuse(0, st2::kNotExecuted, ext::kAcrescimoNuloNaoPermitido);
     } else {
       item.surcharge = value;
     }
@@ -249,13 +249,13 @@ void CommandHandler::ItemAdjustment(const Bytes& p, Response& r) {
   }
   const int position = RatePosition(state_, item.rate);
   if (position >= 0 && state_.issBound[position] && !state_.issDiscount) {
-    r.Refuse(0, st2::kNotExecuted, 120);
+    r.Refuse(0, st2::kNotExecuted, ext::kDescontoIssNaoPermitido);
   } else if (item.discount > 0) {
-    r.Refuse(0, st2::kNotExecuted, 122);
+    r.Refuse(0, st2::kNotExecuted, ext::kDescontoItemJaEfetuado);
   } else if (value == 0) {
-    r.Refuse(0, st2::kNotExecuted, 175);
+    r.Refuse(0, st2::kNotExecuted, ext::kDescontoNuloNaoPermitido);
   } else if (value >= item.gross + item.surcharge) {
-    r.Refuse(0, st2::kNotExecuted, 119);
+    r.Refuse(0, st2::kNotExecuted, ext::kDescontoMaiorQueValorItem);
   } else {
     item.discount = value;
   }
@@ -299,24 +299,24 @@ bool ParseSubtotalAdjustment(const Bytes& p, std::size_t size, std::int64_t tota
 // take the whole total.
 bool TotalizeCoupon(Coupon& c, const Bytes& p, std::size_t size, bool shortForm, Response& r) {
   if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfNaoAberto);
     return false;
   }
   if (c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 170);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfJaSubtotalizado);
     return false;
   }
   if (c.LiveItems() == 0) {
-    r.Refuse(0, st2::kNotExecuted, 17);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfSemItemVendido);
     return false;
   }
   std::int64_t adjustment = 0;
   if (!ParseSubtotalAdjustment(p, size, c.ItemsTotal(), shortForm, &adjustment)) {
-    r.Refuse(0, st2::kParameterType, 103);
+    r.Refuse(0, st2::kParameterType, ext::kParamAcresDescInvalido);
     return false;
   }
   if (-adjustment >= c.ItemsTotal()) {
-    r.Refuse(0, st2::kNotExecuted, 16);
+    r.Refuse(0, st2::kNotExecuted, ext::kAcrescDescMaiorQueTotalCf);
     return false;
   }
   c.adjustment = adjustment;
@@ -333,36 +333,36 @@ void CommandHandler::Totalize(const Bytes& p, Response& r) {
 void CommandHandler::Pay(const Bytes& p, Response& r) {
   std::int64_t method = 0, value = 0;
   if (!FieldDigits(p, 0, 2, &method) || !FieldDigits(p, 2, 14, &value)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   Coupon& c = state_.coupon;
   if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfNaoAberto);
     return;
   }
   if (!c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 23);
+    r.Refuse(0, st2::kNotExecuted, ext::kCupomNaoTotalizado);
     return;
   }
   if (!c.payments.empty() && c.paid >= c.Total()) {
-    r.Refuse(0, st2::kNotExecuted, 22);
+    r.Refuse(0, st2::kNotExecuted, ext::kFormasPagamentoEncerrada);
     return;
   }
   if (method == 0) {
-    r.Refuse(0, st2::kNotExecuted, 162);
+    r.Refuse(0, st2::kNotExecuted, ext::kIndiceFpNuloNaoPermitido);
     return;
   }
   if (method > kPaymentMethods) {
-    r.Refuse(0, st2::kNotExecuted, 21);
+    r.Refuse(0, st2::kNotExecuted, ext::kIndiceMaiorQueNumeroFp);
     return;
   }
   if (state_.payments[method - 1].description.empty()) {
-    r.Refuse(0, st2::kNotExecuted, 20);
+    r.Refuse(0, st2::kNotExecuted, ext::kFormaPagamentoNaoProgramada);
     return;
   }
   if (value == 0) {
-    r.Refuse(0, st2::kNotExecuted, 90);
+    r.Refuse(0, st2::kNotExecuted, ext::kFpValorNuloNaoPermitido);
     return;
   }
   c.payments.push_back(CouponPayment{static_cast<int>(method), value});
@@ -413,19 +413,19 @@ void CommandHandler::FinishCoupon() {
 void CommandHandler::CloseCoupon(const Bytes&, Response& r) {
   Coupon& c = state_.coupon;
   if (!c.open) {
-    r.Refuse(0, st2::kNotExecuted, 8);
+    r.Refuse(0, st2::kNotExecuted, ext::kCfNaoAberto);
     return;
   }
   if (!c.totalized) {
-    r.Refuse(0, st2::kNotExecuted, 23);
+    r.Refuse(0, st2::kNotExecuted, ext::kCupomNaoTotalizado);
     return;
   }
   if (c.payments.empty()) {
-    r.Refuse(0, st2::kNotExecuted, 37);
+    r.Refuse(0, st2::kNotExecuted, ext::kMpNaoIniciado);
     return;
   }
   if (c.paid < c.Total()) {
-    r.Refuse(0, st2::kNotExecuted, 18);
+    r.Refuse(0, st2::kNotExecuted, ext::kComandoNaoEfetivado);
     return;
   }
   FinishCoupon();
@@ -454,11 +454,11 @@ void CommandHandler::CancelCoupon(const Bytes&, Response& r) {
   }
   LastDocument& last = state_.last;
   if (last.coupon && last.cancelled) {
-    r.Refuse(0, st2::kCancelNotAllowed | st2::kNotExecuted, 27);
+    r.Refuse(0, st2::kCancelNotAllowed | st2::kNotExecuted, ext::kCancelamentoJaEfetuado);
     return;
   }
   if (!last.coupon || !last.cancellable) {
-    r.Refuse(0, st2::kCancelNotAllowed | st2::kNotExecuted, 26);
+    r.Refuse(0, st2::kCancelNotAllowed | st2::kNotExecuted, ext::kCancelamentoNaoImediatamenteApos);
     return;
   }
   // The cancellation of a closed coupon is a document of its own.
@@ -469,16 +469,16 @@ void CommandHandler::CancelCoupon(const Bytes&, Response& r) {
 
 void CommandHandler::CouponOrTicket(const Bytes& p, Response& r) {
   if (p[0] != 0x00 && p[0] != 0xFF) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (state_.coupon.open) {
-    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, 7);
+    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, ext::kCfAberto);
     return;
   }
   const bool ticket = p[0] == 0xFF;
   if (ticket && !state_.passengerTicket) {
-    r.Refuse(0, st2::kNotExecuted, 18);
+    r.Refuse(0, st2::kNotExecuted, ext::kComandoNaoEfetivado);
     return;
   }
   state_.ticketMode = ticket;
@@ -492,29 +492,29 @@ void CommandHandler::OpenTicket(const Bytes& p, Response& r) {
   const std::size_t dateAt = 30 + passengerSize;
   if (!FieldDigits(p, dateAt, 2, &day) || !FieldDigits(p, dateAt + 2, 2, &month) ||
       !FieldDigits(p, dateAt + 4, 4, &year) || !FieldDigits(p, dateAt + 8, 6, &hhmmss)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (!state_.ticketMode) {
-    r.Refuse(0, st2::kNotExecuted, 95);
+    r.Refuse(0, st2::kNotExecuted, ext::kComandoNaoExecutadoImprCupomFiscal);
     return;
   }
   if (RefuseIfDocumentOpen(r) || RefuseUnlessSaleAllowed(r)) return;
   if (passenger.empty() || passenger[0] < '0' || passenger[0] > '8') {
-    r.Refuse(0, st2::kNotExecuted, 99);
+    r.Refuse(0, st2::kNotExecuted, ext::kTipoTransporteInvalido);
     return;
   }
   if (passenger.size() < 3 || TrimRight(passenger.substr(1, 2)).size() != 2) {
-    r.Refuse(0, st2::kNotExecuted, 163);
+    r.Refuse(0, st2::kNotExecuted, ext::kUfDestinoInvalida);
     return;
   }
   const SimDate boarding{static_cast<int>(year), static_cast<int>(month), static_cast<int>(day)};
   if (!boarding.Valid()) {
-    r.Refuse(0, st2::kNotExecuted, 177);
+    r.Refuse(0, st2::kNotExecuted, ext::kDataInvalida);
     return;
   }
   if (boarding < Today()) {
-    r.Refuse(0, st2::kNotExecuted, 208);
+    r.Refuse(0, st2::kNotExecuted, ext::kDataEmbarqueAnteriorDataEmissao);
     return;
   }
   StartDocument();

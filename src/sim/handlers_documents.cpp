@@ -37,22 +37,22 @@ void CommandHandler::ReadingX(const Bytes&, Response& r) {
 
 void CommandHandler::ReductionZ(const Bytes& p, Response& r) {
   if (p.size() != 0 && p.size() != 6 && p.size() != 12) {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   std::int64_t ignored = 0;
   if (!p.empty() && !FieldDigits(p, 0, p.size(), &ignored)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (state_.intervention) {
-    r.Refuse(0, st2::kNotExecuted, 88);
+    r.Refuse(0, st2::kNotExecuted, ext::kReducaoNaoPermitidaIt);
     return;
   }
   if (RefuseIfDocumentOpen(r)) return;
   const SimDate today = Today();
   if (state_.reducedToday && state_.reducedDate == today) {
-    r.Refuse(0, st2::kNotExecuted, 63);
+    r.Refuse(0, st2::kNotExecuted, ext::kBloqueioPorRz);
     return;
   }
   StartDocument();
@@ -114,11 +114,11 @@ void CommandHandler::FiscalMemoryReading(const Bytes& p, Response& r) {
   const bool toPort = output == 'R' || output == 'r';
   if (toPort) r.form = ReplyForm::kOpenEtx;
   if (!toPort && output != 'I' && output != 'i') {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (!toPort && state_.paper == PaperState::kOut) {
-    r.Refuse(0, st2::kNotExecuted, 11);
+    r.Refuse(0, st2::kNotExecuted, ext::kImpressoraSemPapel);
     return;
   }
   if (RefuseIfDocumentOpen(r)) return;
@@ -127,28 +127,28 @@ void CommandHandler::FiscalMemoryReading(const Bytes& p, Response& r) {
   std::int64_t crzFrom = 0, crzTo = 0;
   if (byCrz) {
     if (!FieldDigits(p, 2, 4, &crzFrom) || crzFrom == 0) {
-      r.Refuse(0, st2::kNotExecuted, 54);
+      r.Refuse(0, st2::kNotExecuted, ext::kCrzInicialInvalido);
       return;
     }
     if (p[6] != '0' || p[7] != '0' || !FieldDigits(p, 8, 4, &crzTo) || crzTo == 0) {
-      r.Refuse(0, st2::kNotExecuted, 55);
+      r.Refuse(0, st2::kNotExecuted, ext::kCrzFinalInvalido);
       return;
     }
     if (crzFrom > crzTo) {
-      r.Refuse(0, st2::kNotExecuted, 214);
+      r.Refuse(0, st2::kNotExecuted, ext::kIntervaloInvalido);
       return;
     }
   } else {
     if (!ParseShortDate(p, 0, &from)) {
-      r.Refuse(0, st2::kNotExecuted, 52);
+      r.Refuse(0, st2::kNotExecuted, ext::kDataInicialInvalida);
       return;
     }
     if (!ParseShortDate(p, 6, &to)) {
-      r.Refuse(0, st2::kNotExecuted, 53);
+      r.Refuse(0, st2::kNotExecuted, ext::kDataFinalInvalida);
       return;
     }
     if (to < from) {
-      r.Refuse(0, st2::kNotExecuted, 214);
+      r.Refuse(0, st2::kNotExecuted, ext::kIntervaloInvalido);
       return;
     }
   }
@@ -168,25 +168,25 @@ void CommandHandler::DetailTape(const Bytes& p, Response& r) {
   if (kind == 'D' && p.size() == 13) {
     SimDate from, to;
     if (!ParseShortDate(p, 1, &from)) {
-      r.Refuse(0, st2::kNotExecuted, 52);
+      r.Refuse(0, st2::kNotExecuted, ext::kDataInicialInvalida);
       return;
     }
     if (!ParseShortDate(p, 7, &to)) {
-      r.Refuse(0, st2::kNotExecuted, 53);
+      r.Refuse(0, st2::kNotExecuted, ext::kDataFinalInvalida);
       return;
     }
     if (to < from) {
-      r.Refuse(0, st2::kNotExecuted, 214);
+      r.Refuse(0, st2::kNotExecuted, ext::kIntervaloInvalido);
       return;
     }
   } else if (kind == 'X' && p.size() == 16 && FieldDigits(p, 1, 6, &a) && FieldDigits(p, 7, 6, &b) &&
              FieldDigits(p, 13, 3, &user)) {
     if (a > b || a == 0) {
-      r.Refuse(0, st2::kNotExecuted, 214);
+      r.Refuse(0, st2::kNotExecuted, ext::kIntervaloInvalido);
       return;
     }
   } else {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (RefuseIfDocumentOpen(r)) return;
@@ -196,7 +196,7 @@ void CommandHandler::DetailTape(const Bytes& p, Response& r) {
 void CommandHandler::FiscalMemoryData(const Bytes& p, Response& r) {
   const std::string amount = FieldText(p, 0, p.size());
   if (amount != "MF" && amount != "MF2") {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   std::string t = PrinterText("DADOS DA MEMÓRIA FISCAL (") + (amount == "MF" ? "32 KB" : "512 KB") + ")\n";
@@ -215,16 +215,16 @@ void CommandHandler::FiscalMemoryData(const Bytes& p, Response& r) {
 
 void CommandHandler::ManagementReport(const Bytes&, Response& r) {
   if (state_.coupon.open) {
-    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, 7);
+    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, ext::kCfAberto);
     return;
   }
   if (state_.reportOpen || state_.voucherOpen) return;  // more text for the open report
   if (state_.intervention) {
-    r.Refuse(0, st2::kNotExecuted, 60);
+    r.Refuse(0, st2::kNotExecuted, ext::kEmIntervencaoTecnica);
     return;
   }
   if (state_.hasMovement && state_.movementDate != Today()) {
-    r.Refuse(0, st2::kNotExecuted, 66);
+    r.Refuse(0, st2::kNotExecuted, ext::kAguardandoRz);
     return;
   }
   StartDocument();
@@ -234,7 +234,7 @@ void CommandHandler::ManagementReport(const Bytes&, Response& r) {
 
 void CommandHandler::CloseReport(const Bytes&, Response& r) {
   if (!state_.reportOpen && !state_.voucherOpen) {
-    r.Refuse(0, st2::kNotExecuted, 101);
+    r.Refuse(0, st2::kNotExecuted, ext::kSemRelatorioGerencialOuVinculadoAberto);
     return;
   }
   state_.reportOpen = false;
@@ -244,12 +244,12 @@ void CommandHandler::CloseReport(const Bytes&, Response& r) {
 void CommandHandler::Bleed(const Bytes& p, Response& r) {
   std::int64_t value = 0;
   if (!FieldDigits(p, 0, 14, &value)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (RefuseIfDocumentOpen(r) || RefuseUnlessSaleAllowed(r)) return;
   if (value == 0) {
-    r.Refuse(0, st2::kNotExecuted, 70);
+    r.Refuse(0, st2::kNotExecuted, ext::kRecebimentoNfNuloNaoPermitido);
     return;
   }
   StartDocument();
@@ -260,36 +260,36 @@ void CommandHandler::Bleed(const Bytes& p, Response& r) {
 void CommandHandler::NonFiscalReceipt(const Bytes& p, Response& r) {
   std::int64_t index = 0, value = 0, discount = 0;
   if (!FieldDigits(p, 0, 2, &index) || !FieldDigits(p, 2, 14, &value)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   const std::size_t discountSize = p.size() - 16;
   if (discountSize == 4 || discountSize == 14) {
     std::int64_t d = 0;
     if (!FieldDigits(p, 16, discountSize, &d)) {
-      r.Refuse(0, st2::kParameterType, 4);
+      r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
       return;
     }
     discount = discountSize == 4 ? value * d / 10000 : d;
   } else if (discountSize != 0) {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   if (RefuseIfDocumentOpen(r) || RefuseUnlessSaleAllowed(r)) return;
   if (index == 0 || index > kNonFiscalTotalizers) {
-    r.Refuse(0, st2::kNotExecuted, 102);
+    r.Refuse(0, st2::kNotExecuted, ext::kNumeroTotalizadorNfInvalido);
     return;
   }
   if (TrimRight(state_.totalizerNames[index - 1]).empty()) {
-    r.Refuse(0, st2::kNotExecuted, 34);
+    r.Refuse(0, st2::kNotExecuted, ext::kTotNfNaoProgramado);
     return;
   }
   if (value == 0) {
-    r.Refuse(0, st2::kNotExecuted, 70);
+    r.Refuse(0, st2::kNotExecuted, ext::kRecebimentoNfNuloNaoPermitido);
     return;
   }
   if (discount >= value) {
-    r.Refuse(0, st2::kNotExecuted, 36);
+    r.Refuse(0, st2::kNotExecuted, ext::kAcrescDescMaiorQueTotalCnf);
     return;
   }
   StartDocument();
@@ -300,13 +300,13 @@ void CommandHandler::NonFiscalReceipt(const Bytes& p, Response& r) {
 
 void CommandHandler::OpenVoucher(const Bytes& p, Response& r) {
   if (p.size() != 16 && p.size() != 22 && p.size() != 30 && p.size() != 36) {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   if (RefuseIfDocumentOpen(r)) return;
   LastDocument& last = state_.last;
   if (!last.coupon || last.cancelled) {
-    r.Refuse(0, st2::kNotExecuted, 28);
+    r.Refuse(0, st2::kNotExecuted, ext::kCnfvNaoPermitidoOuJaEmitido);
     return;
   }
   // The method is named by its description (or by its two-digit number).
@@ -327,11 +327,11 @@ void CommandHandler::OpenVoucher(const Bytes& p, Response& r) {
     }
   }
   if (method < 1 || method > kPaymentMethods || slot == last.payments.size()) {
-    r.Refuse(0, st2::kNotExecuted, 28);
+    r.Refuse(0, st2::kNotExecuted, ext::kCnfvNaoPermitidoOuJaEmitido);
     return;
   }
   if (!state_.payments[method - 1].tef) {
-    r.Refuse(0, st2::kNotExecuted, 29);
+    r.Refuse(0, st2::kNotExecuted, ext::kMeioPagamentoNaoPermiteTef);
     return;
   }
   StartDocument();
@@ -344,26 +344,26 @@ void CommandHandler::OpenDrawer(const Bytes&, Response&) {}
 void CommandHandler::PrintCheque(const Bytes& p, Response& r) {
   std::int64_t value = 0;
   if (!FieldDigits(p, 0, 14, &value)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (value == 0) {
-    r.Refuse(0, st2::kNotExecuted, 178);
+    r.Refuse(0, st2::kNotExecuted, ext::kValorChequeNuloNaoPermitido);
     return;
   }
   if (TrimRight(FieldText(p, 59, 27)).empty()) {
-    r.Refuse(0, st2::kNotExecuted, 180);
+    r.Refuse(0, st2::kNotExecuted, ext::kChequeSemLocalidadeNaoPermitido);
     return;
   }
   SimDate date;
   if (!ParseShortDate(p, 86, &date)) {
-    r.Refuse(0, st2::kNotExecuted, 177);
+    r.Refuse(0, st2::kNotExecuted, ext::kDataInvalida);
     return;
   }
 }
 
 void CommandHandler::Authenticate(const Bytes&, Response& r) {
-  if (state_.coo == 0) r.Refuse(0, st2::kNotExecuted, 92);
+  if (state_.coo == 0) r.Refuse(0, st2::kNotExecuted, ext::kAutenticacaoNaoPermitida);
 }
 
 void CommandHandler::AuthenticationGlyph(const Bytes& p, Response&) {
@@ -372,7 +372,7 @@ void CommandHandler::AuthenticationGlyph(const Bytes& p, Response&) {
 
 void CommandHandler::CommunicationTest(const Bytes& p, Response& r) {
   std::int64_t number = 0;
-  if (!FieldDigits(p, 40, 6, &number)) r.Refuse(0, st2::kParameterType, 4);
+  if (!FieldDigits(p, 40, 6, &number)) r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
 }
 
 void CommandHandler::LineFeed(const Bytes&, Response&) {}

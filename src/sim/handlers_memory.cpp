@@ -33,7 +33,7 @@ void CommandHandler::MemoryDownloadOpen(const Bytes& p, Response& r) {
   const std::uint16_t code = BuildDownload(state_, request, ToMemoryTime(Now()), payload);
   if (code != 0) {
     m.download = DownloadSession{};
-    r.Refuse(0, code == 4 ? st2::kParameterType : st2::kNotExecuted, code);
+    r.Refuse(0, code == ext::kTipoParInvalido ? st2::kParameterType : st2::kNotExecuted, code);
     return;
   }
   const std::size_t blocks = (payload.size() + kDownloadBlockSize - 1) / kDownloadBlockSize;
@@ -47,13 +47,13 @@ void CommandHandler::MemoryDownloadBlock(const Bytes& p, Response& r) {
   PrinterMemories& m = state_.memories;
   std::int64_t number = 0;
   if (!FieldDigits(p, 0, 5, &number)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   const std::size_t size = m.download.payload.size();
   const std::size_t blocks = (size + kDownloadBlockSize - 1) / kDownloadBlockSize;
   if (!m.download.open || static_cast<std::size_t>(number) >= blocks) {
-    r.Refuse(0, st2::kNotExecuted, 214);
+    r.Refuse(0, st2::kNotExecuted, ext::kIntervaloInvalido);
     return;
   }
   if (m.hangupAtBlock >= 0 && number == m.hangupAtBlock) {
@@ -75,7 +75,7 @@ void CommandHandler::MemoryDownloadBlock(const Bytes& p, Response& r) {
 
 void CommandHandler::MemoryDownloadClose(const Bytes&, Response& r) {
   if (!state_.memories.download.open) {
-    r.Refuse(0, st2::kNotExecuted, 214);
+    r.Refuse(0, st2::kNotExecuted, ext::kIntervaloInvalido);
     return;
   }
   state_.memories.download = DownloadSession{};

@@ -21,8 +21,8 @@ int CheckGtCoding(const std::string& coding) {
   if (Blank(coding)) return 0;
   std::set<char> seen;
   for (char c : coding) {
-    if (c >= '0' && c <= '9') return 109;
-    if (!seen.insert(c).second) return 125;
+    if (c >= '0' && c <= '9') return ext::kCaracterNumericoNaCodificacaoGt;
+    if (!seen.insert(c).second) return ext::kCaracterRepetidoNaCodificacaoGt;
   }
   return 0;
 }
@@ -48,15 +48,15 @@ void CommandHandler::ProgramOwner(const Bytes& p, Response& r) {
     im = FieldText(p, 34, 15);
     uf = state_.uf;
   } else {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   if (Blank(cnpj) || Blank(ie)) {
-    r.Refuse(0, st2::kNotExecuted, 167);
+    r.Refuse(0, st2::kNotExecuted, ext::kNaoPermitidoProgramacaoCnpjIeEspacos);
     return;
   }
   if (p.size() == 83 && Blank(uf)) {
-    r.Refuse(0, st2::kNotExecuted, 168);
+    r.Refuse(0, st2::kNotExecuted, ext::kNaoPermitidoProgramacaoUfEspacosBranco);
     return;
   }
   if (const int code = CheckGtCoding(gt)) {
@@ -65,12 +65,12 @@ void CommandHandler::ProgramOwner(const Bytes& p, Response& r) {
   }
   // The newer layout carries the intervention password in its last ten bytes.
   if (p.size() == 83 && FieldText(p, 73, 10) != state_.interventionPassword) {
-    r.Refuse(0, st2::kNotExecuted, 158);
+    r.Refuse(0, st2::kNotExecuted, ext::kSenhaCnpjInvalida);
     return;
   }
   // An owner is in place and the day has sales: no owner programming until its Z.
   if (!Blank(state_.cnpj) && state_.hasMovement) {
-    r.Refuse(0, st2::kNotExecuted, 62);
+    r.Refuse(0, st2::kNotExecuted, ext::kJaHouveMovNoDia);
     return;
   }
   const std::string newCnpj = TrimRight(cnpj);
@@ -94,21 +94,21 @@ void CommandHandler::SetDateTime(const Bytes& p, Response& r) {
   std::int64_t dd = 0, mo = 0, yy = 0, hh = 0, mi = 0, ss = 0;
   if (!FieldDigits(p, 0, 2, &dd) || !FieldDigits(p, 2, 2, &mo) || !FieldDigits(p, 4, 2, &yy) ||
       !FieldDigits(p, 6, 2, &hh) || !FieldDigits(p, 8, 2, &mi) || !FieldDigits(p, 10, 2, &ss)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   const std::uint8_t dst = p[12];
   if (dst != 0 && dst != 1 && dst != '0' && dst != '1') {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (state_.coupon.open) {
-    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, 7);
+    r.Refuse(st1::kCouponOpen, st2::kNotExecuted, ext::kCfAberto);
     return;
   }
   const SimDate date{2000 + static_cast<int>(yy), static_cast<int>(mo), static_cast<int>(dd)};
   if (!date.Valid() || hh > 23 || mi > 59 || ss > 59) {
-    r.Refuse(0, st2::kNotExecuted, 100);
+    r.Refuse(0, st2::kNotExecuted, ext::kDataHoraInvalida);
     return;
   }
   std::tm wanted{};
@@ -133,7 +133,7 @@ void CommandHandler::SetDateTime(const Bytes& p, Response& r) {
           ? wantedSeconds < state_.lastReductionAt
           : !state_.fiscalMemory.empty() && date < state_.fiscalMemory.back().date;
   if (beforeLastZ) {
-    r.Refuse(0, st2::kNotExecuted, 112);
+    r.Refuse(0, st2::kNotExecuted, ext::kDataHoraAnterioresUltimoDocArmazenado);
     return;
   }
   state_.clockOffset = wantedSeconds - static_cast<std::int64_t>(timegm(&now));
@@ -145,11 +145,11 @@ void CommandHandler::ProgramCliche(const Bytes& p, Response&) { state_.cliche = 
 void CommandHandler::ProgramTillStore(const Bytes& p, Response& r) {
   std::int64_t till = 0, store = 0;
   if (!FieldDigits(p, 0, 3, &till) || !FieldDigits(p, 3, 4, &store)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (till == 0 || store == 0) {
-    r.Refuse(0, st2::kNotExecuted, 67);
+    r.Refuse(0, st2::kNotExecuted, ext::kEcfOuLojaIgualZero);
     return;
   }
   state_.till = FieldText(p, 0, 3);
@@ -160,23 +160,23 @@ void CommandHandler::ProgramRate(const Bytes& p, Response& r) {
   std::int64_t rate = 0;
   const char binding = static_cast<char>(p[4]);
   if (!FieldDigits(p, 0, 4, &rate) || (binding != '0' && binding != '1')) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (state_.hasMovement) {
-    r.Refuse(0, st2::kNotExecuted, 62);
+    r.Refuse(0, st2::kNotExecuted, ext::kJaHouveMovNoDia);
     return;
   }
   if (rate == 0) {
-    r.Refuse(0, st2::kNotExecuted, 195);
+    r.Refuse(0, st2::kNotExecuted, ext::kProgramacaoAliquotaZeroNaoPermitido);
     return;
   }
   if (state_.rateCount >= kRateCount) {
-    r.Refuse(0, st2::kRatesFull | st2::kNotExecuted, 5);
+    r.Refuse(0, st2::kRatesFull | st2::kNotExecuted, ext::kTodasAliquotasJaProgramadas);
     return;
   }
   if (binding == '1' && Blank(state_.im)) {
-    r.Refuse(0, st2::kNotExecuted, 209);
+    r.Refuse(0, st2::kNotExecuted, ext::kAliquotaIssNaoPermitidoSemInscricao);
     return;
   }
   state_.rates[state_.rateCount] = FieldText(p, 0, 4);
@@ -188,11 +188,11 @@ void CommandHandler::ReplaceRates(const Bytes& p, Response& r) {
   // One byte with the number of rates, then sixteen 4-digit rates.
   const int count = p[0];
   if (count > kRateCount || !AllDigits(FieldText(p, 1, 64))) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (state_.hasMovement) {
-    r.Refuse(0, st2::kNotExecuted, 62);
+    r.Refuse(0, st2::kNotExecuted, ext::kJaHouveMovNoDia);
     return;
   }
   for (int i = 0; i < kRateCount; ++i) state_.rates[i] = FieldText(p, 1 + 4 * i, 4);
@@ -202,12 +202,12 @@ void CommandHandler::ReplaceRates(const Bytes& p, Response& r) {
 void CommandHandler::ProgramIss(const Bytes& p, Response& r) {
   for (std::uint8_t b : p) {
     if (b != '0' && b != '1') {
-      r.Refuse(0, st2::kParameterType, 4);
+      r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
       return;
     }
   }
   if (state_.hasMovement) {
-    r.Refuse(0, st2::kNotExecuted, 62);
+    r.Refuse(0, st2::kNotExecuted, ext::kJaHouveMovNoDia);
     return;
   }
   for (int i = 0; i < kRateCount; ++i) state_.issBound[i] = p[i] == '1';
@@ -216,16 +216,16 @@ void CommandHandler::ProgramIss(const Bytes& p, Response& r) {
 void CommandHandler::NameTotalizer(const Bytes& p, Response& r) {
   std::int64_t number = 0;
   if (!FieldDigits(p, 0, 2, &number)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   if (number < 1 || number > kTotalizerNames) {
-    r.Refuse(0, st2::kNotExecuted, 102);
+    r.Refuse(0, st2::kNotExecuted, ext::kNumeroTotalizadorNfInvalido);
     return;
   }
   const std::string name = FieldText(p, 2, 19);
   if (Blank(name)) {
-    r.Refuse(0, st2::kNotExecuted, 111);
+    r.Refuse(0, st2::kNotExecuted, ext::kNomeTotalizadorBrancoNaoPermitido);
     return;
   }
   state_.totalizerNames[number - 1] = TrimRight(name);
@@ -236,12 +236,12 @@ void CommandHandler::ProgramPaymentList(const Bytes& p, std::size_t stride, Resp
   // "255" when none could be placed.
   r.data = {'2', '5', '5'};
   if (p.size() % stride != 0) {
-    r.Refuse(st1::kParameterCount, 0, 3);
+    r.Refuse(st1::kParameterCount, 0, ext::kNumeroParametrosInvalido);
     return;
   }
   for (std::size_t at = 0; at < p.size(); at += stride) {
     if (stride == 17 && p[at + 16] != '1' && p[at + 16] != '2') {
-      r.Refuse(0, st2::kParameterType, 4);
+      r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
       return;
     }
   }
@@ -268,7 +268,7 @@ void CommandHandler::ProgramPaymentList(const Bytes& p, std::size_t stride, Resp
     lastNumber = slot + 1;
   }
   if (lastNumber == 0) {
-    r.Refuse(0, st2::kNotExecuted, full ? 19 : 78);
+    r.Refuse(0, st2::kNotExecuted, full ? ext::kSemEspacoNovasFormasPagamento : ext::kDescricaoIgualDefaultNaoPermitido);
     return;
   }
   char digits[16];
@@ -282,7 +282,7 @@ void CommandHandler::ProgramPaymentMethodsNoTef(const Bytes& p, Response& r) { P
 void CommandHandler::SwitchOption(const Bytes& p, bool oddEnables, bool& option, Response& r) {
   std::int64_t digit = 0;
   if (!FieldDigits(p, 0, 1, &digit)) {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   const bool odd = digit % 2 == 1;
@@ -303,7 +303,7 @@ void CommandHandler::SwitchAutomaticZ(const Bytes& p, Response& r) { SwitchOptio
 
 void CommandHandler::RestaurantOrStore(const Bytes& p, Response& r) {
   if (p[0] != '0' && p[0] != '1') {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   state_.restaurantOrStore = static_cast<char>(p[0]);
@@ -311,7 +311,7 @@ void CommandHandler::RestaurantOrStore(const Bytes& p, Response& r) {
 
 void CommandHandler::ConferenceCoupon(const Bytes& p, Response& r) {
   if (p[0] < '0' || p[0] > '3') {
-    r.Refuse(0, st2::kParameterType, 4);
+    r.Refuse(0, st2::kParameterType, ext::kTipoParInvalido);
     return;
   }
   state_.conferenceCoupon = static_cast<char>(p[0]);

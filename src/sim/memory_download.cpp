@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "sim/printer_key.h"
+#include "sim/refusal_codes.h"
 #include "vendor/formats/mf_file.h"
 #include "vendor/formats/mfd_file.h"
 #include "vendor/formats/pub_file.h"
@@ -107,7 +108,7 @@ std::uint16_t BuildDownload(const PrinterState& state, const DownloadRequest& re
     case 'P': {
       std::string stream;
       bool empty = false;
-      if (!TapeStream(state, request, stream, empty)) return empty ? 214 : 4;
+      if (!TapeStream(state, request, stream, empty)) return empty ? ext::kIntervaloInvalido : ext::kTipoParInvalido;
       if (request.kind == 'D') {
         payload = stream + SignBody(MfdFrameBytes(stream, kMfdDownloadMark), PrinterKeyPem());
       } else {
@@ -143,7 +144,7 @@ std::uint16_t BuildDownload(const PrinterState& state, const DownloadRequest& re
       return 0;
     }
     default:
-      return 4;
+      return ext::kTipoParInvalido;
   }
 }
 

@@ -107,7 +107,11 @@ class GraphicClicheDialogTest : public QObject {
     QVERIFY(!dialog.Control()->Control());
 
     // From the main window's menu the same: no window opens.
-    gui::CMainWindow window(gui::CMainWindow::Options{.detectPrinter = false, .loadCatalogue = false, .unattended = true});
+    gui::CMainWindow::Options options;
+    options.detectPrinter = false;
+    options.loadCatalogue = false;
+    options.unattended = true;
+    gui::CMainWindow window(options);
     window.SetPrompter(&prompter);
     QAction* action = window.ActionFor(gui::ids::kClicheGrafico);
     QVERIFY(action && action->isEnabled());

@@ -13,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_forms.h"
 
 namespace tervane::testing {
 
@@ -61,7 +63,7 @@ struct PromptRequest {
   std::string title;                 // file chooser: window title, when it has one
 };
 
-class FakePrompter final : public Prompter {
+class FakePrompter final : public Prompter, public ParameterForms, public MemoryForms {
  public:
   // --- Scripting -------------------------------------------------------------------
   FakePrompter& QueueText(std::string text) { return Push(PromptKind::kText, Answer(std::move(text))); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/string_table.h"
 #include "core/catalogue/editor_dialogs.h"
 #include "core/common/text.h"
@@ -142,7 +143,8 @@ std::string EditOptions(const ParameterRecord& parameter, Prompter& prompter) {
 
 std::string EditCliche(Prompter& prompter) {
   ClicheForm form;
-  if (!prompter.EditCliche(form)) return CancelledText();
+  ParameterForms* forms = ParameterFormsOf(prompter);
+  if (forms == nullptr || !forms->EditCliche(form)) return CancelledText();
   return ComposeCliche(form);
 }
 
@@ -151,7 +153,8 @@ std::string EditChequePositions(const ParameterRecord& parameter, Prompter& prom
   if (parameter.value.size() == 2 * kChequeBoxes) {
     for (size_t k = 0; k < form.fields.size(); ++k) form.fields[k] = parameter.value.substr(2 * k, 2);
   }
-  if (!prompter.EditChequePositions(form)) return CancelledText();
+  ParameterForms* forms = ParameterFormsOf(prompter);
+  if (forms == nullptr || !forms->EditChequePositions(form)) return CancelledText();
   std::string value;
   for (const auto& field : form.fields) value += PadLeft(field, 2, '0');
   return value;
@@ -246,7 +249,8 @@ std::string EditTaxRateTable(const ParameterRecord& parameter, Prompter& prompte
   for (size_t k = 0; k < form.rates.size(); ++k) {
     form.rates[k] = prefill ? current.substr(kRateCountDigits + kRateDigits * k, kRateDigits) : "0000";
   }
-  if (!prompter.EditTaxRates(form)) return current;
+  ParameterForms* forms = ParameterFormsOf(prompter);
+  if (forms == nullptr || !forms->EditTaxRates(form)) return current;
   std::string value = count;
   for (const auto& rate : form.rates) value += PadLeft(rate, kRateDigits, '0');
   return value;
@@ -259,7 +263,8 @@ std::string EditIssBindings(const ParameterRecord& parameter, Prompter& prompter
   if (current.size() == kTaxRates) {
     for (size_t k = 0; k < form.iss.size(); ++k) form.iss[k] = current[k] != '0';
   }
-  if (!prompter.EditTaxRates(form)) return current;
+  ParameterForms* forms = ParameterFormsOf(prompter);
+  if (forms == nullptr || !forms->EditTaxRates(form)) return current;
   std::string value;
   for (bool iss : form.iss) value += iss ? '1' : '0';
   return value;

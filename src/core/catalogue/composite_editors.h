@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/catalogue/command_record.h"
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/clock.h"
 #include "core/common/prompter.h"
 

@@ -1,80 +1,20 @@
-// The one interface through which the core asks a person something: every input dialog,
-// question, choice and file chooser. The workbench answers with Qt dialogs, the CLI from
-// the terminal, tests with scripted fakes. Texts are Windows-1252.
+// The one interface through which the core asks a person a generic question: text,
+// numbers, dates, yes/no, a choice, files, a message. The pages of one subsystem (the
+// cliché and tax-rate pages, the memory tools' range dialogs) are interfaces of that
+// subsystem, which an answerer implements beside this one when it can show them. The
+// workbench answers with Qt dialogs, the CLI from the terminal, tests with scripted fakes.
+// Texts are Windows-1252.
 //
 // Every request that can be cancelled returns false (or 0 for a choice) on Cancel and
 // then leaves its in/out arguments unspecified; the core never reads them after a Cancel.
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "core/common/clock.h"
 
 namespace tervane {
-
-// The owner's cliché page: three lines with their styles and one "Centralizado" box.
-struct ClicheLine {
-  std::string text;  // line 1 and 2 at most 47 characters, line 3 at most 94
-  bool underline = false;
-  bool italic = false;
-  bool emphasis = false;
-  bool expanded = false;
-};
-struct ClicheForm {
-  std::array<ClicheLine, 3> lines;
-  bool centred = false;
-};
-
-// The cheque-position page: 13 two-digit boxes, X and Y of "Valor", "Extenso 1",
-// "Extenso 2", "Favorecido", "Local", then the columns of "Dia", "Mes", "Ano".
-struct ChequePositionForm {
-  std::array<std::string, 13> fields;
-};
-
-// The tax-rate page "Alíquotas": sixteen 4-digit rates (hundredths of a percent) and
-// their binding, false = ICMS, true = ISS.
-struct TaxRateForm {
-  std::array<std::string, 16> rates;
-  std::array<bool, 16> iss{};
-};
-
-// The memory tools' range dialog ("Intervalo"): COOs with the user number, dates, or
-// everything ("Total Lógico"). COOs and the user are what the edits hold (0-999999 and
-// 0-255); dates use year, month and day.
-struct MemoryRangeForm {
-  enum class Kind { kCoo, kDates, kTotal };
-  Kind kind = Kind::kCoo;
-  long firstCoo = 0;
-  long lastCoo = 0;
-  int user = 0;
-  CivilTime firstDate;
-  CivilTime lastDate;
-};
-
-// The fiscal-memory report dialog: reductions ("CRZ") or dates ("Data"), and the
-// "Simplificada" box.
-struct MfReportForm {
-  bool byReductions = true;
-  long firstReduction = 0;
-  long lastReduction = 0;
-  CivilTime firstDate;
-  CivilTime lastDate;
-  bool simplified = false;
-};
-
-// The "Registros Tipo E" dialog: the record type and the period.
-struct TypeERecordsForm {
-  enum class Record { kMf, kMfd, kTdm, kRz };
-  enum class Period { kReductions, kDates, kTotal };
-  Record record = Record::kMf;
-  Period period = Period::kReductions;
-  long firstReduction = 0;
-  long lastReduction = 0;
-  CivilTime firstDate;
-  CivilTime lastDate;
-};
 
 class Prompter {
  public:
@@ -106,10 +46,6 @@ class Prompter {
   virtual int Choose(const std::string& description, const std::vector<std::string>& labels) = 0;
   // Yes/No question; anything but Yes counts as No.
   virtual bool AskYesNo(const std::string& caption, const std::string& question) = 0;
-  // Structured pages.
-  virtual bool EditCliche(ClicheForm& form) = 0;
-  virtual bool EditChequePositions(ChequePositionForm& form) = 0;
-  virtual bool EditTaxRates(TaxRateForm& form) = 0;
   // A message that needs no answer (failures outside the command path).
   virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
   // Save-file chooser; `path` starts with the default name and returns the chosen one.
@@ -132,21 +68,6 @@ class Prompter {
     return false;
   }
 
-  // --- Memory tools (fiscal memory and detail-tape downloads and reports) -----------
-  // Each dialog starts with what `form` holds and returns what was chosen; false on
-  // Cancel. Answerers without these dialogs answer Cancel.
-  virtual bool AskMemoryRange(MemoryRangeForm& form) {
-    (void)form;
-    return false;
-  }
-  virtual bool AskMfReportRange(MfReportForm& form) {
-    (void)form;
-    return false;
-  }
-  virtual bool AskTypeERecords(TypeERecordsForm& form) {
-    (void)form;
-    return false;
-  }
   // Open-file chooser with a window title; answerers that show no title ask it as
   // ChooseOpenFile.
   virtual bool ChooseOpenFileTitled(const std::string& title, const std::string& defaultExtension,

@@ -10,6 +10,7 @@
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/fiscalmemory/memory_digest.h"
+#include "core/fiscalmemory/memory_forms.h"
 #include "core/fiscalmemory/memory_ranges.h"
 #include "core/common/partial_download.h"
 #include "core/fiscalmemory/usb_hand_over.h"
@@ -17,6 +18,13 @@
 
 namespace tervane {
 namespace {
+
+// One of the memory dialogs of the answerer; a cancel when it has none.
+template <typename Form>
+bool AskForm(Prompter& prompter, bool (MemoryForms::*dialog)(Form&), Form& form) {
+  MemoryForms* forms = MemoryFormsOf(prompter);
+  return forms != nullptr && (forms->*dialog)(form);
+}
 
 // File dialogs: filter and default name.
 struct FileDialog {
@@ -295,7 +303,7 @@ MemoryOutcome DownloadMemory(const MemoryToolContext& context, MemoryDownload wh
   VendorRange range;
   if (ranged) {
     MemoryRangeForm form;
-    if (!context.prompter->AskMemoryRange(form)) return Stop(MemoryStage::kDialogCancelled);
+    if (!AskForm(*context.prompter, &MemoryForms::AskMemoryRange, form)) return Stop(MemoryStage::kDialogCancelled);
     range = MemoryRangeArguments(form);
   }
   std::string file;
@@ -328,7 +336,7 @@ MemoryOutcome MakeFromMfd(const MemoryToolContext& context, MfdProduct product) 
   std::string mfd;
   if (!AskOpen(*context.prompter, kMfdInput, mfd)) return Stop(MemoryStage::kDialogCancelled);
   MemoryRangeForm form;
-  if (!context.prompter->AskMemoryRange(form)) return Stop(MemoryStage::kDialogCancelled);
+  if (!AskForm(*context.prompter, &MemoryForms::AskMemoryRange, form)) return Stop(MemoryStage::kDialogCancelled);
   std::string output;
   if (!AskSave(*context.prompter, text ? kDocumentsFile : kDatabaseFile, output)) {
     return Stop(MemoryStage::kDialogCancelled);
@@ -391,7 +399,7 @@ MemoryOutcome MakeMfReport(const MemoryToolContext& context) {
     return Stop(MemoryStage::kDialogCancelled);
   }
   MfReportForm form;
-  if (!context.prompter->AskMfReportRange(form)) return Stop(MemoryStage::kDialogCancelled);
+  if (!AskForm(*context.prompter, &MemoryForms::AskMfReportRange, form)) return Stop(MemoryStage::kDialogCancelled);
   std::string report;
   if (!AskSave(*context.prompter, kReportFile, report)) return Stop(MemoryStage::kDialogCancelled);
   const VendorRange range = MfReportArguments(form);
@@ -429,7 +437,7 @@ MemoryOutcome MakeTypeERecords(const MemoryToolContext& context) {
   if (!entry) return Stop(MemoryStage::kEntryMissing);
 
   TypeERecordsForm form;
-  if (!context.prompter->AskTypeERecords(form)) return Stop(MemoryStage::kDialogCancelled);
+  if (!AskForm(*context.prompter, &MemoryForms::AskTypeERecords, form)) return Stop(MemoryStage::kDialogCancelled);
   std::string input;
   bool chosen = false;
   switch (form.record) {

@@ -450,14 +450,14 @@ int ReceiveOpenFile(CommandRecord& command, const Env& env, ExchangePort& port, 
 // GPRS replies
 
 // Parses a GPRS reply byte by byte: ACK, a kind byte, the kind's body, ST1, ST2 and, in
-// extended-reply mode, the two extended-code bytes. Kind 4 (module busy) ends at its 00h
+// extended-reply mode, the two extended-code bytes. A busy module's reply ends at its 00h
 // with no status bytes.
 class GprsReplyParser {
  public:
   explicit GprsReplyParser(bool extended) : extended_(extended) {}
 
-  bool Finished() const { return state_ == kDone || state_ == kError; }
-  bool Failed() const { return state_ == kError; }
+  bool Finished() const { return state_ == State::kDone || state_ == State::kError; }
+  bool Failed() const { return state_ == State::kError; }
   bool Busy() const { return busy_; }
   const std::string& Text() const { return text_; }
   int St1() const { return st1_; }
@@ -467,104 +467,128 @@ class GprsReplyParser {
 
   void Feed(std::uint8_t b) {
     switch (state_) {
-      case 0:
-        state_ = (b == kAck) ? 1 : kError;
+      case State::kAckByte:
+        state_ = (b == kAck) ? State::kKind : State::kError;
         break;
-      case 1:
+      case State::kKind:
         FeedKind(b);
         break;
-      case 2:
-        FeedLength(b);
+      case State::kHeader:
+        FeedHeader(b);
         break;
-      case 3:
-        state_ = 4;  // only kind 4 comes here
+      case State::kBusyHeader:
+        state_ = State::kBody;
         break;
-      case 4:
+      case State::kBody:
         FeedBody(b);
         break;
-      case 7:
+      case State::kSt1:
         st1_ = b;
-        state_ = 8;
+        state_ = State::kSt2;
         break;
-      case 8:
+      case State::kSt2:
         st2_ = b;
-        state_ = extended_ ? 9 : kDone;
+        state_ = extended_ ? State::kExtLow : State::kDone;
         break;
-      case 9:
+      case State::kExtLow:
         extLow_ = b;
-        state_ = 10;
+        state_ = State::kExtHigh;
         break;
-      case 10:
+      case State::kExtHigh:
         extHigh_ = b;
-        state_ = kDone;
+        state_ = State::kDone;
         break;
-      default:
-        state_ = kError;
+      case State::kDone:
+      case State::kError:
+        state_ = State::kError;
         break;
     }
   }
 
  private:
-  static constexpr int kDone = 100;
-  static constexpr int kError = 101;
+  // Where the parser is in the reply.
+  enum class State {
+    kAckByte,     // the first byte, which must be ACK
+    kKind,        // the kind byte
+    kHeader,      // the kind's header byte: a length, a terminator, or the busy header's first byte
+    kBusyHeader,  // the busy header's second byte
+    kBody,        // the kind's body
+    kSt1,
+    kSt2,
+    kExtLow,  // the extended code, low byte first (extended-reply mode only)
+    kExtHigh,
+    kDone,
+    kError,
+  };
+
+  // What the module answers, by the kind byte that follows ACK.
+  enum class Kind {
+    kExecution = 0,  // one byte: 0 executed, 1 not executed
+    kNumber = 1,     // a 16-bit number, low byte first
+    kCounted = 2,    // a length byte, then that many bytes, not shown
+    kText = 3,       // a terminator byte, then text up to it
+    kBusy = 4,       // a two-byte header, then bytes up to 00h: the module is busy
+    kStatusOnly = 5, // no body: the status bytes follow at once
+    kNone = 6,       // no kind read yet
+  };
 
   void FeedKind(std::uint8_t b) {
     switch (b) {
       case 0:
-        kind_ = 0;
+        kind_ = Kind::kExecution;
         length_ = 1;
-        state_ = 4;
+        state_ = State::kBody;
         break;
       case 1:
-        kind_ = 1;
+        kind_ = Kind::kNumber;
         length_ = 2;
-        state_ = 4;
+        state_ = State::kBody;
         break;
       case 2:
       case 3:
       case 4:
-        kind_ = b;
-        state_ = 2;
+        kind_ = static_cast<Kind>(b);
+        state_ = State::kHeader;
         break;
       case 5:
-        kind_ = 5;
-        state_ = 7;
+        kind_ = Kind::kStatusOnly;
+        state_ = State::kSt1;
         break;
       default:
-        state_ = kError;
+        state_ = State::kError;
         break;
     }
   }
 
-  void FeedLength(std::uint8_t b) {
+  void FeedHeader(std::uint8_t b) {
     switch (kind_) {
-      case 2:
+      case Kind::kCounted:
         length_ = b;
         // Nothing to skip: the status bytes follow at once.
-        state_ = length_ == 0 ? 7 : 4;
+        state_ = length_ == 0 ? State::kSt1 : State::kBody;
         break;
-      case 3:
+      case Kind::kText:
         terminator_ = b;
         length_ = 0;
-        state_ = 4;
+        state_ = State::kBody;
         break;
-      case 4:
-        state_ = 3;
+      case Kind::kBusy:
+        state_ = State::kBusyHeader;
         break;
       default:
-        state_ = kError;
+        state_ = State::kError;
         break;
     }
   }
 
   void FeedBody(std::uint8_t b) {
     switch (kind_) {
-      case 0:
+      case Kind::kExecution:
         if (b == 0) text_ += "Executado";
         if (b == 1) text_ += "<N\xE3" "o> Executado";
-        if (++count_ == length_) state_ = 7;
+        if (++count_ == length_) state_ = State::kSt1;
         break;
-      case 1:
+      case Kind::kNumber:
         if (count_ == 0) {
           number_ = b;
         } else {
@@ -572,33 +596,34 @@ class GprsReplyParser {
         }
         if (++count_ == 2) {
           text_ += Format("%d", static_cast<int>(number_));
-          state_ = 7;
+          state_ = State::kSt1;
         }
         break;
-      case 2:
-        if (++count_ == length_) state_ = 7;
+      case Kind::kCounted:
+        if (++count_ == length_) state_ = State::kSt1;
         break;
-      case 3:
+      case Kind::kText:
         if ((b >= 0x20 && b < 0x7F) || (b >= 0x09 && b <= 0x0D)) text_ += static_cast<char>(b);
-        if (b == terminator_) state_ = 7;
+        if (b == terminator_) state_ = State::kSt1;
         break;
-      case 4:
+      case Kind::kBusy:
         if (b == 0) {
           text_ += "O M\xF3" "dulo GPRS est\xE1 ocupado, aguarde um (1) minuto e tente novamente.";
           busy_ = true;
-          state_ = kDone;
+          state_ = State::kDone;
         }
         break;
-      default:
-        kind_ = 6;
-        state_ = kDone;
+      case Kind::kStatusOnly:
+      case Kind::kNone:
+        kind_ = Kind::kNone;
+        state_ = State::kDone;
         break;
     }
   }
 
   bool extended_;
-  int state_ = 0;
-  int kind_ = 6;
+  State state_ = State::kAckByte;
+  Kind kind_ = Kind::kNone;
   int length_ = 0;
   int count_ = 0;
   std::uint8_t terminator_ = 0;

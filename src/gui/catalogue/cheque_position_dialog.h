@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <array>
 
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/prompter.h"
 
 class QLineEdit;

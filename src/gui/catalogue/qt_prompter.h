@@ -4,13 +4,15 @@
 
 #include <QString>
 
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_forms.h"
 
 class QWidget;
 
 namespace tervane::gui {
 
-class QtPrompter final : public Prompter {
+class QtPrompter final : public Prompter, public ParameterForms, public MemoryForms {
  public:
   // `fallbackOwner` owns the dialogs when no other window is open (may be null).
   explicit QtPrompter(QWidget* fallbackOwner = nullptr) : fallbackOwner_(fallbackOwner) {}

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/prompter.h"
 
 class QLineEdit;

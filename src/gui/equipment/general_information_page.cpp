@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "core/catalogue/composite_editors.h"
+#include "core/catalogue/parameter_forms.h"
 #include "core/common/string_ids.h"
 #include "gui/catalogue/input_dialogs.h"
 #include "gui/common/qt_text.h"
@@ -227,7 +228,8 @@ void CGeneralInformationPrPg::LoadComputerClock() {
 
 void CGeneralInformationPrPg::EditCliche() {
   ClicheForm form;
-  if (!prompter_.EditCliche(form)) return;
+  ParameterForms* forms = ParameterFormsOf(prompter_);
+  if (forms == nullptr || !forms->EditCliche(form)) return;
   cliche_->SetCrLfText(ToQt(ComposeCliche(form)));
 }
 

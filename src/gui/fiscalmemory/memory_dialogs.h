@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_forms.h"
 
 class QCheckBox;
 class QDateEdit;

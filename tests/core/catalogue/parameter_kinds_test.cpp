@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/catalogue/composite_editors.h"
+#include "core/catalogue/parameter_forms.h"
 #include "core/catalogue/parameter_kinds.h"
 #include "core/common/charset.h"
 #include "support/fake_clock.h"
@@ -120,6 +121,38 @@ TEST_F(EditorTest, EveryBasicDialogGivesErroOnCancel) {
     EXPECT_EQ(Edit(KindParam(kind, 6, "keep")), "ERRO") << kind;
   }
   ExpectAllUsed();
+}
+
+// An answerer with the generic questions only (a batch run, a script): it answers text
+// questions, and the pages it cannot show count as cancelled.
+class QuestionsOnly final : public Prompter {
+ public:
+  bool AskText(const std::string&, int, std::string& text) override {
+    text = "abc";
+    return true;
+  }
+  bool AskMultiLineText(const std::string&, int, std::string&) override { return false; }
+  bool AskNumber(const std::string&, int, std::string&) override { return false; }
+  bool AskValue(const std::string&, int, int, std::string&) override { return false; }
+  bool AskPercentage(const std::string&, std::string&, std::string&) override { return false; }
+  bool AskDate(const std::string&, CivilTime&) override { return false; }
+  bool AskTime(const std::string&, CivilTime&) override { return false; }
+  bool AcceptComputerClock(const std::string&, bool&) override { return false; }
+  int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void ShowMessage(const std::string&, const std::string&) override {}
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
+};
+
+TEST(ParameterFormsTest, AnAnswererWithoutThePagesCancelsThemAndStillAnswersQuestions) {
+  QuestionsOnly prompter;
+  FakeClock clock;
+  ASSERT_EQ(ParameterFormsOf(prompter), nullptr);
+  EXPECT_EQ(EditParameter(KindParam("CLICHE", 6, "keep"), prompter, clock), "ERRO");
+  EXPECT_EQ(EditParameter(KindParam("CHEQUE_POS", 6, "keep"), prompter, clock), "ERRO");
+  EXPECT_EQ(EditParameter(KindParam("STRING", 4), prompter, clock), "abc ");
+  FakePrompter withPages;
+  EXPECT_NE(ParameterFormsOf(withPages), nullptr);
 }
 
 TEST_F(EditorTest, KindsWithoutEditorKeepTheValueAndAskNothing) {
