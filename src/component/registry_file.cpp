@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/common/atomic_file.h"
+#include "core/common/ini_file.h"
 
 namespace tervane::component {
 namespace {
@@ -103,31 +104,33 @@ bool RegistryFile::Parse(std::string_view text, std::string* error) {
     return fail(line, "NUL byte (binary data, not a registry text)");
   }
   std::vector<RegistrySection> sections;
-  int number = 0;
-  while (!text.empty()) {
-    ++number;
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    line = TrimSpaces(line);
-    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-    if (line.front() == '[') {
-      if (line.back() != ']') return fail(number, "section header without ']'");
-      const std::string_view name = TrimSpaces(line.substr(1, line.size() - 2));
-      if (!ValidSectionName(name)) return fail(number, "section without a valid name");
-      for (const RegistrySection& existing : sections) {
-        if (existing.name == name) return fail(number, "section [" + std::string(name) + "] named twice");
+  IniLineReader reader(text);
+  IniLine line;
+  while (reader.Next(line)) {
+    const int number = line.number;
+    switch (line.kind) {
+      case IniLineKind::kBlank:
+      case IniLineKind::kComment:
+        continue;
+      case IniLineKind::kSection: {
+        if (line.text.back() != ']') return fail(number, "section header without ']'");
+        // Between '[' and the last ']': a name holding a ']' is refused, not cut short.
+        const std::string_view name = TrimSpaces(line.text.substr(1, line.text.size() - 2));
+        if (!ValidSectionName(name)) return fail(number, "section without a valid name");
+        for (const RegistrySection& existing : sections) {
+          if (existing.name == name) return fail(number, "section [" + std::string(name) + "] named twice");
+        }
+        sections.push_back(RegistrySection{std::string(name), {}});
+        continue;
       }
-      sections.push_back(RegistrySection{std::string(name), {}});
-      continue;
+      case IniLineKind::kOther:
+        return fail(number, "neither a section nor a name=value line");
+      case IniLineKind::kValue:
+        if (sections.empty()) return fail(number, "value outside any section");
+        if (line.name.empty()) return fail(number, "value without a name");
+        if (!sections.back().Set(line.name, line.value)) return fail(number, "unreadable name");
+        continue;
     }
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) return fail(number, "neither a section nor a name=value line");
-    if (sections.empty()) return fail(number, "value outside any section");
-    const std::string_view key = TrimSpaces(line.substr(0, equals));
-    if (key.empty()) return fail(number, "value without a name");
-    if (!sections.back().Set(key, TrimSpaces(line.substr(equals + 1)))) return fail(number, "unreadable name");
   }
   sections_ = std::move(sections);
   return true;

@@ -3,8 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <string_view>
+
+#include "core/common/atomic_file.h"
 
 namespace tervane::sim {
 namespace {
@@ -31,6 +32,10 @@ void PutChunk(LogoBytes& out, const char* type, const LogoBytes& body) {
 
 }  // namespace
 
+// Kept apart from the control's table-driven Crc16Kermit on purpose: the simulator checks
+// the control's logo packages as a printer would, so it computes the CRC bit by bit with
+// code of its own, and a fault in the control's CRC fails the logo tests instead of
+// being shared by both ends.
 std::uint16_t LogoCrc(const std::uint8_t* data, std::size_t size) {
   std::uint16_t crc = 0;
   for (std::size_t i = 0; i < size; ++i) {
@@ -171,21 +176,8 @@ bool WriteLogoPng(const DecodedLogo& logo, const std::string& path, std::string*
   PutChunk(png, "IDAT", packed);
   PutChunk(png, "IEND", {});
 
-  const std::string temporary = path + ".tmp";
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(temporary.c_str(), "wb"), &std::fclose);
-  if (!file || std::fwrite(png.data(), 1, png.size(), file.get()) != png.size() || std::fflush(file.get()) != 0) {
-    if (error) *error = "cannot write " + temporary;
-    file.reset();
-    std::remove(temporary.c_str());
-    return false;
-  }
-  file.reset();
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (error) *error = "cannot replace " + path;
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return SaveFileAtomically(path, std::string_view(reinterpret_cast<const char*>(png.data()), png.size()),
+                            error);
 }
 
 }  // namespace tervane::sim

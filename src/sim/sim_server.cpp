@@ -6,16 +6,16 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/common/text.h"
 #include "sim/paced_output.h"
 
 namespace tervane::sim {
 
-std::string HexText(const std::uint8_t* data, std::size_t size) {
+std::string HexTrace(const std::uint8_t* data, std::size_t size) {
   std::string out;
-  char buffer[4];
   for (std::size_t i = 0; i < size; ++i) {
-    std::snprintf(buffer, sizeof buffer, i ? " %02X" : "%02X", data[i]);
-    out += buffer;
+    if (i) out += ' ';
+    out += HexByte(data[i]);
   }
   return out;
 }
@@ -23,7 +23,7 @@ std::string HexText(const std::uint8_t* data, std::size_t size) {
 void FaceContext::Trace(const char* face, const char* direction, const std::uint8_t* data,
                         std::size_t size) const {
   if (!verbose || !log) return;
-  *log << face << ' ' << direction << ' ' << HexText(data, size) << '\n';
+  *log << face << ' ' << direction << ' ' << HexTrace(data, size) << '\n';
   log->flush();
 }
 

@@ -82,6 +82,6 @@ class SimServer {
 };
 
 // Hex text of bytes, " 06 00 00" style without the leading blank.
-std::string HexText(const std::uint8_t* data, std::size_t size);
+std::string HexTrace(const std::uint8_t* data, std::size_t size);
 
 }  // namespace tervane::sim

@@ -13,6 +13,7 @@
 #include "cli/cli_environment.h"
 #include "core/common/atomic_file.h"
 #include "core/common/charset.h"
+#include "core/common/text.h"
 #include "core/fiscalmemory/vendor_library.h"
 #include "support/sim_process.h"
 #include "vendor/formats/mfd_file.h"
@@ -117,7 +118,7 @@ TEST_F(KeyPrintE2eTest, ThePrintedKeyIsThePrintersKey) {
   ASSERT_EQ(Cli({"keys", "download", "pub", "-o", pub}).code, 0);
   std::string modulus, identity, date;
   ASSERT_TRUE(vendor::ReadPublicKeyFile(pub, modulus, &identity, &date).ok());
-  const std::string key = vendor::HexText(modulus);
+  const std::string key = HexText(modulus);
   ASSERT_EQ(key.size(), 256u);
 
   const std::vector<vendor::MfdDocument> reports = Reports();

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "control/bitmap_header.h"
+#include "core/common/bitmap_header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tervane;

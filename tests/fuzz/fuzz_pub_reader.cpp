@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/common/text.h"
 #include "vendor/formats/pub_file.h"
 #include "vendor/formats/signature.h"
 
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string first(text.substr(0, 256));
   for (char& c : first)
     if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
-  Check(first == HexText(modulus));
+  Check(first == tervane::HexText(modulus));
   Check(line2.find('\n') == std::string::npos && line3.find('\n') == std::string::npos);
   // Verification with any key and any bytes never crashes.
   VerifySignedFile(text, modulus);

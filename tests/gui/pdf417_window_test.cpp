@@ -29,9 +29,16 @@ class Pdf417WindowTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("profile.ini"));
     {
-      QSettings settings(path, QSettings::IniFormat);
-      gui::CPdf417ConfigDlg dialog(nullptr, settings);
-      // Defaults, with a missing "Handshake" shown as "Hardware".
+      // A profile as an earlier version left it, written by Qt's settings class.
+      QSettings earlier(path, QSettings::IniFormat);
+      earlier.setValue(QStringLiteral("Settings/X"), 5);
+      earlier.setValue(QStringLiteral("Scanner Port/Parity"), 2);
+    }
+    {
+      gui::CPdf417ConfigDlg dialog(nullptr, path.toStdString());
+      QCOMPARE(dialog.ParityBox()->currentText(), QStringLiteral("Ímpar"));
+      dialog.ParityBox()->setCurrentIndex(0);
+      // The other defaults, with a missing "Handshake" shown as "Hardware".
       QCOMPARE(dialog.PortBox()->currentText(), QStringLiteral("COM1:"));
       QCOMPARE(dialog.BaudBox()->currentText(), QStringLiteral("115200"));
       QCOMPARE(dialog.DataBitsBox()->currentText(), QStringLiteral("8"));
@@ -56,6 +63,12 @@ class Pdf417WindowTest : public QObject {
     QCOMPARE(values.parity, 1);
     QCOMPARE(values.stopBits, 2);
     QCOMPARE(values.handshake, 0);
+    // Qt's settings class, which keeps the rest of the profile, reads the same values
+    // and still finds its own.
+    QSettings later(path, QSettings::IniFormat);
+    QCOMPARE(later.value(QStringLiteral("Scanner Port/Port name")).toString(), QStringLiteral("/dev/ttyUSB3"));
+    QCOMPARE(later.value(QStringLiteral("Scanner Port/Baud rate")).toInt(), 3);
+    QCOMPARE(later.value(QStringLiteral("Settings/X")).toInt(), 5);
   }
 
   void completeSetStopsForTheUserAndSaves() {

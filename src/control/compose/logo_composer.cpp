@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <new>
 
-#include "control/bitmap_header.h"
+#include "core/common/bitmap_header.h"
 #include "control/raster_encoder.h"
 
 namespace tervane {

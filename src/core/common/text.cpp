@@ -77,9 +77,50 @@ std::string PadRight(std::string_view text, size_t width, char fill) {
   return s;
 }
 
+namespace {
+
+const char* HexDigits(HexCase letters) {
+  return letters == HexCase::kLower ? "0123456789abcdef" : "0123456789ABCDEF";
+}
+
+}  // namespace
+
+std::string HexText(std::string_view bytes, HexCase letters) {
+  const char* digits = HexDigits(letters);
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    hex.push_back(digits[c >> 4]);
+    hex.push_back(digits[c & 0x0F]);
+  }
+  return hex;
+}
+
 std::string HexByte(unsigned char b) {
-  static const char digits[] = "0123456789ABCDEF";
+  const char* digits = HexDigits(HexCase::kUpper);
   return {digits[b >> 4], digits[b & 0x0F]};
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool HexToBytes(std::string_view hex, std::string& bytes) {
+  bytes.clear();
+  if (hex.size() % 2 != 0) return false;
+  std::string out;
+  out.reserve(hex.size() / 2);
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigitValue(hex[i]);
+    const int low = HexDigitValue(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<char>(high * 16 + low));
+  }
+  bytes = std::move(out);
+  return true;
 }
 
 unsigned char HexNibble(unsigned char c) {

@@ -26,8 +26,21 @@ void RemoveAll(std::string& text, char c);
 std::string PadLeft(std::string_view text, size_t width, char fill);
 std::string PadRight(std::string_view text, size_t width, char fill);
 
+// Which letters hexadecimal text is written with.
+enum class HexCase { kUpper, kLower };
+
+// Two hexadecimal digits a byte, most significant first: "0A1B" (or "0a1b").
+std::string HexText(std::string_view bytes, HexCase letters = HexCase::kUpper);
+
 // Upper-case two-digit hexadecimal of a byte, e.g. "0A".
 std::string HexByte(unsigned char b);
+
+// The value of a hexadecimal digit of either case, or -1 for any other character.
+int HexDigitValue(char c);
+
+// Decodes a run of hexadecimal digits (either case) into bytes. Returns false (and
+// leaves `bytes` empty) for an odd count or any other character.
+bool HexToBytes(std::string_view hex, std::string& bytes);
 
 // The nibble rule of the printer protocol: a character's low four bits, plus 9 when it
 // lies between 3Ah and 46h, so "0"-"9" and "A"-"F" read as hexadecimal and lower-case

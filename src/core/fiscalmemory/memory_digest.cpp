@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/common/atomic_file.h"
+#include "core/common/text.h"
 
 namespace tervane {
 namespace {
@@ -57,11 +58,7 @@ bool Md5OfFile(const std::string& path, std::string& hex, std::string* error) {
     if (error) *error = "MD5 failed";
     return false;
   }
-  static const char kDigits[] = "0123456789abcdef";
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kDigits[digest[i] >> 4];
-    hex += kDigits[digest[i] & 0x0F];
-  }
+  hex = HexText(std::string_view(reinterpret_cast<const char*>(digest), length), HexCase::kLower);
   return true;
 }
 

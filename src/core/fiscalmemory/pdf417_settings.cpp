@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "core/transport/com_port_map.h"
+#include "core/common/ini_file.h"
 
 namespace tervane {
 namespace {
@@ -15,19 +15,6 @@ const char* const kParityTexts[] = {"Nenhuma", "Par", "\xCDmpar"};
 const char* const kStopBitsTexts[] = {"1", "1,5", "2"};
 const char* const kHandshakeTexts[] = {"Nenhum", "Hardware"};
 const char* const kPortNameTexts[] = {"COM1:", "COM2:", "COM3:", "COM4:"};
-
-// Qt's settings class writes a blank in a section or key name as "%20".
-std::string QtEscaped(const std::string& name) {
-  std::string out;
-  for (char c : name) {
-    if (c == ' ') {
-      out += "%20";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // A whole decimal number, blanks around it allowed; false for anything else.
 bool ParseInt(const std::string& text, int* value) {
@@ -57,8 +44,18 @@ const char* const* List(const char* const (&texts)[N], int* count) {
 }  // namespace
 
 bool IniScannerProfile::ReadValue(const std::string& key, std::string* value) const {
-  return ReadIniValue(path_, kScannerSection, key, value) ||
-         ReadIniValue(path_, QtEscaped(kScannerSection), QtEscaped(key), value);
+  return ReadIniValue(path_, kScannerSection, key, value);
+}
+
+bool WriteScannerProfile(const std::string& path, const ScannerProfileValues& values, std::string* error) {
+  return WriteIniValues(path, kScannerSection,
+                        {{kScannerPortNameKey, values.portName},
+                         {kScannerBaudRateKey, std::to_string(values.baudRate)},
+                         {kScannerByteLengthKey, std::to_string(values.byteLength)},
+                         {kScannerParityKey, std::to_string(values.parity)},
+                         {kScannerStopBitsKey, std::to_string(values.stopBits)},
+                         {kScannerHandshakeKey, std::to_string(values.handshake)}},
+                        error);
 }
 
 ScannerProfileValues ReadScannerProfile(const ScannerProfileSource& source, bool forDialog) {

@@ -37,8 +37,8 @@ struct ScannerLineSettings {
   bool hardwareHandshake = false;
 };
 
-// Where the profile values come from: the workbench reads its QSettings file, the
-// command line the same INI file directly, tests a map.
+// Where the profile values come from: the workbench and the command line read the
+// profile's INI file, tests a map.
 class ScannerProfileSource {
  public:
   virtual ~ScannerProfileSource() = default;
@@ -46,8 +46,9 @@ class ScannerProfileSource {
   virtual bool ReadValue(const std::string& key, std::string* value) const = 0;
 };
 
-// The scanner section of an INI file. Finds keys written plainly ("Port name") and as
-// Qt's settings class writes names with blanks ("Port%20name" in "[Scanner%20Port]").
+// The scanner section of an INI file, read with ReadIniValue (core/common/ini_file.h):
+// names written plainly ("Port name") and as Qt's settings class writes them
+// ("Port%20name" in "[Scanner%20Port]") both match.
 class IniScannerProfile final : public ScannerProfileSource {
  public:
   explicit IniScannerProfile(std::string path) : path_(std::move(path)) {}
@@ -56,6 +57,12 @@ class IniScannerProfile final : public ScannerProfileSource {
  private:
   std::string path_;
 };
+
+// Saves the six values in the scanner section of the INI file at `path` with
+// WriteIniValues, as the settings dialog does; the file's other lines are kept. False
+// (with `error` when given) when the file cannot be read or saved.
+bool WriteScannerProfile(const std::string& path, const ScannerProfileValues& values,
+                         std::string* error = nullptr);
 
 // Reads the six values; each missing or non-numeric one takes its default. For the
 // settings dialog (`forDialog`) a missing "Handshake" reads as 1, for a capture as 0.

@@ -6,24 +6,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <string_view>
 
+#include "core/common/ini_file.h"
 #include "core/common/text.h"
 #include "core/transport/open_failure.h"
 #include "core/transport/serial_adapters.h"
 
 namespace tervane {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -72,33 +63,6 @@ std::string PortSettingsFilePath() {
     return {};
   }
   return base + "/tervane/tervane.ini";
-}
-
-bool ReadIniValue(const std::string& path, const std::string& section, const std::string& key,
-                  std::string* value) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bool inSection = false;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::string_view text = TrimBlanks(line);
-    if (text.empty() || text.front() == ';' || text.front() == '#') continue;
-    if (text.front() == '[') {
-      const size_t close = text.find(']');
-      inSection = close != std::string_view::npos && EqualsNoCase(TrimBlanks(text.substr(1, close - 1)), section);
-      continue;
-    }
-    if (!inSection) continue;
-    const size_t eq = text.find('=');
-    if (eq == std::string_view::npos || !EqualsNoCase(TrimBlanks(text.substr(0, eq)), key)) continue;
-    std::string_view found = TrimBlanks(text.substr(eq + 1));
-    if (found.size() >= 2 && found.front() == '"' && found.back() == '"') {
-      found = found.substr(1, found.size() - 2);
-    }
-    *value = std::string(found);
-    return true;
-  }
-  return false;
 }
 
 std::vector<ComMapEntry> ComPortMap() {

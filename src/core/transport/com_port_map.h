@@ -33,13 +33,6 @@ int ComPortNumber(const std::string& name);
 // XDG_CONFIG_HOME nor HOME is set.
 std::string PortSettingsFilePath();
 
-// Reads `key` from `section` of an INI file: lines "[section]" and "key=value", blanks
-// around names and values ignored, ';' and '#' lines are comments, a value wrapped in
-// double quotes is unwrapped. Section and key names compare without regard to case.
-// Returns false (value untouched) when the file cannot be read or holds no such key.
-bool ReadIniValue(const std::string& path, const std::string& section, const std::string& key,
-                  std::string* value);
-
 // The eight COM names with their devices and where each mapping came from. Never fails:
 // an unreadable settings file simply yields the defaults.
 std::vector<ComMapEntry> ComPortMap();

@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "gui/common/app_profile.h"
+#include "core/common/ini_file.h"
 #include "core/transport/com_port_map.h"
+#include "gui/common/app_profile.h"
 
 namespace tervane::gui {
 

@@ -1,7 +1,9 @@
 // The application profile: one INI file under the XDG config folder,
 // $XDG_CONFIG_HOME/tervane/tervane.ini (~/.config/tervane/tervane.ini when the variable is
-// unset). It holds the progress window's position ([Settings] X, Y) and the COM-port map
-// ([ports] COM1 ... COM8) that the serial transport reads.
+// unset). It holds the progress window's position ([Settings] X, Y), the COM-port map
+// ([ports] COM1 ... COM8) that the serial transport reads, and the scanner's line
+// settings ([Scanner Port]), which are read and written with the core's INI module
+// (core/common/ini_file.h) in the names this settings class uses.
 #pragma once
 
 #include <QSettings>

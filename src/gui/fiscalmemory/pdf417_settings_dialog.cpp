@@ -5,8 +5,8 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "gui/common/qt_text.h"
 #include "gui/fiscalmemory/pdf417_window.h"
@@ -22,13 +22,12 @@ QComboBox* ListBox(QWidget* parent, const char* const* texts, int count, int pos
   return box;
 }
 
-QString Key(const char* key) { return QString::fromLatin1(kScannerSection) + QLatin1Char('/') + QLatin1String(key); }
-
 }  // namespace
 
-CPdf417ConfigDlg::CPdf417ConfigDlg(QWidget* parent, QSettings& settings) : QDialog(parent), settings_(settings) {
+CPdf417ConfigDlg::CPdf417ConfigDlg(QWidget* parent, std::string profilePath)
+    : QDialog(parent), profilePath_(std::move(profilePath)) {
   setWindowTitle(QStringLiteral("Configurar"));
-  const ScannerProfileValues values = ReadScannerProfile(QtScannerProfile(settings_), true);
+  const ScannerProfileValues values = ReadScannerProfile(IniScannerProfile(profilePath_), true);
   int count = 0;
 
   port_ = new QComboBox(this);
@@ -65,8 +64,12 @@ CPdf417ConfigDlg::CPdf417ConfigDlg(QWidget* parent, QSettings& settings) : QDial
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CPdf417ConfigDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CPdf417ConfigDlg::reject);
+  error_ = new QLabel(this);
+  error_->setWordWrap(true);
+  error_->hide();
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
+  layout->addWidget(error_);
   layout->addWidget(buttons);
 }
 
@@ -82,14 +85,12 @@ ScannerProfileValues CPdf417ConfigDlg::Values() const {
 }
 
 void CPdf417ConfigDlg::accept() {
-  const ScannerProfileValues values = Values();
-  settings_.setValue(Key(kScannerPortNameKey), ToQt(values.portName));
-  settings_.setValue(Key(kScannerBaudRateKey), values.baudRate);
-  settings_.setValue(Key(kScannerByteLengthKey), values.byteLength);
-  settings_.setValue(Key(kScannerParityKey), values.parity);
-  settings_.setValue(Key(kScannerStopBitsKey), values.stopBits);
-  settings_.setValue(Key(kScannerHandshakeKey), values.handshake);
-  settings_.sync();
+  std::string error;
+  if (!WriteScannerProfile(profilePath_, Values(), &error)) {
+    error_->setText(QStringLiteral("As configurações não foram gravadas: ") + ToQt(error));
+    error_->show();
+    return;
+  }
   QDialog::accept();
 }
 

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 #include "core/fiscalmemory/pdf417_settings.h"
 
 class QComboBox;
-class QSettings;
+class QLabel;
 
 namespace tervane::gui {
 
@@ -16,8 +17,9 @@ class CPdf417ConfigDlg final : public QDialog {
   Q_OBJECT
 
  public:
-  // Shows the values of `settings` (a missing "Handshake" shows as "Hardware").
-  CPdf417ConfigDlg(QWidget* parent, QSettings& settings);
+  // Shows the values of the profile file at `profilePath` (a missing "Handshake" shows as
+  // "Hardware").
+  CPdf417ConfigDlg(QWidget* parent, std::string profilePath);
 
   QComboBox* PortBox() const { return port_; }
   QComboBox* BaudBox() const { return baud_; }
@@ -30,11 +32,12 @@ class CPdf417ConfigDlg final : public QDialog {
   ScannerProfileValues Values() const;
 
  public slots:
-  // Saves the six keys and closes.
+  // Saves the six keys and closes; when they cannot be saved, says why and stays open.
   void accept() override;
 
  private:
-  QSettings& settings_;
+  std::string profilePath_;
+  QLabel* error_ = nullptr;
   QComboBox* port_ = nullptr;
   QComboBox* baud_ = nullptr;
   QComboBox* dataBits_ = nullptr;

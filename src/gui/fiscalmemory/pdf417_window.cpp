@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
 
 #include "core/common/string_table.h"
@@ -22,13 +21,6 @@
 #include "gui/fiscalmemory/pdf417_settings_dialog.h"
 
 namespace tervane::gui {
-
-bool QtScannerProfile::ReadValue(const std::string& key, std::string* value) const {
-  const QString name = QString::fromLatin1(kScannerSection) + QLatin1Char('/') + QString::fromStdString(key);
-  if (!settings_.contains(name)) return false;
-  *value = FromQt(settings_.value(name).toString());
-  return true;
-}
 
 // Passes the reading thread's reports to the window's thread. A report that arrives
 // after the window is gone is dropped.
@@ -137,8 +129,8 @@ void CPdf417Dlg::ShowView(const Pdf417View& view) {
 
 void CPdf417Dlg::StartCapture() {
   if (session_->Running()) return;
-  const std::unique_ptr<QSettings> profile = OpenProfile();
-  const ScannerLineSettings line = ToLineSettings(ReadScannerProfile(QtScannerProfile(*profile), false));
+  const ScannerLineSettings line =
+      ToLineSettings(ReadScannerProfile(IniScannerProfile(ProfilePath().toStdString()), false));
   if (!session_->Start(line)) return;
   SetCapturing(true);
   ShowView(Pdf417View{});
@@ -162,8 +154,7 @@ void CPdf417Dlg::OnAllRead() {
 }
 
 void CPdf417Dlg::Configure() {
-  const std::unique_ptr<QSettings> profile = OpenProfile();
-  CPdf417ConfigDlg dialog(this, *profile);
+  CPdf417ConfigDlg dialog(this, ProfilePath().toStdString());
   dialog.exec();
 }
 

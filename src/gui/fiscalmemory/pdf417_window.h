@@ -15,19 +15,8 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSettings;
 
 namespace tervane::gui {
-
-// Reads the "Scanner Port" section of a QSettings profile.
-class QtScannerProfile final : public ScannerProfileSource {
- public:
-  explicit QtScannerProfile(QSettings& settings) : settings_(settings) {}
-  bool ReadValue(const std::string& key, std::string* value) const override;
-
- private:
-  QSettings& settings_;
-};
 
 class CPdf417Dlg final : public QDialog {
   Q_OBJECT

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/common/ini_file.h"
 #include "core/transport/com_port_map.h"
 
 namespace tervane::vendor {

@@ -1,18 +1,12 @@
 #include "vendor/formats/pub_file.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/text.h"
 #include "vendor/formats/signature.h"
 
 namespace tervane::vendor {
 
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The next line from `pos`, without its CR LF or LF; false when nothing is left.
 bool NextLine(std::string_view text, std::size_t& pos, std::string& line) {
@@ -27,17 +21,6 @@ bool NextLine(std::string_view text, std::size_t& pos, std::string& line) {
 }
 
 }  // namespace
-
-std::string HexText(std::string_view bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-  return out;
-}
 
 std::string PublicKeyIdentityLine(const PublicKeyFile& key) {
   return key.brand + " " + key.model + " N/S " + key.serial;
@@ -58,12 +41,12 @@ FileReadResult ReadPublicKeyText(std::string_view text, std::string& modulus, st
   if (!NextLine(text, pos, first)) return Failure(FileStatus::kTruncated, 0, "the key file is empty");
   if (first.size() != 2 * kModulusSize)
     return Failure(FileStatus::kWrongFormat, 0, "line 1 is not 256 hexadecimal digits");
-  std::string bytes(kModulusSize, '\0');
-  for (std::size_t i = 0; i < kModulusSize; ++i) {
-    const int high = HexValue(first[2 * i]), low = HexValue(first[2 * i + 1]);
-    if (high < 0 || low < 0)
-      return Failure(FileStatus::kWrongFormat, 2 * i, "line 1 holds a character that is not hexadecimal");
-    bytes[i] = static_cast<char>(high * 16 + low);
+  std::string bytes;
+  if (!HexToBytes(first, bytes)) {
+    std::size_t bad = 0;
+    while (HexDigitValue(first[bad]) >= 0) ++bad;
+    return Failure(FileStatus::kWrongFormat, bad & ~std::size_t{1},
+                   "line 1 holds a character that is not hexadecimal");
   }
   if (static_cast<unsigned char>(bytes[0]) < 0x80)
     return Failure(FileStatus::kWrongFormat, 0, "the key on line 1 is shorter than 1024 bits");

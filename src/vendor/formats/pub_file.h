@@ -40,7 +40,4 @@ FileReadResult ReadPublicKeyText(std::string_view text, std::string& modulus,
 FileReadResult ReadPublicKeyFile(const std::string& path, std::string& modulus,
                                  std::string* line2 = nullptr, std::string* line3 = nullptr);
 
-// Upper-case hexadecimal of bytes.
-std::string HexText(std::string_view bytes);
-
 }  // namespace tervane::vendor

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdlib>
 
+#include "core/common/bitmap_header.h"
 #include "vendor/formats/byte_codec.h"
 
 namespace tervane {
@@ -46,42 +47,39 @@ bool Fail(GrayImage& image, std::string* error, const char* why) {
   return false;
 }
 
+// The reader's message for a header the shared check refuses.
+const char* HeaderProblem(BitmapCheck check) {
+  switch (check) {
+    case BitmapCheck::kTooShort:
+    case BitmapCheck::kWrongMagic: return "not a bitmap file (no BM header)";
+    case BitmapCheck::kBadInfoHeader: return "bitmap header cut short or of unknown size";
+    case BitmapCheck::kEmpty: return "bitmap without pixels";
+    case BitmapCheck::kTooLarge: return "bitmap too large";
+    case BitmapCheck::kUnsupported: return "unsupported bitmap depth, planes or compression";
+    case BitmapCheck::kBadPalette: return "bitmap palette cut short or too large";
+    case BitmapCheck::kBadPixelOffset: return "bitmap pixel data outside the file";
+    case BitmapCheck::kCutShort: return "bitmap pixels cut short";
+    case BitmapCheck::kOk: break;
+  }
+  return "not a bitmap file";
+}
+
 }  // namespace
 
 bool ReadBmp(std::string_view bytes, GrayImage& image, std::string* error) {
   image = GrayImage{};
-  if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M')
-    return Fail(image, error, "not a bitmap file (no BM header)");
-  const std::uint32_t pixelOffset = vendor::LoadLe32(bytes, 10);
-  const std::uint32_t headerSize = vendor::LoadLe32(bytes, 14);
-  std::int64_t width = 0;
-  std::int64_t height = 0;
-  unsigned bitsPerPixel = 0;
-  std::uint32_t compression = 0;
-  std::uint32_t paletteCount = 0;
-  size_t paletteEntry = 4;
-  if (headerSize == 12) {
-    width = vendor::LoadLe16(bytes, 18);
-    height = vendor::LoadLe16(bytes, 20);
-    bitsPerPixel = vendor::LoadLe16(bytes, 24);
-    paletteEntry = 3;
-  } else if (headerSize >= 40) {
-    if (bytes.size() < 14 + 40) return Fail(image, error, "bitmap header cut short");
-    width = static_cast<std::int32_t>(vendor::LoadLe32(bytes, 18));
-    height = static_cast<std::int32_t>(vendor::LoadLe32(bytes, 22));
-    bitsPerPixel = vendor::LoadLe16(bytes, 28);
-    compression = vendor::LoadLe32(bytes, 30);
-    paletteCount = vendor::LoadLe32(bytes, 46);
-  } else {
-    return Fail(image, error, "unknown bitmap header size");
-  }
-  const bool topDown = height < 0;
-  if (topDown) height = -height;
-  if (width <= 0 || height <= 0) return Fail(image, error, "bitmap without pixels");
-  if (width * height > kMaxBmpPixels) return Fail(image, error, "bitmap too large");
-  if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 &&
-      bitsPerPixel != 24 && bitsPerPixel != 32)
-    return Fail(image, error, "unsupported bits per pixel");
+  BitmapHeader header;
+  const BitmapCheck check =
+      CheckBitmapHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &header);
+  if (check != BitmapCheck::kOk) return Fail(image, error, HeaderProblem(check));
+  if (header.compression != 0 && header.compression != 3)
+    return Fail(image, error, "compressed bitmaps are not supported");
+  const std::uint32_t infoSize = vendor::LoadLe32(bytes, 14);
+  const std::int64_t width = header.width;
+  const std::int64_t height = header.height;
+  const bool topDown = header.topDown;
+  const unsigned bitsPerPixel = static_cast<unsigned>(header.bitsPerPixel);
+  const std::uint32_t pixelOffset = header.pixelOffset;
 
   // Colour masks of 16- and 32-bit pixels: given after a 40-byte header, inside the
   // larger headers at the same place; BI_RGB has fixed ones.
@@ -91,34 +89,23 @@ bool ReadBmp(std::string_view bytes, GrayImage& image, std::string* error) {
     masks[1] = 0x0000FF00;
     masks[2] = 0x000000FF;
   }
-  size_t paletteStart = 14 + static_cast<size_t>(headerSize);
-  if (compression == 3 && (bitsPerPixel == 16 || bitsPerPixel == 32)) {
+  if (header.compression == 3) {
     if (bytes.size() < 14 + 40 + 12) return Fail(image, error, "bitmap masks cut short");
     for (int i = 0; i < 3; ++i) masks[i] = vendor::LoadLe32(bytes, 54 + 4 * i);
-    if (headerSize == 40) paletteStart += 12;
-  } else if (compression != 0) {
-    return Fail(image, error, "compressed bitmaps are not supported");
   }
 
+  // The check has made sure the palette lies within the file.
   std::array<std::uint8_t, 256> palette{};
-  if (bitsPerPixel <= 8) {
-    const std::uint32_t most = 1u << bitsPerPixel;
-    if (paletteCount == 0 || paletteCount > most) paletteCount = most;
-    if (paletteStart + paletteCount * paletteEntry > bytes.size())
-      return Fail(image, error, "bitmap palette cut short");
-    for (std::uint32_t i = 0; i < paletteCount; ++i) {
-      const size_t at = paletteStart + i * paletteEntry;
-      palette[i] = Luminance(static_cast<std::uint8_t>(bytes[at + 2]),
-                             static_cast<std::uint8_t>(bytes[at + 1]),
-                             static_cast<std::uint8_t>(bytes[at]));
-    }
+  const size_t paletteStart = 14 + static_cast<size_t>(infoSize);
+  const size_t paletteEntry = infoSize == 12 ? 3 : 4;
+  for (int i = 0; i < header.paletteColours; ++i) {
+    const size_t at = paletteStart + static_cast<size_t>(i) * paletteEntry;
+    palette[static_cast<size_t>(i)] = Luminance(static_cast<std::uint8_t>(bytes[at + 2]),
+                                                static_cast<std::uint8_t>(bytes[at + 1]),
+                                                static_cast<std::uint8_t>(bytes[at]));
   }
 
   const std::int64_t stride = ((width * bitsPerPixel + 31) / 32) * 4;
-  if (static_cast<std::int64_t>(pixelOffset) + stride * height >
-      static_cast<std::int64_t>(bytes.size()))
-    return Fail(image, error, "bitmap pixels cut short");
-
   const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
   image.width = static_cast<int>(width);
   image.height = static_cast<int>(height);

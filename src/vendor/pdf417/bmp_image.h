@@ -15,16 +15,12 @@ struct GrayImage {
   std::vector<std::uint8_t> pixels;  // width * height bytes
 };
 
-// Largest image accepted, in pixels: a scanned page at 600 dpi is well within it, and a
-// header announcing more is refused before anything is allocated.
-constexpr std::int64_t kMaxBmpPixels = 64LL * 1024 * 1024;
-
-// Decodes a bitmap file: the BITMAPINFOHEADER family (40-byte header and the larger
-// V4/V5 headers), bottom-up or top-down, uncompressed with 1, 4, 8, 24 or 32 bits per
-// pixel (32 also with BI_BITFIELDS masks). Colours are turned into luminance.
+// Decodes a bitmap file whose headers pass CheckBitmapHeader (core/common/bitmap_header.h),
+// bottom-up or top-down, uncompressed with 1, 4, 8, 16, 24 or 32 bits per pixel (16 and
+// 32 also with BI_BITFIELDS masks). Colours are turned into luminance.
 // Returns true with `image` filled. Returns false with `error` (when given) saying what is
-// wrong and `image` emptied when the bytes are not such a bitmap, are cut short, announce
-// an image larger than kMaxBmpPixels, or use a compression this reader does not know.
+// wrong and `image` emptied when the header check refuses the bytes (cut short, larger
+// than kMaxBitmapPixels, ...) or they use run-length compression.
 bool ReadBmp(std::string_view bytes, GrayImage& image, std::string* error = nullptr);
 
 // Encodes `image` as an 8-bit bitmap with a grey palette, bottom-up rows (the common

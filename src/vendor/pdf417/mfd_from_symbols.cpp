@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/common/atomic_file.h"
+#include "core/common/bitmap_header.h"
 #include "vendor/formats/byte_codec.h"
 #include "vendor/pdf417/bmp_image.h"
 #include "vendor/pdf417/mfd_layout.h"
@@ -66,7 +67,7 @@ int Pdf417MfdBuilder::AddBitmapFile(const std::string& bmpPath) {
   // A file larger than the largest bitmap accepted is refused before it is read.
   struct stat info {};
   if (::stat(bmpPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_size > 4 * kMaxBmpPixels + 65536)
+      info.st_size > 4 * kMaxBitmapPixels + 65536)
     return kPdf417CannotOpen;
   std::string bytes;
   if (!ReadWholeFile(bmpPath, bytes)) return kPdf417CannotOpen;

@@ -1,8 +1,8 @@
 #include "vendor/reports/ead_signature.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/text.h"
 #include "vendor/formats/signature.h"
-#include "vendor/validate/rsa_signature.h"
 
 namespace tervane {
 namespace {
@@ -41,14 +41,14 @@ std::string_view WithoutEadLine(std::string_view text) {
 
 }  // namespace
 
-std::string EadPublicModulus() { return RsaModulusOf(kEadPrivateKey); }
+std::string EadPublicModulus() { return vendor::RsaModulusOf(kEadPrivateKey); }
 
 std::string WithEadLine(std::string_view text) {
   std::string body(WithoutEadLine(text));
   if (body.size() < 2 || body.compare(body.size() - 2, 2, "\r\n") != 0) body += "\r\n";
   std::string signature;
-  if (!SignRsaSha256(kEadPrivateKey, body, signature)) return {};
-  return body + std::string(kEadPrefix) + BytesToHex(signature) + "\r\n";
+  if (!vendor::SignRsaSha256(kEadPrivateKey, body, signature)) return {};
+  return body + std::string(kEadPrefix) + HexText(signature) + "\r\n";
 }
 
 bool HasValidEadLine(std::string_view text, const std::string& modulus) {

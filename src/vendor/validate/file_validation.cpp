@@ -1,10 +1,10 @@
 #include "vendor/validate/file_validation.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/text.h"
 #include "vendor/formats/pub_file.h"
 #include "vendor/formats/signature.h"
 #include "vendor/pdf417/mfd_layout.h"
-#include "vendor/validate/rsa_signature.h"
 
 namespace tervane {
 
@@ -21,9 +21,9 @@ int ValidateSignedFile(const std::string& filePath, const std::string& pubPath) 
   if (!ReadWholeFile(filePath, bytes)) return kValidationCannotRead;
   std::string modulus;
   if (const int code = ReadPublicKeyModulus(pubPath, modulus); code != kValidationOk) return code;
-  if (bytes.size() <= kPrinterSignatureSize) return kValidationMalformed;
+  if (bytes.size() <= vendor::kSignatureSize) return kValidationMalformed;
   const std::string_view all(bytes);
-  const size_t signedSize = all.size() - kPrinterSignatureSize;
+  const size_t signedSize = all.size() - vendor::kSignatureSize;
   return vendor::VerifyBody(all.substr(0, signedSize), all.substr(signedSize), modulus)
              ? kValidationOk
              : kValidationMismatch;
@@ -42,7 +42,7 @@ int ValidatePdf417File(const std::string& mfdPath, const std::string& rsaPath,
   for (char c : rsaText)
     if (c != '\0' && c != ' ' && c != '\t' && c != '\r' && c != '\n') digits.push_back(c);
   std::string signature;
-  if (digits.size() != 2 * kPrinterSignatureSize || !HexToBytes(digits, signature))
+  if (digits.size() != 2 * vendor::kSignatureSize || !HexToBytes(digits, signature))
     return kValidationMalformed;
   return vendor::VerifyBody(data, signature, modulus) ? kValidationOk : kValidationMismatch;
 }

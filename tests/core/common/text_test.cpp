@@ -50,5 +50,25 @@ TEST(Text, ReplaceAllReplacesEveryOccurrenceOnce) {
   EXPECT_EQ(replaced("\r\n\r\n", "\r\n", "\n"), "\n\n");
 }
 
+TEST(Text, HexTextWritesEitherCaseAndHexToBytesReadsIt) {
+  const std::string bytes("\x00\x0A\xAB\xFF", 4);
+  EXPECT_EQ(HexText(bytes), "000AABFF");
+  EXPECT_EQ(HexText(bytes, HexCase::kLower), "000aabff");
+  EXPECT_EQ(HexByte(0xC3), "C3");
+
+  std::string decoded;
+  ASSERT_TRUE(HexToBytes("000aABff", decoded));
+  EXPECT_EQ(decoded, bytes);
+  EXPECT_TRUE(HexToBytes("", decoded));
+  EXPECT_TRUE(decoded.empty());
+  decoded = "kept?";
+  EXPECT_FALSE(HexToBytes("ABC", decoded));  // odd count
+  EXPECT_TRUE(decoded.empty());
+  EXPECT_FALSE(HexToBytes("0G", decoded));
+  EXPECT_FALSE(HexToBytes("0 ", decoded));
+  EXPECT_EQ(HexDigitValue('f'), 15);
+  EXPECT_EQ(HexDigitValue('/'), -1);
+}
+
 }  // namespace
 }  // namespace tervane

@@ -2,6 +2,7 @@
 // right status at the right place without ever being read out of bounds.
 #include <gtest/gtest.h>
 
+#include "core/common/text.h"
 #include "sim/printer_key.h"
 #include "vendor/formats/crc16.h"
 #include "vendor/formats/mf_file.h"
@@ -209,8 +210,24 @@ TEST(MemoryFiles, PublicKeyTextRefusals) {
   EXPECT_EQ(ReadPublicKeyText(key + "\r\nL2\r\n", m).status, FileStatus::kTruncated);
   EXPECT_EQ(ReadPublicKeyText(key.substr(1) + "\r\nL2\r\nL3\r\n", m).status, FileStatus::kWrongFormat);
   EXPECT_EQ(ReadPublicKeyText("7" + key.substr(1) + "\r\nL2\r\nL3\r\n", m).status, FileStatus::kWrongFormat);
-  EXPECT_EQ(ReadPublicKeyText(key.substr(0, 255) + "G\r\nL2\r\nL3\r\n", m).status, FileStatus::kWrongFormat);
+  const FileReadResult notHex = ReadPublicKeyText(key.substr(0, 255) + "G\r\nL2\r\nL3\r\n", m);
+  EXPECT_EQ(notHex.status, FileStatus::kWrongFormat);
+  EXPECT_EQ(notHex.offset, 254u);  // the digit pair that holds it
   EXPECT_TRUE(m.empty());
+}
+
+TEST(MemoryFiles, PrinterSignaturesNeedA1024BitKeyOtherSignaturesDoNot) {
+  std::string pem, modulus;
+  ASSERT_TRUE(GenerateRsaKey(2048, pem, modulus));
+  EXPECT_EQ(modulus.size(), 256u);
+  EXPECT_EQ(RsaModulusOf(pem), modulus);
+  EXPECT_TRUE(ModulusOfPrivateKey(pem).empty());
+  EXPECT_TRUE(SignBody("body", pem).empty());
+  std::string signature;
+  ASSERT_TRUE(SignRsaSha256(pem, "body", signature));
+  EXPECT_EQ(signature.size(), 256u);
+  EXPECT_FALSE(SignRsaSha256("not a key", "body", signature));
+  EXPECT_TRUE(signature.empty());
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "vendor/reports/mf_integrity.h"
-#include "vendor/validate/rsa_signature.h"
+#include "core/common/text.h"
+#include "vendor/formats/signature.h"
 #include "vendor/reports/sample_memories.h"
 #include "vendor/reports/vendor_test_files.h"
 
@@ -16,11 +17,11 @@ using namespace vendortest;
 
 class MfIntegrity : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(GenerateRsaKey(1024, key_, modulus_)); }
+  static void SetUpTestSuite() { ASSERT_TRUE(vendor::GenerateRsaKey(1024, key_, modulus_)); }
 
   static std::string Signed(const std::string& body, const std::string& key = key_) {
     std::string signature;
-    EXPECT_TRUE(SignRsaSha256(key, body, signature));
+    EXPECT_TRUE(vendor::SignRsaSha256(key, body, signature));
     return body + signature;
   }
 
@@ -30,7 +31,7 @@ class MfIntegrity : public ::testing::Test {
     WriteBytes(folder_ / "memory.mf", bytes);
     if (withKey)
       WriteBytes(folder_ / "memory.pub",
-                 BytesToHex(modulus_) + "\r\nQUORVEXA ZT-310 A\r\nFecha: 07/12/2026\r\n");
+                 HexText(modulus_) + "\r\nQUORVEXA ZT-310 A\r\nFecha: 07/12/2026\r\n");
     const int code = entry_((folder_ / "memory.mf").c_str(), (folder_ / "check.txt").c_str(), 0);
     report_ = ReadBytes(folder_ / "check.txt");
     return code;
@@ -123,7 +124,7 @@ TEST_F(MfIntegrity, MissingForeignOrCutSignaturesAreFaults) {
   EXPECT_TRUE(Says("Assinatura: AUSENTE"));
 
   std::string otherKey, otherModulus;
-  ASSERT_TRUE(GenerateRsaKey(1024, otherKey, otherModulus));
+  ASSERT_TRUE(vendor::GenerateRsaKey(1024, otherKey, otherModulus));
   EXPECT_EQ(Check(Signed(body, otherKey)), 6);
   EXPECT_TRUE(Says("A assinatura não confere com a chave pública."));
 

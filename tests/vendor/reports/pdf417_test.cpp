@@ -213,6 +213,10 @@ TEST(BmpReader, CutOrOversizedFilesAreRefused) {
   std::string compressed = whole;
   compressed[30] = 1;  // RLE8
   EXPECT_FALSE(ReadBmp(compressed, image));
+  std::string twoPlanes = whole;
+  twoPlanes[26] = 2;  // refused by the shared header check
+  EXPECT_FALSE(ReadBmp(twoPlanes, image, &error));
+  EXPECT_EQ(error, "unsupported bitmap depth, planes or compression");
 }
 
 }  // namespace

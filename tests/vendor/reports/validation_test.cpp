@@ -6,7 +6,8 @@
 
 #include "vendor/pdf417/mfd_layout.h"
 #include "vendor/validate/file_validation.h"
-#include "vendor/validate/rsa_signature.h"
+#include "core/common/text.h"
+#include "vendor/formats/signature.h"
 #include "vendor/reports/vendor_test_files.h"
 
 namespace tervane {
@@ -20,17 +21,17 @@ using vendortest::WriteBytes;
 class Validation : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(GenerateRsaKey(1024, privateKey_, modulus_));
+    ASSERT_TRUE(vendor::GenerateRsaKey(1024, privateKey_, modulus_));
     ASSERT_EQ(modulus_.size(), 128u);
   }
 
   void SetUp() override {
-    WriteBytes(folder_ / "key.pub", BytesToHex(modulus_) + "\r\nline two\r\nFecha 01/02/2026\r\n");
+    WriteBytes(folder_ / "key.pub", HexText(modulus_) + "\r\nline two\r\nFecha 01/02/2026\r\n");
   }
 
   static std::string Signed(const std::string& content) {
     std::string signature;
-    EXPECT_TRUE(SignRsaSha256(privateKey_, content, signature));
+    EXPECT_TRUE(vendor::SignRsaSha256(privateKey_, content, signature));
     return content + signature;
   }
 
@@ -76,7 +77,7 @@ TEST_F(Validation, ShortFilesBadKeysAndMissingFilesGiveTheirStatus) {
   EXPECT_EQ(validate_(file.c_str(), (folder_ / "missing.pub").c_str()), kValidationCannotRead);
   EXPECT_EQ(validate_(nullptr, nullptr), kValidationCannotRead);
 
-  const std::string hex = BytesToHex(modulus_);
+  const std::string hex = HexText(modulus_);
   const std::string badKeys[] = {hex.substr(1), hex + "0", hex.substr(0, 255) + "G", "", "\r\n"};
   for (const std::string& line1 : badKeys) {
     WriteBytes(folder_ / "key.pub", line1 + "\r\nrest\r\n");
@@ -84,8 +85,8 @@ TEST_F(Validation, ShortFilesBadKeysAndMissingFilesGiveTheirStatus) {
   }
   // Another printer's key: well formed, but the signature is not its.
   std::string otherKey, otherModulus;
-  ASSERT_TRUE(GenerateRsaKey(1024, otherKey, otherModulus));
-  WriteBytes(folder_ / "key.pub", BytesToHex(otherModulus) + "\nKELO\nFecha: 01/01/2026\n");
+  ASSERT_TRUE(vendor::GenerateRsaKey(1024, otherKey, otherModulus));
+  WriteBytes(folder_ / "key.pub", HexText(otherModulus) + "\nKELO\nFecha: 01/01/2026\n");
   EXPECT_EQ(Validate(file), kValidationMismatch);
 }
 
@@ -94,10 +95,10 @@ TEST_F(Validation, RebuiltMfdIsCheckedAgainstTheSignatureOfItsDataRegion) {
   const std::string mfd = folder_ / "scan.mfd";
   WriteBytes(mfd, BuildPdf417MfdFile(data));
   std::string signature;
-  ASSERT_TRUE(SignRsaSha256(privateKey_, data, signature));
+  ASSERT_TRUE(vendor::SignRsaSha256(privateKey_, data, signature));
   // As captured: the hex digits, then the zero bytes of the last symbol's padding.
   const std::string rsa = folder_ / "scan.rsa";
-  WriteBytes(rsa, BytesToHex(signature) + "\r\n" + std::string(20, '\0'));
+  WriteBytes(rsa, HexText(signature) + "\r\n" + std::string(20, '\0'));
   EXPECT_EQ(ValidatePdf417(mfd, rsa), kValidationOk);
 
   std::string changed = BuildPdf417MfdFile(data);
@@ -113,7 +114,7 @@ TEST_F(Validation, RebuiltMfdIsCheckedAgainstTheSignatureOfItsDataRegion) {
   WriteBytes(folder_ / "header.mfd", badHeader);
   EXPECT_EQ(ValidatePdf417(folder_ / "header.mfd", rsa), kValidationMalformed);
 
-  WriteBytes(folder_ / "short.rsa", BytesToHex(signature).substr(2));
+  WriteBytes(folder_ / "short.rsa", HexText(signature).substr(2));
   EXPECT_EQ(ValidatePdf417(mfd, folder_ / "short.rsa"), kValidationMalformed);
   WriteBytes(folder_ / "binary.rsa", signature);
   EXPECT_EQ(ValidatePdf417(mfd, folder_ / "binary.rsa"), kValidationMalformed);

@@ -1,6 +1,7 @@
 // Checks a Windows bitmap file's headers before any decoder reads it: the "BM" magic,
 // a known info header, sane dimensions, a supported pixel format, and pixel data that
-// the file really holds. No Qt; the logo composition runs it before Qt decodes.
+// the file really holds. No Qt: the logo composition runs it before Qt decodes, and the
+// scanner's bitmap reader before it decodes the pixels itself.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +22,10 @@ enum class BitmapCheck {
   kCutShort,        // fewer bytes of pixel data than the rows need
 };
 
+// The largest picture accepted: a scanned page at 600 dpi is well within it, and a
+// header announcing more is refused before anything is allocated.
 inline constexpr std::int64_t kMaxBitmapSide = 32767;
-inline constexpr std::int64_t kMaxBitmapPixels = 40'000'000;
+inline constexpr std::int64_t kMaxBitmapPixels = 64LL * 1024 * 1024;
 
 struct BitmapHeader {
   int width = 0;

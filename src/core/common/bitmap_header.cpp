@@ -1,4 +1,4 @@
-#include "control/bitmap_header.h"
+#include "core/common/bitmap_header.h"
 
 namespace tervane {
 namespace {

@@ -5,27 +5,27 @@
 #include <cstdint>
 #include <vector>
 
-#include "control/bitmap_header.h"
+#include "core/common/bitmap_header.h"
 
 namespace tervane {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using BitmapBytes = std::vector<std::uint8_t>;
 
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+void Put32(BitmapBytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
+void Put16(BitmapBytes& b, std::size_t at, std::uint16_t v) {
   b[at] = static_cast<std::uint8_t>(v);
   b[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
 // A complete bitmap with a 40-byte info header, its palette and zeroed pixel rows.
-Bytes Bitmap(int w, int h, int bits, std::uint32_t coloursUsed = 0) {
+BitmapBytes Bitmap(int w, int h, int bits, std::uint32_t coloursUsed = 0) {
   const std::size_t palette = bits <= 8 ? 4u * (coloursUsed ? coloursUsed : (1u << bits)) : 0u;
   const std::size_t offset = 14 + 40 + palette;
   const std::size_t stride = (static_cast<std::size_t>(w) * bits + 31) / 32 * 4;
-  Bytes b(offset + stride * static_cast<std::size_t>(h < 0 ? -h : h), 0);
+  BitmapBytes b(offset + stride * static_cast<std::size_t>(h < 0 ? -h : h), 0);
   b[0] = 'B';
   b[1] = 'M';
   Put32(b, 2, static_cast<std::uint32_t>(b.size()));
@@ -39,7 +39,7 @@ Bytes Bitmap(int w, int h, int bits, std::uint32_t coloursUsed = 0) {
   return b;
 }
 
-BitmapCheck Check(const Bytes& b, BitmapHeader* out = nullptr) { return CheckBitmapHeader(b.data(), b.size(), out); }
+BitmapCheck Check(const BitmapBytes& b, BitmapHeader* out = nullptr) { return CheckBitmapHeader(b.data(), b.size(), out); }
 
 TEST(BitmapHeader, WellFormedPicturesPassWithTheirGeometry) {
   for (int bits : {1, 4, 8, 16, 24, 32}) {
@@ -58,7 +58,7 @@ TEST(BitmapHeader, WellFormedPicturesPassWithTheirGeometry) {
   EXPECT_EQ(header.paletteColours, 2);
 
   // The old 12-byte core header: 16-bit sizes and 3-byte palette entries.
-  Bytes core(14 + 12 + 2 * 3 + 4, 0);
+  BitmapBytes core(14 + 12 + 2 * 3 + 4, 0);
   core[0] = 'B';
   core[1] = 'M';
   Put32(core, 10, 14 + 12 + 6);
@@ -73,13 +73,13 @@ TEST(BitmapHeader, WellFormedPicturesPassWithTheirGeometry) {
 }
 
 TEST(BitmapHeader, MalformedHeadersAreNamed) {
-  const Bytes good = Bitmap(20, 10, 24);
-  EXPECT_EQ(Check(Bytes(good.begin(), good.begin() + 13)), BitmapCheck::kTooShort);
+  const BitmapBytes good = Bitmap(20, 10, 24);
+  EXPECT_EQ(Check(BitmapBytes(good.begin(), good.begin() + 13)), BitmapCheck::kTooShort);
   EXPECT_EQ(CheckBitmapHeader(nullptr, 0, nullptr), BitmapCheck::kTooShort);
-  Bytes b = good;
+  BitmapBytes b = good;
   b[1] = 'A';
   EXPECT_EQ(Check(b), BitmapCheck::kWrongMagic);
-  EXPECT_EQ(Check(Bytes(good.begin(), good.begin() + 40)), BitmapCheck::kBadInfoHeader);
+  EXPECT_EQ(Check(BitmapBytes(good.begin(), good.begin() + 40)), BitmapCheck::kBadInfoHeader);
   b = good;
   Put32(b, 14, 41);
   EXPECT_EQ(Check(b), BitmapCheck::kBadInfoHeader);
