@@ -35,7 +35,7 @@ inline constexpr const char* kMemoryExitNote =
 // the queued files in order, the save dialog the output, the range dialogs their forms.
 // A dialog with no answer is cancelled. Messages are written to `messages` and kept;
 // the success prompt is answered No.
-class CommandLineAnswers final : public Prompter, public MemoryForms {
+class CommandLineAnswers final : public DecliningPrompter, public MemoryForms {
  public:
   CommandLineAnswers(std::ostream& messages, const OutputOptions& output) : messages_(messages), output_(output) {}
 
@@ -63,16 +63,6 @@ class CommandLineAnswers final : public Prompter, public MemoryForms {
   void ShowCommandResults(const std::string& resultText, const std::string& hexTrace) override {
     results.emplace_back(resultText, hexTrace);
   }
-
-  bool AskText(const std::string&, int, std::string&) override { return false; }
-  bool AskMultiLineText(const std::string&, int, std::string&) override { return false; }
-  bool AskNumber(const std::string&, int, std::string&) override { return false; }
-  bool AskValue(const std::string&, int, int, std::string&) override { return false; }
-  bool AskPercentage(const std::string&, std::string&, std::string&) override { return false; }
-  bool AskDate(const std::string&, CivilTime&) override { return false; }
-  bool AskTime(const std::string&, CivilTime&) override { return false; }
-  bool AcceptComputerClock(const std::string&, bool&) override { return false; }
-  int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
 
  private:
   template <typename Form>

@@ -107,4 +107,23 @@ class Prompter {
   }
 };
 
+// An answerer with no one to ask: every question is answered Cancel (No, choice 0) and
+// messages go nowhere. Answerers that answer a few questions themselves (a batch run, the
+// command line's options, a test) derive from it and override just those.
+class DecliningPrompter : public Prompter {
+ public:
+  bool AskText(const std::string&, int, std::string&) override { return false; }
+  bool AskMultiLineText(const std::string&, int, std::string&) override { return false; }
+  bool AskNumber(const std::string&, int, std::string&) override { return false; }
+  bool AskValue(const std::string&, int, int, std::string&) override { return false; }
+  bool AskPercentage(const std::string&, std::string&, std::string&) override { return false; }
+  bool AskDate(const std::string&, CivilTime&) override { return false; }
+  bool AskTime(const std::string&, CivilTime&) override { return false; }
+  bool AcceptComputerClock(const std::string&, bool&) override { return false; }
+  int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void ShowMessage(const std::string&, const std::string&) override {}
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
+};
+
 }  // namespace tervane

@@ -125,23 +125,12 @@ TEST_F(EditorTest, EveryBasicDialogGivesErroOnCancel) {
 
 // An answerer with the generic questions only (a batch run, a script): it answers text
 // questions, and the pages it cannot show count as cancelled.
-class QuestionsOnly final : public Prompter {
+class QuestionsOnly final : public DecliningPrompter {
  public:
   bool AskText(const std::string&, int, std::string& text) override {
     text = "abc";
     return true;
   }
-  bool AskMultiLineText(const std::string&, int, std::string&) override { return false; }
-  bool AskNumber(const std::string&, int, std::string&) override { return false; }
-  bool AskValue(const std::string&, int, int, std::string&) override { return false; }
-  bool AskPercentage(const std::string&, std::string&, std::string&) override { return false; }
-  bool AskDate(const std::string&, CivilTime&) override { return false; }
-  bool AskTime(const std::string&, CivilTime&) override { return false; }
-  bool AcceptComputerClock(const std::string&, bool&) override { return false; }
-  int Choose(const std::string&, const std::vector<std::string>&) override { return 0; }
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
 };
 
 TEST(ParameterFormsTest, AnAnswererWithoutThePagesCancelsThemAndStillAnswersQuestions) {
