@@ -143,8 +143,23 @@ inline unsigned LineEndsIn(const unsigned char* p) {
   return static_cast<unsigned>((FoldLanes(lanes, true) * 0x0101010101010101ULL) >> 56);
 }
 
+// Whether one of the N bytes at p is '*', ':', 'Ç' or 'Q': every anchor pair holds one
+// of them. The cheap first test of the bulk scan (N a multiple of kLanes).
+template <std::size_t N>
+inline bool HasAnchorByte(const unsigned char* p) {
+  static_assert(N % kLanes == 0);
+  unsigned char lanes[kLanes] = {};
+  for (std::size_t k = 0; k < N; k += kLanes) {
+    for (std::size_t j = 0; j < kLanes; ++j) {
+      const unsigned char c = p[k + j];
+      lanes[j] |= static_cast<unsigned char>((c == '*') | (c == ':') | (c == 0xC7) | (c == 'Q'));
+    }
+  }
+  return FoldLanes(lanes, false) != 0;
+}
+
 // Bytes per step of the bulk scan, and per step of the search inside a block that holds
-// an anchor pair.
+// an anchor byte.
 constexpr std::size_t kScanBlock = 64;
 constexpr std::size_t kScanStep = 16;
 
@@ -233,14 +248,18 @@ void FindMarks(std::string_view line, LineMarks& marks) {
   }
 }
 
-// The first anchor of a marker among the kScanBlock positions from `block`, or null.
-const char* FirstMarkerInBlock(const char* from, const char* end, const char* block, bool withReduction) {
-  for (const char* p = block; p < block + kScanBlock; p += kScanStep) {
-    if (!HasAnchorPair<kScanStep>(reinterpret_cast<const unsigned char*>(p))) continue;
-    for (const char* q = p; q < p + kScanStep; ++q) {
-      if (PairAt(q) && AnyMarkerAt(from, end, q, withReduction)) {
-        return q;
-      }
+// The first anchor of a marker among the positions [lo, block + kScanBlock), or null;
+// `lo` is `block` or the position before it, so that a pair whose anchor byte lies in
+// this block but starts in the one before is looked at too. Reads up to
+// block[kScanBlock].
+const char* FirstMarkerInBlock(const char* from, const char* end, const char* lo, const char* block,
+                               bool withReduction) {
+  const char* stop = block + kScanBlock;
+  for (const char* p = lo; p < stop; p += kScanStep) {
+    const std::size_t n = std::min<std::size_t>(kScanStep, static_cast<std::size_t>(stop - p));
+    if (n == kScanStep && !HasAnchorPair<kScanStep>(reinterpret_cast<const unsigned char*>(p))) continue;
+    for (const char* q = p; q < p + n; ++q) {
+      if (PairAt(q) && AnyMarkerAt(from, end, q, withReduction)) return q;
     }
   }
   return nullptr;
@@ -261,12 +280,13 @@ const char* FindMarkerLine(const char* from, const char* end, bool withReduction
   // Blocks read one byte past them for the anchor pairs that straddle two blocks.
   for (; end - p > static_cast<long>(kScanBlock); p += kScanBlock) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(p);
-    if (HasAnchorPair<kScanBlock>(bytes)) {
-      found = FirstMarkerInBlock(from, end, p, withReduction);
+    if (HasAnchorByte<kScanBlock>(bytes)) {
+      found = FirstMarkerInBlock(from, end, p == from ? p : p - 1, p, withReduction);
       if (found != nullptr) break;
     }
     counted += LineEndsIn<kScanBlock>(bytes);
   }
+  // A pair found just before the block starts in bytes counted already (and is no LF).
   const char* countedTo = p;
   for (; found == nullptr && end - p >= 2; ++p) {
     if (PairAt(p) && AnyMarkerAt(from, end, p, withReduction)) {
@@ -274,7 +294,7 @@ const char* FindMarkerLine(const char* from, const char* end, bool withReduction
     }
   }
   const char* stop = found != nullptr ? found : end;
-  counted += std::count(countedTo, stop, '\n');
+  if (stop > countedTo) counted += std::count(countedTo, stop, '\n');
   lineEnds = counted;
   const char* lastLf = static_cast<const char*>(memrchr(from, '\n', static_cast<std::size_t>(stop - from)));
   afterLastLf = lastLf != nullptr ? lastLf + 1 : from;
@@ -410,7 +430,8 @@ bool LineReader::Next(std::string_view& line) {
 }
 
 long long LineReader::SkipPlainLines(bool withReduction) {
-  if (end_ - begin_ < capacity_ / 8 && !atEnd_) Refill();
+  // Refilled only when little is left, so that the bytes moved to the front stay few.
+  if (end_ - begin_ < std::min<std::size_t>(capacity_ / 8, 4096) && !atEnd_) Refill();
   const char* base = buffer_.get();
   long long lineEnds = 0;
   const char* afterLastLf = nullptr;
