@@ -49,7 +49,7 @@ class CatalogueBuilder final : public XmlVisitor {
     if (active_ > 0) needsAllWhitespace_ = true;
     const Frame parent = frames_.empty() ? Frame{} : frames_.back();
     Frame frame;
-    if (name == "cmd") {
+    if (NameEquals(name, "cmd")) {
       frame.role = Role::kCommand;
       frame.command = static_cast<int>(openCount_);
       const Open* openBefore = open_.data();
@@ -64,10 +64,10 @@ class CatalogueBuilder final : public XmlVisitor {
     } else if (parent.role == Role::kCommand) {
       Open& command = open_[static_cast<size_t>(parent.command)];
       frame.command = parent.command;
-      if (name == "parametro") {
+      if (NameEquals(name, "parametro")) {
         frame.role = Role::kParameter;
         command.parameter.value.clear();
-      } else if (name == "retorno") {
+      } else if (NameEquals(name, "retorno")) {
         frame.role = Role::kReturnField;
       } else {
         StartField(frame, CommandFieldNamed(name), command.seen);

@@ -3,7 +3,9 @@
 // readers so the two files can never disagree on a name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace tervane {
@@ -19,33 +21,51 @@ enum class CommandXmlField : std::uint8_t {
   kFieldTitle, kFieldSize, kFieldKind,
 };
 
+// Whether `name` is the element name `literal`: a comparison of known length, which the
+// compiler does inline instead of calling a general string comparison.
+template <std::size_t N>
+inline bool NameEquals(std::string_view name, const char (&literal)[N]) {
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+// The lookups go by the name's length first, so that most names cost one comparison.
+
 // The field an element of `name` sets under cmd; kNone for any other name.
 inline CommandXmlField CommandFieldNamed(std::string_view name) {
-  if (name == "tipo") return CommandXmlField::kGroup;
-  if (name == "equipamentos_hab") return CommandXmlField::kMask;
-  if (name == "titulo") return CommandXmlField::kTitle;
-  if (name == "escape") return CommandXmlField::kEscape;
-  if (name == "tamanho_retorno") return CommandXmlField::kReturnSize;
-  if (name == "tipo_retorno") return CommandXmlField::kReturnKind;
-  return CommandXmlField::kNone;
+  switch (name.size()) {
+    case 4: return NameEquals(name, "tipo") ? CommandXmlField::kGroup : CommandXmlField::kNone;
+    case 6:
+      if (NameEquals(name, "titulo")) return CommandXmlField::kTitle;
+      return NameEquals(name, "escape") ? CommandXmlField::kEscape : CommandXmlField::kNone;
+    case 12: return NameEquals(name, "tipo_retorno") ? CommandXmlField::kReturnKind : CommandXmlField::kNone;
+    case 15: return NameEquals(name, "tamanho_retorno") ? CommandXmlField::kReturnSize : CommandXmlField::kNone;
+    case 16: return NameEquals(name, "equipamentos_hab") ? CommandXmlField::kMask : CommandXmlField::kNone;
+    default: return CommandXmlField::kNone;
+  }
 }
 
 // The field an element of `name` sets under parametro; kNone for any other name.
 inline CommandXmlField ParameterFieldNamed(std::string_view name) {
-  if (name == "titulo") return CommandXmlField::kParamTitle;
-  if (name == "tamanho") return CommandXmlField::kParamSize;
-  if (name == "formato") return CommandXmlField::kParamKind;
-  if (name == "obrigatorio") return CommandXmlField::kParamMandatory;
-  if (name == "valor") return CommandXmlField::kParamValue;
-  return CommandXmlField::kNone;
+  switch (name.size()) {
+    case 5: return NameEquals(name, "valor") ? CommandXmlField::kParamValue : CommandXmlField::kNone;
+    case 6: return NameEquals(name, "titulo") ? CommandXmlField::kParamTitle : CommandXmlField::kNone;
+    case 7:
+      if (NameEquals(name, "tamanho")) return CommandXmlField::kParamSize;
+      return NameEquals(name, "formato") ? CommandXmlField::kParamKind : CommandXmlField::kNone;
+    case 11: return NameEquals(name, "obrigatorio") ? CommandXmlField::kParamMandatory : CommandXmlField::kNone;
+    default: return CommandXmlField::kNone;
+  }
 }
 
 // The field an element of `name` sets under retorno; kNone for any other name.
 inline CommandXmlField ReturnFieldNamed(std::string_view name) {
-  if (name == "titulo") return CommandXmlField::kFieldTitle;
-  if (name == "tamanho") return CommandXmlField::kFieldSize;
-  if (name == "formato") return CommandXmlField::kFieldKind;
-  return CommandXmlField::kNone;
+  switch (name.size()) {
+    case 6: return NameEquals(name, "titulo") ? CommandXmlField::kFieldTitle : CommandXmlField::kNone;
+    case 7:
+      if (NameEquals(name, "tamanho")) return CommandXmlField::kFieldSize;
+      return NameEquals(name, "formato") ? CommandXmlField::kFieldKind : CommandXmlField::kNone;
+    default: return CommandXmlField::kNone;
+  }
 }
 
 }  // namespace tervane

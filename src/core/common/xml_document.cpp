@@ -304,49 +304,6 @@ class ElementCollector final : public pugi::xml_tree_walker {
   std::vector<pugi::xml_node_struct*>& out_;
 };
 
-// Turns the library's pre-order walk into start, text and end calls. An element's end
-// is known when a node arrives at its depth or above, or when the walk ends.
-class VisitorAdapter final : public pugi::xml_tree_walker {
- public:
-  VisitorAdapter(XmlVisitor& visitor, bool embedded) : visitor_(visitor), embedded_(embedded) {}
-  bool for_each(pugi::xml_node& node) override {
-    const int d = depth();
-    for (; open_ > d; --open_) visitor_.EndElement();
-    switch (node.type()) {
-      case pugi::node_element:
-        visitor_.StartElement(node.name());
-        ++open_;
-        // Its leading text, when the load stored it with the element.
-        if (embedded_ && visitor_.wantsText) {
-          if (const char* text = node.value(); *text) visitor_.Text(text, false);
-        }
-        break;
-      case pugi::node_pcdata:
-        if (visitor_.wantsText) visitor_.Text(node.value(), false);
-        break;
-      case pugi::node_cdata:
-        if (visitor_.wantsText) visitor_.Text(node.value(), true);
-        break;
-      case pugi::node_comment:
-      case pugi::node_pi:
-        if (d > 0) visitor_.Markup();
-        break;
-      default:
-        break;
-    }
-    return true;
-  }
-  bool end(pugi::xml_node&) override {
-    for (; open_ > 0; --open_) visitor_.EndElement();
-    return true;
-  }
-
- private:
-  XmlVisitor& visitor_;
-  const bool embedded_;
-  int open_ = 0;   // elements started and not yet ended
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------- XmlNode
@@ -712,8 +669,60 @@ XmlNodeList XmlDocument::SelectElements(std::string_view name) const {
 }
 
 void XmlDocument::Walk(XmlVisitor& visitor) const {
-  VisitorAdapter adapter(visitor, impl_->embedded);
-  impl_->doc.traverse(adapter);
+  // A loop over the tree rather than the library's traverse: no virtual call and no
+  // depth count per node, and an element's end is reported as the walk leaves it.
+  const bool embedded = impl_->embedded;
+  const pugi::xml_node top = impl_->doc;
+  pugi::xml_node n = top.first_child();
+  int depth = 0;  // elements open around n
+  while (Raw(n)) {
+    bool element = false;
+    switch (n.type()) {
+      case pugi::node_element:
+        element = true;
+        visitor.StartElement(n.name());
+        // Its leading text, when the load stored it with the element.
+        if (embedded && visitor.wantsText) {
+          if (const char* text = n.value(); *text) visitor.Text(text, false);
+        }
+        break;
+      case pugi::node_pcdata:
+        if (visitor.wantsText) visitor.Text(n.value(), false);
+        break;
+      case pugi::node_cdata:
+        if (visitor.wantsText) visitor.Text(n.value(), true);
+        break;
+      case pugi::node_comment:
+      case pugi::node_pi:
+        if (depth > 0) visitor.Markup();
+        break;
+      default:
+        break;
+    }
+    if (element) {
+      if (const pugi::xml_node child = n.first_child(); Raw(child)) {
+        n = child;
+        ++depth;
+        continue;
+      }
+      visitor.EndElement();
+    }
+    // On to the next node in document order, ending the elements left on the way up
+    // (only elements hold children below the document).
+    for (;;) {
+      if (const pugi::xml_node sibling = n.next_sibling(); Raw(sibling)) {
+        n = sibling;
+        break;
+      }
+      n = n.parent();
+      if (!Raw(n) || Raw(n) == Raw(top)) {
+        n = pugi::xml_node();
+        break;
+      }
+      --depth;
+      visitor.EndElement();
+    }
+  }
 }
 
 XmlNode XmlDocument::AppendProcessingInstruction(std::string_view target, std::string_view data) {

@@ -246,6 +246,39 @@ TEST(MfdDiagnostics, BinaryGarbageGivesTheSameFindingsHoweverItIsRead) {
   }
 }
 
+TEST(MfdDiagnostics, MarkersAreFoundWhereverTheyFallInTheScanBlocks) {
+  // The scan looks at the report in blocks of bytes; a first line of every length from
+  // 0 to 150 puts each marker of the report at every place in a block, across the
+  // block and read-buffer edges, and moves every line number by one.
+  const std::string report = GoldenReport();
+  const std::string reference = Diagnose("\r\n" + report);
+  EXPECT_NE(reference.find("FALTA DE ENERGIA NA LINHA:8\r\n"), std::string::npos);
+  EXPECT_NE(reference.find("linha da reducao z posterior:39"), std::string::npos);
+  EXPECT_NE(reference.find(Cp("ALTERAÇÃO DE USUÁRIO NA LINHA:40")), std::string::npos);
+  EXPECT_NE(reference.find("PERDA DE DOCUMENTO NA LINHA:26"), std::string::npos);
+  // Counter lines with nothing else the scan stops at, each after a line of the given
+  // length: the scan starts again after every marker line, so this moves the next
+  // marker through the blocks.
+  auto plain = [](std::size_t length) {
+    ReportBuilder r;
+    for (int coo : {1, 2, 4, 5, 6, 9}) {
+      r.Line(std::string(length, 'x'));
+      r.Coo(coo, "DOCUMENTO");
+      for (int i = 0; i < 4; ++i) r.Filler();
+    }
+    return r.Text();
+  };
+  const std::string plainReference = Diagnose(plain(0));
+  EXPECT_NE(plainReference.find("PERDA DE DOCUMENTO NA LINHA:18*"), std::string::npos);
+  EXPECT_NE(plainReference.find("PERDA DE DOCUMENTO NA LINHA:36*"), std::string::npos);
+  for (std::size_t length = 1; length <= 150; ++length) {
+    const std::string shifted = std::string(length, 'x') + "\r\n" + report;
+    EXPECT_EQ(Diagnose(shifted), reference) << "first line of " << length;
+    EXPECT_EQ(Diagnose(shifted, nullptr, 0x1FFFF, 97, 1024), reference) << "first line of " << length;
+    EXPECT_EQ(Diagnose(plain(length)), plainReference) << "lines of " << length;
+  }
+}
+
 TEST(MfdDiagnostics, CancelWritesTheEndPartForWhatWasRead) {
   ReportBuilder r;
   for (int coo = 1; coo <= 100; ++coo) r.Coo(coo == 50 ? 70 : coo);
