@@ -4,15 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <iterator>
 #include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
@@ -57,15 +58,15 @@ long FindIn(std::string_view line, std::string_view needle) {
   return p == nullptr ? -1 : static_cast<long>(static_cast<const char*>(p) - line.data());
 }
 
-// The markers a main-loop line is examined for. Each is recognised by one pair of
-// adjacent bytes of it (its anchor), chosen to be rare in a report: the scan looks for
-// the anchor pairs only and compares the whole marker where one is found.
+// The markers a main-loop line is examined for. Each is recognised by one byte of it
+// (its anchor), chosen to be rare in a report: the scan looks for the four anchor bytes
+// only and compares the whole marker where one is found.
 enum Marker { kPowerFailure, kUserChange, kCoo, kModelHeader, kFabrication, kReduction, kMarkerCount };
 
 struct MarkerText {
   const char* text;  // Windows-1252
   std::size_t size;
-  std::size_t anchor;  // index of the anchor pair's first byte in the text
+  std::size_t anchor;  // index of the anchor byte in the text
 };
 
 constexpr char kPowerFailureText[] = "***********FALTA DE ENERGIA - RETORNO***********";
@@ -76,92 +77,15 @@ constexpr char kFabricationText[] = "FAB:";
 constexpr char kReductionText[] = "       REDU\xC7\xC3O Z        ";  // "       REDUÇÃO Z        "
 
 constexpr MarkerText kMarkers[kMarkerCount] = {
-    {kPowerFailureText, sizeof kPowerFailureText - 1, 0},  // "**"
-    {kUserChangeText, sizeof kUserChangeText - 1, 6},      // "ÇÃ"
-    {kCooText, sizeof kCooText - 1, 2},                    // "O:"
-    {kModelHeaderText, sizeof kModelHeaderText - 1, 0},    // "QU"
-    {kFabricationText, sizeof kFabricationText - 1, 2},    // "B:"
-    {kReductionText, sizeof kReductionText - 1, 11},       // "ÇÃ"
+    {kPowerFailureText, sizeof kPowerFailureText - 1, 0},  // '*'
+    {kUserChangeText, sizeof kUserChangeText - 1, 6},      // 'Ç'
+    {kCooText, sizeof kCooText - 1, 3},                    // ':'
+    {kModelHeaderText, sizeof kModelHeaderText - 1, 0},    // 'Q'
+    {kFabricationText, sizeof kFabricationText - 1, 3},    // ':'
+    {kReductionText, sizeof kReductionText - 1, 11},       // 'Ç'
 };
 
-// Whether the bytes a, b are the anchor pair of some marker. Written with & and | so
-// that the loops below, which apply it to every position of a block, compile to vector
-// code with no branch per byte.
-inline bool IsAnchorPair(unsigned char a, unsigned char b) {
-  return ((a == '*') & (b == '*')) | ((a == 0xC7) & (b == 0xC3)) | (((a == 'O') | (a == 'B')) & (b == ':')) |
-         ((a == 'Q') & (b == 'U'));
-}
-
-// The bytes an anchor pair starts with, for the byte-by-byte search inside a step that
-// holds a pair.
-constexpr std::array<bool, 256> kPairStart = [] {
-  std::array<bool, 256> starts{};
-  for (unsigned char c : {'*', '\xC7', 'O', 'B', 'Q'}) starts[c] = true;
-  return starts;
-}();
-
-inline bool PairAt(const char* p) {
-  const auto a = static_cast<unsigned char>(p[0]);
-  return kPairStart[a] && IsAnchorPair(a, static_cast<unsigned char>(p[1]));
-}
-
-// The loops below work on 16 byte lanes, which the compiler keeps in one vector
-// register, and fold the lanes into a number only once per call.
-constexpr std::size_t kLanes = 16;
-
-inline std::uint64_t FoldLanes(const unsigned char (&lanes)[kLanes], bool add) {
-  std::uint64_t low = 0, high = 0;
-  std::memcpy(&low, lanes, 8);
-  std::memcpy(&high, lanes + 8, 8);
-  return add ? low + high : (low | high);
-}
-
-// Whether an anchor pair starts at one of the N positions from p (N a multiple of
-// kLanes); reads p[0..N].
-template <std::size_t N>
-inline bool HasAnchorPair(const unsigned char* p) {
-  static_assert(N % kLanes == 0);
-  unsigned char lanes[kLanes] = {};
-  for (std::size_t k = 0; k < N; k += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j) {
-      lanes[j] |= static_cast<unsigned char>(IsAnchorPair(p[k + j], p[k + j + 1]));
-    }
-  }
-  return FoldLanes(lanes, false) != 0;
-}
-
-// Number of LF bytes among the N bytes at p (N a multiple of kLanes, below 128).
-template <std::size_t N>
-inline unsigned LineEndsIn(const unsigned char* p) {
-  static_assert(N % kLanes == 0 && N < 128);
-  unsigned char lanes[kLanes] = {};
-  for (std::size_t k = 0; k < N; k += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j) lanes[j] = static_cast<unsigned char>(lanes[j] + (p[k + j] == '\n'));
-  }
-  // Each byte of the sum is at most N / 8, so the bytes add up without carries: the
-  // multiplication gathers their total in the top byte.
-  return static_cast<unsigned>((FoldLanes(lanes, true) * 0x0101010101010101ULL) >> 56);
-}
-
-// Whether one of the N bytes at p is '*', ':', 'Ç' or 'Q': every anchor pair holds one
-// of them. The cheap first test of the bulk scan (N a multiple of kLanes).
-template <std::size_t N>
-inline bool HasAnchorByte(const unsigned char* p) {
-  static_assert(N % kLanes == 0);
-  unsigned char lanes[kLanes] = {};
-  for (std::size_t k = 0; k < N; k += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j) {
-      const unsigned char c = p[k + j];
-      lanes[j] |= static_cast<unsigned char>((c == '*') | (c == ':') | (c == 0xC7) | (c == 'Q'));
-    }
-  }
-  return FoldLanes(lanes, false) != 0;
-}
-
-// Bytes per step of the bulk scan, and per step of the search inside a block that holds
-// an anchor byte.
-constexpr std::size_t kScanBlock = 64;
-constexpr std::size_t kScanStep = 16;
+constexpr unsigned char kAnchorStar = '*', kAnchorCedilla = 0xC7, kAnchorColon = ':', kAnchorQ = 'Q';
 
 // Whether marker m stands with its anchor at `at`. The bytes at hand are [from, end):
 // a marker cannot begin before `from`; with `partialEnd` a marker that may go on past
@@ -180,20 +104,43 @@ inline bool MarkerAt(int m, const char* from, const char* end, const char* at, b
 // Whether any marker (the reduction only `withReduction`) has its anchor at `at`.
 inline bool AnyMarkerAt(const char* from, const char* end, const char* at, bool withReduction) {
   switch (static_cast<unsigned char>(*at)) {
-    case '*':
+    case kAnchorStar:
       return MarkerAt(kPowerFailure, from, end, at, true);
-    case 0xC7:
+    case kAnchorCedilla:
       return MarkerAt(kUserChange, from, end, at, true) ||
              (withReduction && MarkerAt(kReduction, from, end, at, true));
-    case 'O':
-      return MarkerAt(kCoo, from, end, at, true);
-    case 'B':
-      return MarkerAt(kFabrication, from, end, at, true);
-    case 'Q':
+    case kAnchorColon:
+      return MarkerAt(kCoo, from, end, at, true) || MarkerAt(kFabrication, from, end, at, true);
+    case kAnchorQ:
       return MarkerAt(kModelHeader, from, end, at, true);
     default:
       return false;
   }
+}
+
+#if defined(__SSE2__)
+// Bit i set where byte i of the 16 at p is an anchor byte.
+inline unsigned AnchorBits(__m128i block) {
+  const __m128i star = _mm_set1_epi8(static_cast<char>(kAnchorStar));
+  const __m128i cedilla = _mm_set1_epi8(static_cast<char>(kAnchorCedilla));
+  const __m128i colon = _mm_set1_epi8(static_cast<char>(kAnchorColon));
+  const __m128i q = _mm_set1_epi8(static_cast<char>(kAnchorQ));
+  return static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, star), _mm_cmpeq_epi8(block, cedilla)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(block, colon), _mm_cmpeq_epi8(block, q)))));
+}
+
+// Sum of the 16 byte counters.
+inline long long CounterSum(__m128i counters) {
+  const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+}
+#endif
+
+inline int Popcount(unsigned bits) {
+  int n = 0;
+  for (; bits != 0; bits &= bits - 1) ++n;
+  return n;
 }
 
 // First position of every marker in one line (-1 where absent).
@@ -208,20 +155,18 @@ void NoteMarksAt(const char* from, const char* end, const char* p, LineMarks& ma
     }
   };
   switch (static_cast<unsigned char>(*p)) {
-    case '*':
+    case kAnchorStar:
       note(kPowerFailure);
       break;
-    case 0xC7:
+    case kAnchorCedilla:
       note(kUserChange);
       note(kReduction);
       break;
-    case 'O':
+    case kAnchorColon:
       note(kCoo);
-      break;
-    case 'B':
       note(kFabrication);
       break;
-    case 'Q':
+    case kAnchorQ:
       note(kModelHeader);
       break;
     default:
@@ -229,74 +174,65 @@ void NoteMarksAt(const char* from, const char* end, const char* p, LineMarks& ma
   }
 }
 
-// Bytes that may be read past the end of a line: every line FindMarks is given lies in
-// a buffer with this many bytes of room after it.
-constexpr std::size_t kLinePadding = kScanStep;
-
 void FindMarks(std::string_view line, LineMarks& marks) {
   for (long& a : marks.at) a = -1;
   const char* from = line.data();
   const char* end = from + line.size();
-  // Whole steps, the last reaching past the line into the padding; only positions
-  // whose pair lies inside the line are looked at.
-  for (const char* p = from; end - p >= 2; p += kScanStep) {
-    if (!HasAnchorPair<kScanStep>(reinterpret_cast<const unsigned char*>(p))) continue;
-    const char* stepEnd = end - p > static_cast<long>(kScanStep) ? p + kScanStep : end - 1;
-    for (const char* q = p; q < stepEnd; ++q) {
-      if (PairAt(q)) NoteMarksAt(from, end, q, marks);
+  const char* p = from;
+#if defined(__SSE2__)
+  for (; end - p >= 16; p += 16) {
+    for (unsigned bits = AnchorBits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))); bits != 0;
+         bits &= bits - 1) {
+      NoteMarksAt(from, end, p + __builtin_ctz(bits), marks);
     }
   }
-}
-
-// The first anchor of a marker among the positions [lo, block + kScanBlock), or null;
-// `lo` is `block` or the position before it, so that a pair whose anchor byte lies in
-// this block but starts in the one before is looked at too. Reads up to
-// block[kScanBlock].
-const char* FirstMarkerInBlock(const char* from, const char* end, const char* lo, const char* block,
-                               bool withReduction) {
-  const char* stop = block + kScanBlock;
-  for (const char* p = lo; p < stop; p += kScanStep) {
-    const std::size_t n = std::min<std::size_t>(kScanStep, static_cast<std::size_t>(stop - p));
-    if (n == kScanStep && !HasAnchorPair<kScanStep>(reinterpret_cast<const unsigned char*>(p))) continue;
-    for (const char* q = p; q < p + n; ++q) {
-      if (PairAt(q) && AnyMarkerAt(from, end, q, withReduction)) return q;
-    }
-  }
-  return nullptr;
+#endif
+  for (; p < end; ++p) NoteMarksAt(from, end, p, marks);
 }
 
 // Finds, from the line start `from`, the first line that may hold a marker. Returns its
-// start and sets `lineEnds` to the number of LFs before it; or returns null when no
-// complete line in [from, end) holds one, with `lineEnds` the number of LFs in the
-// range and `afterLastLf` just past the last of them (`from` when there is none).
-//
-// The bytes after the last LF are never skipped, so a marker whose anchor pair is cut
-// by `end` needs no finding: its line is handed out whole later either way.
+// start and sets `lineEnds` to the number of LFs before it; or returns null when no line
+// in [from, end) holds one, with `lineEnds` the number of LFs in the range and
+// `afterLastLf` just past the last of them (`from` when there is none).
 const char* FindMarkerLine(const char* from, const char* end, bool withReduction, long long& lineEnds,
                            const char*& afterLastLf) {
   long long counted = 0;
   const char* p = from;
   const char* found = nullptr;
-  // Blocks read one byte past them for the anchor pairs that straddle two blocks.
-  for (; end - p > static_cast<long>(kScanBlock); p += kScanBlock) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(p);
-    if (HasAnchorByte<kScanBlock>(bytes)) {
-      found = FirstMarkerInBlock(from, end, p == from ? p : p - 1, p, withReduction);
-      if (found != nullptr) break;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  __m128i counters = _mm_setzero_si128();  // LFs per byte lane, emptied before they overflow
+  int blocksCounted = 0;
+  for (; end - p >= 16 && found == nullptr; p += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i isLf = _mm_cmpeq_epi8(block, lf);
+    for (unsigned bits = AnchorBits(block); bits != 0; bits &= bits - 1) {
+      const int bit = __builtin_ctz(bits);
+      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
+        found = p + bit;
+        counted += Popcount(static_cast<unsigned>(_mm_movemask_epi8(isLf)) & ((1u << bit) - 1u));
+        break;
+      }
     }
-    counted += LineEndsIn<kScanBlock>(bytes);
+    if (found != nullptr) break;
+    counters = _mm_sub_epi8(counters, isLf);
+    if (++blocksCounted == 255) {
+      counted += CounterSum(counters);
+      counters = _mm_setzero_si128();
+      blocksCounted = 0;
+    }
   }
-  // A pair found just before the block starts in bytes counted already (and is no LF).
-  const char* countedTo = p;
-  for (; found == nullptr && end - p >= 2; ++p) {
-    if (PairAt(p) && AnyMarkerAt(from, end, p, withReduction)) {
+  counted += CounterSum(counters);
+#endif
+  for (; p < end && found == nullptr; ++p) {
+    if (*p == '\n') {
+      ++counted;
+    } else if (AnyMarkerAt(from, end, p, withReduction)) {
       found = p;
     }
   }
-  const char* stop = found != nullptr ? found : end;
-  if (stop > countedTo) counted += std::count(countedTo, stop, '\n');
   lineEnds = counted;
-  const char* lastLf = static_cast<const char*>(memrchr(from, '\n', static_cast<std::size_t>(stop - from)));
+  const char* lastLf = static_cast<const char*>(memrchr(from, '\n', static_cast<std::size_t>((found ? found : end) - from)));
   afterLastLf = lastLf != nullptr ? lastLf + 1 : from;
   return found != nullptr ? afterLastLf : nullptr;
 }
@@ -309,7 +245,7 @@ const char* FindMarkerLine(const char* from, const char* end, bool withReduction
 class LineReader {
  public:
   LineReader(MfdByteSource& source, std::size_t capacity)
-      : source_(source), capacity_(capacity < 1024 ? 1024 : capacity), buffer_(new char[capacity_ + kLinePadding]()) {}
+      : source_(source), capacity_(capacity < 1024 ? 1024 : capacity), buffer_(new char[capacity_]) {}
 
   // The next line, without its line end and cut to kMfdLineLimit characters. The view
   // stays valid until the next call. Returns false at the end of the data or after a
@@ -342,7 +278,7 @@ class LineReader {
   std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0, end_ = 0;  // the unread bytes; begin_ is always a line start
-  char longLine_[kMfdLineLimit + kLinePadding] = {};
+  char longLine_[kMfdLineLimit];
   bool atEnd_ = false;
   bool failed_ = false;
   bool stopped_ = false;
@@ -430,8 +366,7 @@ bool LineReader::Next(std::string_view& line) {
 }
 
 long long LineReader::SkipPlainLines(bool withReduction) {
-  // Refilled only when little is left, so that the bytes moved to the front stay few.
-  if (end_ - begin_ < std::min<std::size_t>(capacity_ / 8, 4096) && !atEnd_) Refill();
+  if (end_ - begin_ < capacity_ / 8 && !atEnd_) Refill();
   const char* base = buffer_.get();
   long long lineEnds = 0;
   const char* afterLastLf = nullptr;
@@ -506,12 +441,10 @@ constexpr std::size_t kTimeOffsets[] = {39, 40, 42, 43, 45, 46};
 void Scanner::TakeDateTime(std::string_view from, std::size_t base) {
   // Taken only when the line holds every position; a shorter line leaves them as they were.
   if (from.size() <= base + kTimeOffsets[5]) return;
-  char date[std::size(kDateOffsets)];
-  char time[std::size(kTimeOffsets)];
-  for (std::size_t i = 0; i < std::size(kDateOffsets); ++i) date[i] = from[base + kDateOffsets[i]];
-  for (std::size_t i = 0; i < std::size(kTimeOffsets); ++i) time[i] = from[base + kTimeOffsets[i]];
-  date_.assign(date, sizeof date);
-  time_.assign(time, sizeof time);
+  date_.clear();
+  time_.clear();
+  for (std::size_t offset : kDateOffsets) date_ += from[base + offset];
+  for (std::size_t offset : kTimeOffsets) time_ += from[base + offset];
 }
 
 // Reads the lines after a counter gap and tells whether they show a credit/debit voucher
