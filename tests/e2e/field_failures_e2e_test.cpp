@@ -119,9 +119,11 @@ TEST_F(FieldTest, APortAnotherProgramHoldsIsSaidToBeInUse) {
   SimProcess holder;
   ASSERT_TRUE(holder.Start("/usr/bin/flock", {"--exclusive", "--no-fork", pty, "sleep", "30"}));
   CliRun run;
-  for (int i = 0; i < 100; ++i) {  // until the holder has its lock
+  // Until the holder has its lock and has become "sleep": between taking the lock and
+  // starting the command, flock itself is the holder, and the message names it so.
+  for (int i = 0; i < 100; ++i) {
     run = Send({"--port", pty});
-    if (run.code == 4) break;
+    if (run.code == 4 && run.err.find("(sleep (PID ") != std::string::npos) break;
     ::usleep(20000);
   }
   EXPECT_EQ(run.code, 4);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/common/prompter.h"
+#include "core/fiscalmemory/memory_forms.h"
 
 namespace tervane {
 
