@@ -60,12 +60,12 @@ CommandRecord QueryCommand(const char* title, const char* escape, int replySize,
 
 // A text field without the printer's fixed-width padding: trailing blanks and NULs are
 // how a printer fills the unused part of a field, not part of the value.
-std::string Unpadded(std::string text) {
+std::string WithoutFieldPadding(std::string text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
   return text;
 }
 
-std::string Value(const CommandRecord& c, size_t field) { return Unpadded(c.returnFields[field].value); }
+std::string Value(const CommandRecord& c, size_t field) { return WithoutFieldPadding(c.returnFields[field].value); }
 
 class ConfigurationRead {
  public:
@@ -98,8 +98,8 @@ class ConfigurationRead {
       if (!Step(c)) return stop_;
       if (ok_) {
         const std::string& v = c.returnFields[0].value;
-        profile_.cnpj = Unpadded(v.substr(0, 18));
-        profile_.ie = v.size() > 18 ? Unpadded(v.substr(18, 15)) : std::string();
+        profile_.cnpj = WithoutFieldPadding(v.substr(0, 18));
+        profile_.ie = v.size() > 18 ? WithoutFieldPadding(v.substr(18, 15)) : std::string();
         profile_.im.clear();
         profile_.uf.clear();
       }
