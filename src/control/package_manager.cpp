@@ -6,6 +6,7 @@
 
 #include "control/logo_package.h"
 #include "control/raster_encoder.h"
+#include "core/interpret/status_text.h"
 
 namespace tervane {
 namespace {
@@ -121,6 +122,9 @@ PackageManager::ReplyOutcome PackageManager::ReadReply(int limitMs) {
   if (!TimedRead(reply, kReplyBytes, limitMs, &got) || reply[0] != kAck) return ReplyOutcome::kFailed;
   if ((reply[2] & 0x01) != 0) {
     lastError_ = reply[3];
+    refused_ = true;
+    lastSt1_ = reply[1];
+    lastSt2_ = reply[2];
     return ReplyOutcome::kPrinterError;
   }
   return ReplyOutcome::kAccepted;
@@ -141,6 +145,7 @@ int PackageManager::Upload(const MonoImage& picture, const std::string& line1, c
 
 int PackageManager::UploadData(const std::vector<std::uint8_t>& data) {
   lastError_ = 0;
+  refused_ = false;
   SetStoredLogoCrc(0);
   if (!line_.IsOpen()) return kLogoFailed;
 
@@ -178,6 +183,7 @@ int PackageManager::UploadData(const std::vector<std::uint8_t>& data) {
 
 int PackageManager::Confirm() {
   lastError_ = 0;
+  refused_ = false;
   if (!line_.IsOpen()) return kLogoFailed;
   const std::vector<std::uint8_t> frame = ConfirmationFrame(StoredLogoCrc());
   if (!TimedWrite(frame.data(), static_cast<int>(frame.size()), kWriteLimitMs)) return kLogoFailed;
@@ -189,6 +195,15 @@ int PackageManager::Confirm() {
   return kLogoFailed;
 }
 
-std::string PackageManager::ErrorText() const { return LogoErrorText(lastError_, language_); }
+std::string PackageManager::ErrorText() const {
+  if (refused_ && lastError_ == 0) {
+    // A refusal without a code: the status bytes are all there is to say why.
+    std::string text = StatusText(lastSt1_, lastSt2_);
+    while (!text.empty() && (text.front() == '\r' || text.front() == '\n')) text.erase(0, 1);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text.empty() ? LogoString(18, language_) : text;
+  }
+  return LogoErrorText(lastError_, language_);
+}
 
 }  // namespace tervane

@@ -70,7 +70,9 @@ class PackageManager {
   // the printer's code in LastError; kLogoFailed on no, short or NAK reply, or no port.
   int Confirm();
 
-  // The message for the last printer error code (Windows-1252): empty for 0.
+  // The message for the last printer refusal (Windows-1252): the text of its error code,
+  // or, when the printer flagged an error with code 0, what its status bytes say. Empty
+  // when nothing was refused.
   std::string ErrorText() const;
   std::uint8_t LastError() const { return lastError_; }
 
@@ -91,6 +93,9 @@ class PackageManager {
   LogoMessageSink* messages_;
   LogoLanguage language_;
   std::uint8_t lastError_ = 0;
+  bool refused_ = false;
+  std::uint8_t lastSt1_ = 0;
+  std::uint8_t lastSt2_ = 0;
 };
 
 // The text block: the four lines, each padded with spaces to 48 characters.

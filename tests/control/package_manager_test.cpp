@@ -159,6 +159,17 @@ TEST_F(UploadTest, PrinterRefusalsAndBrokenReplies) {
   EXPECT_EQ(manager.LastError(), 59);
   EXPECT_EQ(manager.ErrorText(), "Operation permited only during technical intervention!");
 
+  // An error flagged with code 0 says what the status bytes say, never nothing.
+  line.writes.clear();
+  line.answer = [](const ByteVec& w) {
+    return w.size() > 8 && w[5] == 0x41 ? Reply(kAck, 0x08, 0x01, 0) : ByteVec{};
+  };
+  EXPECT_EQ(manager.UploadData(Data(2000)), kLogoPrinterError);
+  EXPECT_EQ(manager.LastError(), 0);
+  EXPECT_NE(manager.ErrorText().find(Utf8ToCp1252Lossy("COMANDO NÃO EXECUTADO")), std::string::npos)
+      << manager.ErrorText();
+  EXPECT_NE(manager.ErrorText().front(), '\r');  // a message box text, not a log line
+
   // A NAK ends the read at once and the upload as a communication failure.
   line.writes.clear();
   line.answer = [](const ByteVec& w) { return w.size() > 8 && w[5] == 0x41 ? ByteVec{0x15} : ByteVec{}; };
