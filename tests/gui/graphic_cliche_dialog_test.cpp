@@ -1,7 +1,8 @@
 // "Clichê Gráfico" hosting the logo control: the control registered into a temporary
 // registry with tervane-regsvr and created by class ID, its port from the settings, the
 // USB message, and no dialog at all while the class is not registered (nor when a broken
-// system-wide registry is all there is).
+// system-wide registry is all there is), when the main window's entries are disabled
+// with a tip saying how to register it.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -106,19 +107,36 @@ class GraphicClicheDialogTest : public QObject {
     QVERIFY(prompter.Requests().empty());
     QVERIFY(!dialog.Control()->Control());
 
-    // From the main window's menu the same: no window opens.
+    // In the main window, the menu entry and the toolbar button are disabled and say how
+    // to register the control; registering it (the window checks again when its menu
+    // opens or it is activated) enables both, and removing it disables them again.
     gui::CMainWindow::Options options;
     options.detectPrinter = false;
     options.loadCatalogue = false;
     options.unattended = true;
     gui::CMainWindow window(options);
     window.SetPrompter(&prompter);
-    QAction* action = window.ActionFor(gui::ids::kClicheGrafico);
-    QVERIFY(action && action->isEnabled());
-    QVERIFY(window.ActionFor(gui::ids::kToolClicheGrafico)->isEnabled());
-    action->trigger();
+    QAction* entry = window.ActionFor(gui::ids::kClicheGrafico);
+    QAction* tool = window.ActionFor(gui::ids::kToolClicheGrafico);
+    QVERIFY(entry && tool);
+    for (QAction* action : {entry, tool}) {
+      QVERIFY(!action->isEnabled());
+      QVERIFY2(action->toolTip().contains(QStringLiteral("tervane-regsvr")), qPrintable(action->toolTip()));
+      QVERIFY(action->toolTip().contains(QStringLiteral("libbrandel.so")));
+    }
+    QVERIFY(window.GraphicClicheUnavailable().contains(QStringLiteral("não está registrado")));
+    entry->trigger();
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(prompter.Requests().empty());
+
+    QCOMPARE(RunRegsvr(Library()), 0);
+    window.RefreshGraphicCliche();
+    QVERIFY(entry->isEnabled() && tool->isEnabled());
+    QVERIFY(window.GraphicClicheUnavailable().isEmpty());
+    QVERIFY(!tool->toolTip().contains(QStringLiteral("tervane-regsvr")));
+    QCOMPARE(RunRegsvr(QStringLiteral("-u ") + Library()), 0);
+    window.RefreshGraphicCliche();
+    QVERIFY(!entry->isEnabled() && !tool->isEnabled());
   }
 
   // A system-wide registry that cannot be read: the dialog still opens nothing and says

@@ -1,6 +1,10 @@
 #include "gui/control/brandel.h"
 
+#include <QFileInfo>
+
+#include "component/component_registry.h"
 #include "component/create_instance.h"
+#include "core/common/install_paths.h"
 #include "component/windowed_control.h"
 #include "control/face/brandel_ids.h"
 
@@ -45,6 +49,37 @@ HResult CBrandel::Create(std::string* error) {
 HResult CBrandel::SetPortName(const std::string& portName) {
   if (!control_) return hr::kUnexpected;
   return component::PutProperty(*control_, brandel::dispid::kPortName, component::Variant::Text(portName));
+}
+
+namespace {
+
+// The control's library shipped beside this program: lib/tervane/ once installed,
+// lib/ in the build tree.
+QString ShippedBrandelLibrary() {
+  const QString programDir = QString::fromStdString(ProgramDir());
+  for (const QString& relative : {QStringLiteral("/../lib/tervane/libbrandel.so"), QStringLiteral("/../lib/libbrandel.so")}) {
+    const QFileInfo candidate(programDir + relative);
+    if (candidate.exists()) return candidate.absoluteFilePath();
+  }
+  return QStringLiteral("/usr/lib/tervane/libbrandel.so");
+}
+
+}  // namespace
+
+QString BrandelUnavailableReason() {
+  std::string library;
+  std::string error;
+  const HResult found = component::FindClassLibrary(std::string(), brandel::kClsidBrandelCtrl, library, &error);
+  const QString how = QStringLiteral("Para registrá-lo: tervane-regsvr %1").arg(ShippedBrandelLibrary());
+  if (found == hr::kRegistryRead) {
+    return QStringLiteral("O registro dos controles não pôde ser lido (%1). %2").arg(QString::fromStdString(error), how);
+  }
+  if (component::Failed(found)) return QStringLiteral("O controle do clichê gráfico não está registrado. ") + how;
+  if (!QFileInfo::exists(QString::fromStdString(library))) {
+    return QStringLiteral("O controle do clichê gráfico está registrado em %1, que não existe mais. %2")
+        .arg(QString::fromStdString(library), how);
+  }
+  return QString();
 }
 
 }  // namespace tervane::gui

@@ -40,4 +40,10 @@ class CBrandel final : public QWidget {
   QPointer<QWidget> window_;
 };
 
+// Why the logo control cannot be created here, without creating it: its class is not
+// registered (or a registry cannot be read), or the registered library file is gone.
+// The text says how to register it with tervane-regsvr. Empty when the control's
+// library is registered and present.
+QString BrandelUnavailableReason();
+
 }  // namespace tervane::gui
