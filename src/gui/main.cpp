@@ -16,6 +16,7 @@
 #include "gui/app/app_icon.h"
 #include "gui/app/main_window.h"
 #include "gui/app/simulator_process.h"
+#include "gui/common/quit_request.h"
 
 namespace {
 
@@ -26,15 +27,16 @@ void OnTerminationSignal(int) {
   [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// SIGINT and SIGTERM end the event loop like closing the window, so that a simulator
-// started with --simulator is stopped as well.
+// SIGINT and SIGTERM end the event loop like closing the window (after an exchange in
+// progress), so that a simulator started with --simulator is stopped as well.
 void QuitOnTerminationSignals(QApplication& app) {
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
   QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
     char byte = 0;
     [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
-    app.quit();
+    // An exchange in progress is finished first.
+    tervane::gui::RequestQuit();
   });
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
@@ -172,7 +174,12 @@ int main(int argc, char* argv[]) {
   options.unattended = !screenshotFile.isEmpty();
   tervane::gui::CMainWindow window(std::move(options));
   if (screenshotFile.isEmpty()) {
-    window.showMaximized();
+    // The size and place of the last run, or maximised the first time.
+    if (window.RestoreSavedGeometry()) {
+      window.show();
+    } else {
+      window.showMaximized();
+    }
   } else {
     window.resize(1024, 640);
     window.show();

@@ -39,7 +39,16 @@ inline QByteArray ReadAll(const QString& path) {
 // The titles of the window's menus, in menubar order.
 inline QStringList MenuTitles(QMainWindow& window) {
   QStringList titles;
-  for (QAction* a : window.menuBar()->actions()) titles << a->text();
+  // Without the mnemonic marks: "&Operações" is "Operações", "&&" an "&".
+  for (QAction* a : window.menuBar()->actions()) {
+    const QString text = a->text();
+    QString plain;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+      if (text[k] == QLatin1Char('&') && k + 1 < text.size()) ++k;
+      plain += text[k];
+    }
+    titles << plain;
+  }
   return titles;
 }
 

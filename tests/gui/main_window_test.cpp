@@ -1,5 +1,6 @@
-// The main window's menus from a catalogue, the model filter, the operations that are
-// not available yet, and a catalogue that does not load.
+// The main window's menus from a catalogue, the model filter, a catalogue that does not
+// load, the help shortcut and mnemonics, a bar too narrow for every group, and the
+// remembered size.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include "core/app/model_table.h"
 #include "gui/app/main_window.h"
+#include "gui/common/app_profile.h"
 #include "gui/gui_test.h"
 
 namespace tervane::testing {
@@ -72,9 +74,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.ActionFor(kReferencia)->text(), QStringLiteral("Referência dos Comandos"));
   }
 
+  // Every operation but the logo control's, which follows its registration (see the
+  // graphic cliché tests).
   void everyOperationAndToolIsAvailable() {
     gui::CMainWindow window(Offline());
-    for (int id : {kProgramarEquipamento, kSequencias, kClicheGrafico, kMfMfd, kConfiguracoes}) {
+    for (int id : {kProgramarEquipamento, kSequencias, kMfMfd, kConfiguracoes}) {
       QVERIFY(window.ActionFor(id));
       QVERIFY(window.ActionFor(id)->isEnabled());
     }
@@ -82,7 +86,9 @@ class MainWindowTest : public QObject {
     QList<int> tools;
     for (QAction* a : window.ToolBar()->actions()) tools << a->data().toInt();
     QCOMPARE(tools, (QList<int>{kToolSequencias, kToolClicheGrafico, kToolMfMfd, kToolProgramar, kToolConfiguracoes}));
-    for (int id : tools) QVERIFY(window.ActionFor(id)->isEnabled());
+    for (int id : {kToolSequencias, kToolMfMfd, kToolProgramar, kToolConfiguracoes}) {
+      QVERIFY(window.ActionFor(id)->isEnabled());
+    }
   }
 
   void filterByModelGreysCommandsOfOtherModels() {
@@ -166,6 +172,68 @@ class MainWindowTest : public QObject {
     window.ActionFor(kAjuda)->trigger();
     answer.stop();
     QCOMPARE(message, QStringLiteral("Não foi possível abrir %1").arg(work.filePath(QStringLiteral("help/Tervane_Help.html"))));
+  }
+
+  // The help entry's label says "(F1)" once (no second shortcut column), and F1 in the
+  // window opens the help; the fixed menus have their mnemonics.
+  void helpShortcutShowsOnceAndMenusHaveMnemonics() {
+    gui::CMainWindow window(Offline());
+    QAction* help = window.ActionFor(kAjuda);
+    QCOMPARE(help->text(), QStringLiteral("Tópicos da Ajuda (F1)"));
+    QVERIFY(help->shortcut().isEmpty());
+    int opened = 0;
+    window.SetFileOpener([&](const QString&) { return ++opened, true; });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(opened, 1);
+    QCOMPARE(window.menuBar()->actions().front()->text(), QStringLiteral("&Operações"));
+    QCOMPARE(window.menuBar()->actions().back()->text(), QStringLiteral("A&juda"));
+  }
+
+  // With more groups than fit, "Ajuda" stays on the bar at 1024 pixels: the last groups
+  // move into "Mais", keeping their commands; a wide window has them all on the bar.
+  void menuBarKeepsAjudaInSightAt1024Pixels() {
+    gui::CMainWindow window(Offline());
+    CommandCatalogue catalogue;
+    for (int k = 0; k < 14; ++k) {
+      catalogue.commands.push_back(Cmd(("Grupo de comandos " + std::to_string(k)).c_str(), "Comando"));
+    }
+    window.SetCatalogue(catalogue);
+    window.resize(1024, 768);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QMenuBar* bar = window.menuBar();
+    const QStringList titles = MenuTitles(window);
+    QCOMPARE(titles.back(), QStringLiteral("Ajuda"));
+    QVERIFY2(titles.contains(QStringLiteral("Mais")), qPrintable(titles.join(QLatin1Char('|'))));
+    QVERIFY(bar->actionGeometry(bar->actions().back()).right() < bar->width());
+    for (int k = 0; k < 14; ++k) QVERIFY(window.ActionFor(kFirstCommandId + k));  // none lost
+    QVERIFY(window.ActionFor(kFirstCommandId + 13)->isEnabled());
+
+    window.resize(4000, 768);
+    QTRY_COMPARE(MenuTitles(window).size(), 16);
+    QVERIFY(!MenuTitles(window).contains(QStringLiteral("Mais")));
+  }
+
+  // The window's size is kept in the profile when it closes and given back next time;
+  // nonsense in the profile is ignored.
+  void sizeIsRememberedAcrossRuns() {
+    {
+      gui::CMainWindow window(Offline());
+      window.resize(812, 533);
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      window.close();
+    }
+    gui::CMainWindow again(Offline());
+    QVERIFY(again.RestoreSavedGeometry());
+    QCOMPARE(again.size(), QSize(812, 533));
+
+    gui::OpenProfile()->setValue(QStringLiteral("MainWindow/Geometry"), QByteArray("nonsense"));
+    gui::CMainWindow third(Offline());
+    QVERIFY(!third.RestoreSavedGeometry());
+    gui::OpenProfile()->remove(QStringLiteral("MainWindow/Geometry"));
   }
 };
 

@@ -1,5 +1,6 @@
 // The progress window: percentages and the title rule, Escape and Cancel, the remembered
 // position, and the sink the exchange drives.
+#include <QLabel>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
@@ -132,6 +133,30 @@ class ProgressWindowTest : public QObject {
     QVERIFY(qAbs(centre.x() - screen.center().x()) <= 2);
     QVERIFY(qAbs(centre.y() - screen.center().y()) <= 2);
     offScreen.CloseProgress();
+  }
+
+  // Laid out for its font: a larger font gives a larger window that still holds four
+  // lines of message and the whole button.
+  void layoutFollowsTheFont() {
+    CProgressWindow normal;
+    normal.OpenProgress(nullptr, QStringLiteral("P"), true);
+    const QSize normalSize = normal.size();
+    QVERIFY(normalSize.width() >= 390);
+    normal.CloseProgress();
+
+    CProgressWindow large;
+    QFont font = large.font();
+    font.setPointSizeF(font.pointSizeF() * 2);
+    large.setFont(font);
+    large.OpenProgress(nullptr, QStringLiteral("P"), true);
+    large.SetMessage(QStringLiteral("Recebendo Retorno..."));
+    QVERIFY(large.width() > normalSize.width() || large.height() > normalSize.height());
+    QVERIFY(large.height() > normalSize.height());
+    QVERIFY(large.rect().contains(large.CancelButton()->geometry()));
+    const QLabel* message = large.findChild<QLabel*>(QStringLiteral("message"));
+    QVERIFY(message && message->height() >= QFontMetrics(font).height() * 4);
+    QVERIFY(message->geometry().bottom() < large.CancelButton()->geometry().top());
+    large.CloseProgress();
   }
 
   void sinkOpensOneWindowPerOperation() {

@@ -1,4 +1,6 @@
 // The "Resultado" window: the message/dump toggle and "Salvar" with its three contents.
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFile>
 #include <QFont>
 #include <QPlainTextEdit>
@@ -33,8 +35,11 @@ class ResultWindowTest : public QObject {
     FakePrompter prompter;
     gui::CResultDlg dialog(nullptr, kResult, kTrace, prompter);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Resultado"));
-    QCOMPARE(dialog.TextBox()->font().family(), QStringLiteral("Courier"));
-    QCOMPARE(dialog.TextBox()->font().pointSize(), 8);
+    // The desktop's fixed-width font, at its size.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QCOMPARE(dialog.TextBox()->font().family(), fixed.family());
+    QCOMPARE(dialog.TextBox()->font().pointSize(), fixed.pointSize());
+    QVERIFY(QFontInfo(dialog.TextBox()->font()).fixedPitch());
     QCOMPARE(dialog.TextBox()->toPlainText(), gui::ToQtDisplay(kResult));
     QCOMPARE(dialog.ToggleButton()->text(), QStringLiteral("Dump"));
 

@@ -1,5 +1,6 @@
 // The settings dialog: what it shows, the model-mask rules on OK, and the COM-port map
 // kept in the file the serial transport reads.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -153,6 +154,48 @@ class SettingsDialogTest : public QObject {
     qunsetenv("TERVANE_SYS_DIR");
     QDir(root).removeRecursively();
     QFile::remove(gui::ProfilePath());
+  }
+
+  // A detected model the list does not hold is shown, selected and kept by OK; choosing
+  // a listed one then applies the table as before.
+  void detectedModelOutsideTheListIsShownAndKept() {
+    ProgramSettings settings;
+    ApplyDetectedModel(settings, PadModelName("ZT-710 A"));
+    QCOMPARE(settings.g_modelMask, 2048u);
+    {
+      gui::CSettingsDlg dialog(nullptr, settings, {});
+      QCOMPARE(dialog.ModelList()->currentText(), QStringLiteral("ZT-710 A (detectado)"));
+      dialog.ApplyTo(settings);
+    }
+    QCOMPARE(settings.g_modelName, PadModelName("ZT-710 A"));
+    QCOMPARE(settings.g_modelMask, 2048u);
+    gui::CSettingsDlg dialog(nullptr, settings, {});
+    dialog.ModelList()->setCurrentText(QStringLiteral("ZT-400 A"));
+    dialog.ApplyTo(settings);
+    QCOMPARE(settings.g_modelMask, 16384u);
+  }
+
+  // Keyboard alone: Tab walks from the port list through the model, the address, the
+  // options and the buttons in reading order; Escape closes the dialog as Cancel.
+  void keyboardAloneReachesEveryFieldAndEscapeCancels() {
+    ProgramSettings settings;
+    gui::CSettingsDlg dialog(nullptr, settings, {});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.PortList()->setFocus();
+    QList<QWidget*> visited{dialog.PortList()};
+    for (int k = 0; k < 6; ++k) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget();
+    }
+    QCOMPARE(visited.at(1), static_cast<QWidget*>(dialog.ModelList()));
+    QVERIFY(qobject_cast<QLineEdit*>(visited.at(2)));
+    QCOMPARE(visited.at(3), static_cast<QWidget*>(dialog.ShowResultsBox()));
+    QCOMPARE(visited.at(4), static_cast<QWidget*>(dialog.ExtendedReplyBox()));
+    QCOMPARE(visited.at(5), static_cast<QWidget*>(dialog.FilterBox()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.isVisible());
   }
 };
 

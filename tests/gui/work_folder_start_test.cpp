@@ -109,6 +109,7 @@ class WorkFolderStartTest : public QObject {
     const QStringList expected = ShippedMenus();
     QVERIFY(expected.size() > 3);
     gui::CMainWindow window(MenuStart());
+    window.resize(1920, 1000);  // wide enough for every group menu
     window.StartUp();
     const QString data = root().filePath(QStringLiteral("home/.local/share/tervane"));
     QCOMPARE(QString::fromStdString(window.Settings().g_workDir), data);
@@ -127,6 +128,7 @@ class WorkFolderStartTest : public QObject {
   void missingShippedCatalogueIsSaidAndTheWindowOpens() {
     QFile::remove(root().filePath(QStringLiteral("share/comandos.xml")));
     gui::CMainWindow window(MenuStart());
+    window.resize(1920, 1000);  // wide enough for every group menu
     window.StartUp();
     QVERIFY(window.StartupWarning());
     const QString shipped = root().filePath(QStringLiteral("share/comandos.xml"));
@@ -143,6 +145,7 @@ class WorkFolderStartTest : public QObject {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     gui::CMainWindow window(MenuStart());
+    window.resize(1920, 1000);  // wide enough for every group menu
     window.StartUp();
     QVERIFY(window.StartupWarning());
     QVERIFY(window.StartupWarning()->toolTip().contains(root().filePath(QStringLiteral("home/.local/share/tervane"))));

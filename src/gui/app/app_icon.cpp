@@ -142,6 +142,10 @@ QIcon ToolIcon(ToolPicture picture) {
 
 QIcon AppIcon() {
   static const QIcon icon = [] {
+    // The shipped SVG, compiled into the program; the same design drawn here when Qt's
+    // SVG icon engine is not installed.
+    const QIcon shipped(QStringLiteral(":/tervane/icons/tervane.svg"));
+    if (!shipped.pixmap(32, 32).isNull()) return shipped;
     QIcon result;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) result.addPixmap(DrawIcon(size));
     return result;

@@ -1,5 +1,5 @@
-// The program's icon, drawn in code (the same design as data/icons/tervane.svg) so that
-// the window needs no image plug-in.
+// The program's icon: data/icons/tervane.svg, compiled in, or the same design drawn in
+// code when Qt's SVG icon engine is missing.
 #pragma once
 
 #include <QIcon>

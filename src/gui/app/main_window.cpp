@@ -2,13 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,7 +34,9 @@
 #include "gui/app/wait_window.h"
 #include "gui/catalogue/qt_prompter.h"
 #include "gui/common/pumping_clock.h"
+#include "gui/common/app_profile.h"
 #include "gui/common/qt_text.h"
+#include "gui/control/brandel.h"
 #include "gui/control/graphic_cliche_dialog.h"
 #include "gui/equipment/program_equipment_dialog.h"
 #include "gui/sequences/sequence_dialog.h"
@@ -47,6 +52,14 @@ namespace {
 // Texts of the operations (string numbers).
 
 const QString kNotYet = QStringLiteral("Ainda não disponível nesta versão do Tervane.");
+
+const QString kGeometryKey = QStringLiteral("MainWindow/Geometry");
+
+// A fixed text with a keyboard mnemonic on its `letter`-th character.
+QString WithMnemonic(QString text, int letter) {
+  if (letter >= 0 && letter < text.size()) text.insert(letter, QLatin1Char('&'));
+  return text;
+}
 
 // Menu texts come from data: an "&" there is a character, not a mnemonic.
 QString MenuText(const std::string& text) {
@@ -99,6 +112,11 @@ CMainWindow::CMainWindow(Options options)
   BuildMenus();
   UpdateStatus();
   resize(900, 600);
+
+  // F1 opens the help from anywhere in the window. It is a shortcut of its own rather
+  // than the menu item's, whose label already says "(F1)".
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, [this] { DispatchId(ids::kAjuda); });
 }
 
 CMainWindow::~CMainWindow() = default;
@@ -122,6 +140,10 @@ void CMainWindow::SetPrompter(Prompter* prompter) {
 void CMainWindow::StartUp() {
   if (startedUp_) return;
   startedUp_ = true;
+  // Detection and the model query pump events while they wait; nothing the user clicks
+  // meanwhile may start a second exchange on the port they hold.
+  startingUp_ = true;
+  SetOperationsEnabled(false);
   settings_.g_workDir = options_.workDir.empty() ? QDir::currentPath().toStdString() : options_.workDir;
   settings_.g_logDir = options_.logDir;
   ShowStartupNotices();
@@ -175,8 +197,54 @@ void CMainWindow::StartUp() {
       box.exec();
     }
   }
+  if (options_.detectPrinter) {
+    detectedPort_ = settings_.g_portName;
+    detectionText_ = detection;
+  }
   BuildMenus();
-  UpdateStatus(detection);
+  startingUp_ = false;
+  SetOperationsEnabled(true);
+  UpdateStatus();
+  if (closeAfterStartUp_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void CMainWindow::SetOperationsEnabled(bool enabled) {
+  menuBar()->setEnabled(enabled);
+  if (toolBar_) toolBar_->setEnabled(enabled);
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event) {
+  if (startingUp_) {
+    // Closing in the middle of detection would tear the window down under the exchange
+    // that is pumping its events: close once start-up has ended.
+    closeAfterStartUp_ = true;
+    event->ignore();
+    return;
+  }
+  OpenProfile()->setValue(kGeometryKey, saveGeometry());
+  QMainWindow::closeEvent(event);
+}
+
+bool CMainWindow::RestoreSavedGeometry() {
+  const QByteArray saved = OpenProfile()->value(kGeometryKey).toByteArray();
+  return !saved.isEmpty() && restoreGeometry(saved);
+}
+
+void CMainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !startingUp_) RefreshGraphicCliche();
+}
+
+void CMainWindow::RefreshGraphicCliche() {
+  clicheUnavailable_ = BrandelUnavailableReason();
+  const bool available = clicheUnavailable_.isEmpty();
+  for (QAction* action : {ActionFor(ids::kClicheGrafico), ActionFor(ids::kToolClicheGrafico)}) {
+    if (!action) continue;
+    action->setEnabled(available);
+    const QString title = Str(str::kProgramarClicheGrafico);
+    action->setToolTip(available ? title : title + QStringLiteral("\n") + clicheUnavailable_);
+    action->setStatusTip(available ? QString() : clicheUnavailable_);
+  }
 }
 
 void CMainWindow::ShowStartupNotices() {
@@ -234,9 +302,20 @@ QAction* CMainWindow::AddOperation(QMenu* menu, int id, int stringId, bool avail
 void CMainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
   bar->clear();
+  // The menus of the last build are the bar's children; they go with it.
+  for (QMenu* menu : builtMenus_) menu->deleteLater();
+  builtMenus_.clear();
+  groupMenus_.clear();
+  auto newMenu = [this, bar](const QString& title) {
+    auto* menu = new QMenu(title, bar);
+    builtMenus_.push_back(menu);
+    return menu;
+  };
 
-  QMenu* operations = bar->addMenu(Str(str::kOperacoes));
+  QMenu* operations = newMenu(WithMnemonic(Str(str::kOperacoes), 0));
+  bar->addMenu(operations);
   operations->setToolTipsVisible(true);
+  connect(operations, &QMenu::aboutToShow, this, &CMainWindow::RefreshGraphicCliche);
   AddOperation(operations, ids::kProgramarEquipamento, str::kProgramarEquipamento, true);
   AddOperation(operations, ids::kSequencias, str::kSequenciasComandos, true);
   AddOperation(operations, ids::kClicheGrafico, str::kProgramarClicheGrafico, true);
@@ -254,8 +333,10 @@ void CMainWindow::BuildMenus() {
       if (name == command.group) menu = existing;
     }
     if (!menu) {
-      menu = bar->addMenu(MenuText(command.group));
+      menu = newMenu(MenuText(command.group));
+      bar->addMenu(menu);
       groups.emplace_back(command.group, menu);
+      groupMenus_.push_back(menu);
     }
     QAction* item = menu->addAction(MenuText(command.title));
     item->setData(ids::kFirstCommandId + i);
@@ -263,10 +344,44 @@ void CMainWindow::BuildMenus() {
     connect(item, &QAction::triggered, this, [this, i] { OpenCommand(i); });
   }
 
-  QMenu* help = bar->addMenu(Str(str::kAjuda));
-  AddOperation(help, ids::kSobre, str::kSobre, true);
-  AddOperation(help, ids::kAjuda, str::kTopicosAjuda, true)->setShortcut(QKeySequence(Qt::Key_F1));
-  AddOperation(help, ids::kReferencia, str::kReferenciaComandos, true);
+  moreMenu_ = newMenu(QStringLiteral("&Mais"));
+  helpMenu_ = newMenu(WithMnemonic(Str(str::kAjuda), 1));
+  bar->addMenu(helpMenu_);
+  AddOperation(helpMenu_, ids::kSobre, str::kSobre, true);
+  AddOperation(helpMenu_, ids::kAjuda, str::kTopicosAjuda, true);
+  AddOperation(helpMenu_, ids::kReferencia, str::kReferenciaComandos, true);
+  RefreshGraphicCliche();
+  FitMenuBar();
+}
+
+void CMainWindow::FitMenuBar() {
+  QMenuBar* bar = menuBar();
+  if (!helpMenu_ || !moreMenu_) return;
+  const int available = width();
+  const int count = static_cast<int>(groupMenus_.size());
+  // Every group on the bar when they fit; otherwise the last groups go, as submenus, into
+  // "Mais" before "Ajuda", so that "Ajuda" never falls into the bar's overflow.
+  for (int onBar = count; onBar >= 0; --onBar) {
+    for (QMenu* group : groupMenus_) {
+      bar->removeAction(group->menuAction());
+      moreMenu_->removeAction(group->menuAction());
+    }
+    bar->removeAction(moreMenu_->menuAction());
+    for (int k = 0; k < count; ++k) {
+      if (k < onBar) {
+        bar->insertAction(helpMenu_->menuAction(), groupMenus_[k]->menuAction());
+      } else {
+        moreMenu_->addAction(groupMenus_[k]->menuAction());
+      }
+    }
+    if (onBar < count) bar->insertAction(helpMenu_->menuAction(), moreMenu_->menuAction());
+    if (bar->actionGeometry(helpMenu_->menuAction()).right() < available) return;
+  }
+}
+
+void CMainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitMenuBar();
 }
 
 void CMainWindow::CreateToolBar() {
@@ -301,16 +416,28 @@ void CMainWindow::CreateToolBar() {
 
 QAction* CMainWindow::ActionFor(int id) const {
   if (auto it = toolActions_.find(id); it != toolActions_.end()) return it->second;
+  // The group menus may sit inside "Mais".
+  std::function<QAction*(QMenu*)> find = [&](QMenu* menu) -> QAction* {
+    for (QAction* item : menu->actions()) {
+      if (item->menu()) {
+        if (QAction* found = find(item->menu())) return found;
+      } else if (!item->isSeparator() && item->data().toInt() == id) {
+        return item;
+      }
+    }
+    return nullptr;
+  };
   for (QAction* top : menuBar()->actions()) {
     if (!top->menu()) continue;
-    for (QAction* item : top->menu()->actions()) {
-      if (!item->isSeparator() && item->data().toInt() == id) return item;
-    }
+    if (QAction* found = find(top->menu())) return found;
   }
   return nullptr;
 }
 
 void CMainWindow::DispatchId(int id) {
+  // A shortcut or a queued click during start-up must not start an operation; "Sair"
+  // is kept and takes effect once start-up ends.
+  if (startingUp_ && id != ids::kSair) return;
   switch (id) {
     case ids::kConfiguracoes: OpenSettings(); break;
     case ids::kSair: close(); break;
@@ -346,11 +473,11 @@ int CMainWindow::RunCommand(CommandRecord& command) {
   const int result = ExecuteCommand(command, CommandExchange());
   // A port that would not open: the connection line says why until the next success.
   if (!command.portFailure.empty()) {
-    centre_->setText(ToQt(command.portFailure));
-    statusPort_->setToolTip(ToQt(command.portFailure));
-  } else if (result == kOk && !statusPort_->toolTip().isEmpty()) {
-    statusPort_->setToolTip(QString());
-    centre_->setText(Str(str::kTervane));
+    portFailure_ = ToQt(command.portFailure);
+    UpdateStatus();
+  } else if (result == kOk && !portFailure_.isEmpty()) {
+    portFailure_.clear();
+    UpdateStatus();
   }
   return result;
 }
@@ -368,7 +495,7 @@ void CMainWindow::OpenSequences() {
 }
 
 void CMainWindow::OpenCommand(int index) {
-  if (index < 0 || index >= catalogue_.count()) return;
+  if (startingUp_ || index < 0 || index >= catalogue_.count()) return;
   // The dialog works on its own copy; the catalogue keeps its defaults.
   CCommandDlg dialog(this, catalogue_.commands[index], settings_, *prompter_, *wait_, runner_);
   dialog.Run();
@@ -387,7 +514,10 @@ std::vector<std::string> CMainWindow::SerialDevices() const {
 void CMainWindow::OpenSettings() {
   CSettingsDlg dialog(this, settings_, SerialDevices());
   if (dialog.exec() != QDialog::Accepted) return;
+  const std::string portBefore = settings_.g_portName;
   dialog.ApplyTo(settings_);
+  // What the last failure said was about the port in use then.
+  if (settings_.g_portName != portBefore) portFailure_.clear();
   BuildMenus();
   UpdateStatus();
 }
@@ -418,7 +548,7 @@ void CMainWindow::OpenHelp() {
 
 void CMainWindow::OpenGraphicCliche() {
   // The logo control is created by class ID; when it is not registered the dialog does
-  // not open.
+  // not open (its entries are disabled then, with a tip saying how to register it).
   CGraphicClicheDlg dialog(this, settings_, *prompter_);
   dialog.Run();
 }
@@ -430,7 +560,23 @@ void CMainWindow::OpenCommandReference() {
   }
 }
 
-void CMainWindow::UpdateStatus(const QString& detection) {
+QString CMainWindow::ConnectionText() const {
+  return centre_->text();
+}
+
+QString CMainWindow::PortStatusText() const {
+  return statusPort_->text();
+}
+
+QString CMainWindow::CentreText() const {
+  if (!portFailure_.isEmpty()) return portFailure_;
+  if (!detectionText_.isEmpty() && settings_.g_portName == detectedPort_) return detectionText_;
+  if (settings_.g_portName.empty()) return Str(str::kTervane);
+  // Detection's outcome was about another port: say which one is in use now.
+  return QStringLiteral("Porta %1 escolhida em Configurações").arg(ToQt(settings_.g_portName));
+}
+
+void CMainWindow::UpdateStatus() {
   const QString port = settings_.g_portName.empty() ? QStringLiteral("—") : ToQt(settings_.g_portName);
   QString model = ToQt(settings_.g_modelName).trimmed();
   if (model.isEmpty()) model = QStringLiteral("não identificado");
@@ -438,9 +584,8 @@ void CMainWindow::UpdateStatus(const QString& detection) {
   statusModel_->setText(QStringLiteral("Equipamento: %1%2")
                             .arg(model, settings_.g_extendedReply ? QStringLiteral("  ·  Retorno Estendido")
                                                                   : QString()));
-  if (!detection.isEmpty()) centre_->setText(detection);
-  else if (centre_->text().isEmpty())
-    centre_->setText(Str(str::kTervane));
+  centre_->setText(CentreText());
+  statusPort_->setToolTip(portFailure_);
 }
 
 }  // namespace tervane::gui

@@ -18,6 +18,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 namespace tervane {
@@ -60,6 +61,9 @@ class CMainWindow final : public QMainWindow {
   QLabel* WorkFolderLabel() const { return statusWorkFolder_; }
   QLabel* StartupWarning() const { return startupWarning_; }
   QLabel* RootWarning() const { return rootWarning_; }
+  // The connection text in the middle of the window, and the status bar's port line.
+  QString ConnectionText() const;
+  QString PortStatusText() const;
 
   struct Options {
     std::string workDir;      // empty: the current directory
@@ -86,6 +90,19 @@ class CMainWindow final : public QMainWindow {
   // did not load, and no catalogue menus). Call once.
   void StartUp();
   bool StartedUp() const { return startedUp_; }
+  // True while start-up runs: the menus and the toolbar are disabled and every operation
+  // is refused, so nothing can start an exchange beside detection's on the held port.
+  bool StartingUp() const { return startingUp_; }
+
+  // Why "Programar Clichê Gráfico" cannot be used (the logo control is not registered,
+  // or its library is gone), as the entry's tool tip says; empty when it can.
+  QString GraphicClicheUnavailable() const { return clicheUnavailable_; }
+  // Checks the logo control's registration again and enables or disables its entries.
+  void RefreshGraphicCliche();
+
+  // Puts the window back at the size and place it had when it was last closed; false
+  // when nothing was saved (the window is then shown maximised).
+  bool RestoreSavedGeometry();
 
   // Replaces the catalogue (as a successful load does) and rebuilds the menus.
   void SetCatalogue(CommandCatalogue catalogue);
@@ -130,10 +147,22 @@ class CMainWindow final : public QMainWindow {
   // "Programar Clichê Gráfico": the logo control's dialog, modal.
   void OpenGraphicCliche();
 
+ protected:
+  // A close during start-up waits until start-up ends; every close keeps the size.
+  void closeEvent(QCloseEvent* event) override;
+  // The logo control's entries are checked again whenever the window is activated.
+  void changeEvent(QEvent* event) override;
+  // The group menus that do not fit move into "Mais".
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void SetOperationsEnabled(bool enabled);
+  void FitMenuBar();
   void DispatchId(int id);
   void CreateToolBar();
-  void UpdateStatus(const QString& detection = QString());
+  // The status bar's port and model, and the centre's connection text, from the settings.
+  void UpdateStatus();
+  QString CentreText() const;
   // The work folder, the start-up warnings and the root warning in the status bar.
   void ShowStartupNotices();
   QAction* AddOperation(QMenu* menu, int id, int stringId, bool available);
@@ -145,6 +174,15 @@ class CMainWindow final : public QMainWindow {
   CommandCatalogue catalogue_;
   bool catalogueLoaded_ = false;
   bool startedUp_ = false;
+  bool startingUp_ = false;
+  bool closeAfterStartUp_ = false;
+  QString clicheUnavailable_;
+  // What detection said and the port it found: the centre shows it while that port is
+  // the one in use.
+  QString detectionText_;
+  std::string detectedPort_;
+  // Why the port in use did not open at the last command; empty after a success.
+  QString portFailure_;
   std::unique_ptr<QtPrompter> ownPrompter_;
   Prompter* prompter_;
   CWaitWnd* wait_;
@@ -163,6 +201,12 @@ class CMainWindow final : public QMainWindow {
   QLabel* startupWarning_ = nullptr;
   QLabel* rootWarning_ = nullptr;
   std::map<int, QAction*> toolActions_;
+  // The menus of the current bar: the group menus in order, "Mais" for those that do not
+  // fit, and "Ajuda".
+  std::vector<QMenu*> builtMenus_;
+  std::vector<QMenu*> groupMenus_;
+  QMenu* moreMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
 };
 
 }  // namespace tervane::gui

@@ -6,16 +6,19 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
 #include <cmath>
 
 #include "core/common/string_ids.h"
 #include "gui/common/app_profile.h"
+#include "gui/common/quit_request.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/window_owner.h"
 
@@ -23,9 +26,8 @@ namespace tervane::gui {
 namespace {
 
 constexpr int kWidth = 390;
-constexpr int kHeight = 130;
 constexpr int kMessageLines = 4;
-constexpr int kEdge = 2;  // width of a control's sunken edge
+constexpr int kMargin = 10;
 
 int ClampToInt(long value) {
   return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
@@ -50,7 +52,21 @@ CProgressWindow::CProgressWindow()
   button_->setCursor(Qt::ArrowCursor);
   MarkTransient(this);
   connect(button_, &QPushButton::clicked, this, &CProgressWindow::Cancel);
-  resize(kWidth, kHeight);
+
+  // The message line over the bar and the button, in layouts, so that the window follows
+  // the user's font and scale factor; it takes exactly the size its contents need.
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(kMargin, kMargin, kMargin * 2, kMargin * 2);
+  layout->setSpacing(kMargin);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  // A long message is cut off rather than widening the window.
+  message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  layout->addWidget(message_);
+  auto* row = new QHBoxLayout;
+  row->setSpacing(kMargin);
+  row->addWidget(bar_, 1);
+  row->addWidget(button_);
+  layout->addLayout(row);
 }
 
 CProgressWindow::~CProgressWindow() {
@@ -68,6 +84,7 @@ bool CProgressWindow::OpenProgress(QWidget* owner, const QString& caption, bool 
   LayOut();
   PlaceWindow();
   open_ = true;
+  BeginOperation();
   show();
   raise();
   activateWindow();
@@ -75,37 +92,12 @@ bool CProgressWindow::OpenProgress(QWidget* owner, const QString& caption, bool 
   return true;
 }
 
-bool CProgressWindow::MakeModal(const QString& caption, bool smooth) {
-  if (!open_) {
-    // Modality must be set before the window is shown.
-    setWindowModality(Qt::ApplicationModal);
-    if (!OpenProgress(nullptr, caption, smooth)) return false;
-  } else if (!modal_) {
-    hide();
-    setWindowModality(Qt::ApplicationModal);
-    show();
-  }
-  modal_ = true;
-  activateWindow();
-  return true;
-}
-
 void CProgressWindow::LayOut() {
+  // Room for four lines of the window's font, and at least the classic width.
   const QFontMetrics fm(font());
-  const int messageWidth = kWidth - 20;
-  const int messageHeight = fm.height() * kMessageLines;
-  message_->setGeometry(10, 10, messageWidth, messageHeight);
-
-  const int buttonWidth = fm.horizontalAdvance(QStringLiteral("  ") + button_->text() + QStringLiteral("  ")) +
-                          4 * kEdge;
-  const int buttonHeight = fm.height() + 3 * kEdge + 6;
-  const int buttonTop = 10 + messageHeight + 10;
-  const int buttonLeft = 10 + messageWidth - buttonWidth;
-  button_->setGeometry(buttonLeft, buttonTop, buttonWidth, buttonHeight);
-
-  bar_->setGeometry(10, buttonTop + kEdge, std::max(10, buttonLeft - 10 - 10), buttonHeight - 2 * kEdge);
-
-  setFixedSize(buttonLeft + buttonWidth + 20, buttonTop + buttonHeight + 30);
+  message_->setMinimumSize(std::max(kWidth - 2 * kMargin, fm.horizontalAdvance(QLatin1Char('M')) * 30),
+                           fm.height() * kMessageLines);
+  layout()->activate();
 }
 
 void CProgressWindow::PlaceWindow() {
@@ -191,12 +183,24 @@ QString CProgressWindow::Message() const {
 }
 
 void CProgressWindow::PumpMessages(bool cancelOnEscape) {
-  if (!open_) return;
-  if (modal_ && !isActiveWindow()) activateWindow();
-  if (cancelled_) return;
+  if (!open_ || cancelled_) return;
   escapeCancels_ = cancelOnEscape;
+  // Escape pressed in any of the program's windows while the operation waits is the
+  // operation's, never a dialog's underneath (which would close under the exchange).
+  qApp->installEventFilter(this);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  qApp->removeEventFilter(this);
   escapeCancels_ = false;
+}
+
+bool CProgressWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (type == QEvent::KeyPress && escapeCancels_ && open_ && !cancelled_) Cancel();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void CProgressWindow::Cancel() {
@@ -204,10 +208,6 @@ void CProgressWindow::Cancel() {
   SavePosition();
   cancelled_ = true;
   hide();
-  if (modal_) {
-    modal_ = false;
-    setWindowModality(Qt::NonModal);
-  }
   if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr) {
     owner->raise();
     owner->activateWindow();
@@ -217,12 +217,9 @@ void CProgressWindow::Cancel() {
 void CProgressWindow::CloseProgress() {
   if (!open_) return;
   SavePosition();
-  if (modal_) {
-    modal_ = false;
-    setWindowModality(Qt::NonModal);
-  }
   hide();
   open_ = false;
+  EndOperation();
 }
 
 void CProgressWindow::keyPressEvent(QKeyEvent* event) {
@@ -275,7 +272,9 @@ bool ProgressWindowSink::IsCancelled() {
 void ProgressWindowSink::Close() {
   if (!window_) return;
   window_->CloseProgress();
-  delete window_.data();
+  // Deleted once control is back in an event loop: a pump further up the stack may still
+  // be inside this window's event filter.
+  window_->deleteLater();
   window_ = nullptr;
 }
 

@@ -28,8 +28,6 @@ class CProgressWindow final : public QWidget {
   // null) is the window it belongs to; a smooth bar when asked. Returns false when the
   // window was already opened.
   bool OpenProgress(QWidget* owner, const QString& caption, bool smooth);
-  // Opens the window if needed and makes it the only window the user can reach.
-  bool MakeModal(const QString& caption, bool smooth);
 
   void SetRange(long lower, long upper, long step);
   // Shows a hidden window, moves the bar and, when the whole percentage changed, sets the
@@ -39,12 +37,13 @@ class CProgressWindow final : public QWidget {
   long StepWrapping();
   void SetMessage(const QString& message);
 
-  // Lets pending events run: repaint, the Cancel button, Escape (cancels only when
-  // `cancelOnEscape`). Stops early once cancelled.
+  // Lets pending events run: repaint, the Cancel button, Escape (in any window of the
+  // program: cancels when `cancelOnEscape`, and is swallowed otherwise). Does nothing
+  // once cancelled. A quit requested meanwhile waits until the window is closed.
   void PumpMessages(bool cancelOnEscape);
   bool IsCancelled() const { return cancelled_; }
-  // Saves the position (when remembered), releases the modal state and destroys the
-  // native window. The object can be deleted afterwards.
+  // Saves the position (when remembered), hides the window and ends its operation (a quit
+  // that waited for it goes ahead). The object can be deleted afterwards.
   void CloseProgress();
 
   // The cancel action of the button, Escape and the window's close box.
@@ -62,6 +61,7 @@ class CProgressWindow final : public QWidget {
   static int PercentOf(long position, long lower, long upper);
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -81,7 +81,6 @@ class CProgressWindow final : public QWidget {
   long position_ = 0;
   int shownPercent_ = 0;
   bool cancelled_ = false;
-  bool modal_ = false;
   bool open_ = false;
   bool rememberPosition_ = true;
   bool escapeCancels_ = false;

@@ -58,7 +58,8 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   port_->setCurrentIndex(static_cast<int>(ports.indexOf(current)));
 
   // Models: the fifteen identifiers in table order; the current one selected when it
-  // matches one of them whole.
+  // matches one of them whole. A detected model that the list does not hold (such as
+  // "ZT-710 A") is added after them, so that it is shown and kept.
   for (const std::string& name : SettingsModelList()) model_->addItem(ToQt(name));
   model_->setCurrentIndex(-1);
   if (!settings.g_modelName.empty()) {
@@ -67,7 +68,12 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
     for (size_t k = 0; k < names.size(); ++k) {
       if (PadModelName(names[k]) == padded) model_->setCurrentIndex(static_cast<int>(k));
     }
+    if (model_->currentIndex() < 0) {
+      model_->addItem(ToQt(Unpadded(settings.g_modelName)) + QStringLiteral(" (detectado)"));
+      model_->setCurrentIndex(model_->count() - 1);
+    }
   }
+  openedModelIndex_ = model_->currentIndex();
 
   showResults_->setChecked(settings.g_showResults);
   extendedReply_->setChecked(settings.g_extendedReply);
@@ -169,6 +175,14 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   layout->addWidget(mapBox);
   layout->addWidget(buttons);
   setMinimumWidth(640);
+
+  // Tab follows the reading order of the form, not the order the fields were made in.
+  setTabOrder(port_, model_);
+  setTabOrder(model_, address_);
+  setTabOrder(address_, showResults_);
+  setTabOrder(showResults_, extendedReply_);
+  setTabOrder(extendedReply_, filter_);
+  setTabOrder(filter_, comMap_);
 }
 
 std::array<QString, kComPorts> CSettingsDlg::ComPortDevices() const {
@@ -184,7 +198,12 @@ std::array<QString, kComPorts> CSettingsDlg::ComPortDevices() const {
 
 void CSettingsDlg::ApplyTo(ProgramSettings& settings) const {
   settings.g_portName = FromQt(port_->currentText());
-  ChooseModel(settings, model_->currentIndex() >= 0 ? Unpadded(FromQt(model_->currentText())) : std::string());
+  // A model shown when the dialog opened (detected or chosen before) and still selected
+  // stays whole, mask included; with none, the table gives the mask as ever.
+  const int chosen = model_->currentIndex();
+  if (chosen != openedModelIndex_ || chosen < 0) {
+    ChooseModel(settings, chosen >= 0 ? Unpadded(FromQt(model_->itemText(chosen))) : std::string());
+  }
   settings.g_showResults = showResults_->isChecked();
   settings.g_extendedReply = extendedReply_->isChecked();
   settings.g_filterByModel = filter_->isChecked();

@@ -56,6 +56,9 @@ class CSettingsDlg final : public QDialog {
  private:
   QComboBox* port_;
   QComboBox* model_;
+  // The model entry selected when the dialog opened: OK keeps the detected model, its
+  // mask and its library unless another entry was chosen.
+  int openedModelIndex_ = -1;
   QCheckBox* showResults_;
   QCheckBox* extendedReply_;
   QCheckBox* filter_;

@@ -1,5 +1,6 @@
 #include "gui/catalogue/cliche_dialog.h"
 
+#include <QFontDatabase>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -27,8 +28,7 @@ CClicheDlg::CClicheDlg(QWidget* parent, const ClicheForm& form)
       line3_(new LimitedTextEdit(kThirdLineWidth, this)), centred_(new QCheckBox(QStringLiteral("Centralizado"), this)) {
   setWindowTitle(Str(str::kClicheLabel));
   auto* layout = new QVBoxLayout(this);
-  QFont mono(QStringLiteral("Courier"));
-  mono.setStyleHint(QFont::TypeWriter);
+  const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
   line1_->setMaxLength(kLineWidth);
   line2_->setMaxLength(kLineWidth);

@@ -1,5 +1,6 @@
 #include "gui/equipment/general_information_page.h"
 
+#include <QFontDatabase>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -159,9 +160,7 @@ CGeneralInformationPrPg::CGeneralInformationPrPg(Prompter& prompter, Clock& cloc
   top->addSpacing(12);
   top->addLayout(right, 2);
 
-  QFont mono(QStringLiteral("Courier"));
-  mono.setStyleHint(QFont::TypeWriter);
-  cliche_->setFont(mono);
+  cliche_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   cliche_->setFixedHeight(92);
   auto* clicheRow = new QHBoxLayout;
   clicheRow->addWidget(new QLabel(Str(str::kClicheLabel), this));

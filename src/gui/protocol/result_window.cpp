@@ -1,5 +1,6 @@
 #include "gui/protocol/result_window.h"
 
+#include <QFontDatabase>
 #include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
@@ -39,10 +40,8 @@ CResultDlg::CResultDlg(QWidget* parent, const std::string& resultText, const std
       toggle_(new QPushButton(Str(str::kDump), this)),
       save_(new QPushButton(QStringLiteral("Salvar"), this)) {
   setWindowTitle(Str(kResultado));
-  QFont courier(QStringLiteral("Courier"), 8);
-  courier.setStyleHint(QFont::TypeWriter);
-  courier.setFixedPitch(true);
-  text_->setFont(courier);
+  // The desktop's fixed-width font at the user's size: the dump's columns line up.
+  text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setPlainText(ToQtDisplay(resultText_));
