@@ -10,7 +10,9 @@
 //                       open, and the parameters of its "Sangria"
 //   mf-mfd.png          the "MF/MFD" window of the memory tools
 //   pdf417.png          the "pdf 417" capture window
-// Usage: tervane-screenshots [--workdir DIR] OUTDIR
+// With --desktop WxH it takes instead the desktop set at that size (main-, settings-,
+// progress- and result-WxH<suffix>.png): see SaveDesktopSet.
+// Usage: tervane-screenshots [--workdir DIR] [--desktop WxH [--suffix S]] OUTDIR
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -22,10 +24,14 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 
 #include "core/common/charset.h"
+#include "core/app/printer_detection.h"
 #include "gui/app/main_window.h"
+#include "gui/app/progress_window.h"
+#include "gui/app/settings_dialog.h"
 #include "gui/app/simulator_process.h"
 #include "gui/catalogue/command_dialog.h"
 #include "gui/fiscalmemory/mf_mfd_window.h"
@@ -243,22 +249,91 @@ bool SaveSequenceWindow(tervane::gui::CMainWindow& window, FakePrompter& prompte
   return Save(dialog, file);
 }
 
+// The desktop set, at one screen size and the scale factor the environment gives: the
+// main window filling the screen with its "Operações" menu open, "Configurações", the
+// progress window while a reply comes in (from a printer paced at 600 baud), and the
+// result window. Files are named <what>-<size><suffix>.png.
+int SaveDesktopSet(const QString& workDir, const QDir& out, const QSize& screen, const QString& suffix) {
+  tervane::gui::SimulatorProcess sim;
+  if (!sim.Start(tervane::gui::SimulatorProcess::DefaultProgram(),
+                 {QStringLiteral("--workdir"), workDir, QStringLiteral("--baud"), QStringLiteral("600")})) {
+    std::fprintf(stderr, "tervane-screenshots: %s\n", qPrintable(sim.Error()));
+    return 1;
+  }
+  qputenv("TERVANE_COM1", sim.PtyPath().toLocal8Bit());
+  const QString tag = QStringLiteral("%1x%2%3").arg(screen.width()).arg(screen.height()).arg(suffix);
+  auto name = [&](const char* what) { return out.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(what), tag)); };
+
+  tervane::gui::CMainWindow::Options options;
+  options.workDir = workDir.toStdString();
+  tervane::gui::CMainWindow window(options);
+  FakePrompter prompter;
+  window.SetPrompter(&prompter);
+  window.setGeometry(QRect(QPoint(0, 0), screen));
+  window.show();
+  window.StartUp();
+  bool ok = SaveWithMenu(window, 0, name("main"));
+
+  {
+    tervane::gui::CSettingsDlg settings(&window, window.Settings(), {});
+    settings.show();
+    ok = Save(settings, name("settings")) && ok;
+  }
+
+  // The model query, grabbed once half of its reply is in.
+  bool grabbed = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* progress = qobject_cast<tervane::gui::CProgressWindow*>(top);
+      if (grabbed || !progress || !progress->isVisible() || progress->Position() < 20) continue;
+      grabbed = true;
+      ok = Save(*progress, name("progress")) && ok;
+    }
+  });
+  watch.start(20);
+  tervane::CommandRecord query = tervane::ModelQueryCommand();
+  window.Runner()(query);
+  watch.stop();
+  if (!grabbed) {
+    std::fprintf(stderr, "tervane-screenshots: the progress window was never seen mid-reply\n");
+    ok = false;
+  }
+  tervane::gui::CResultDlg result(&window, query.ResultText, query.HexTrace, prompter);
+  result.show();
+  ok = Save(result, name("result")) && ok;
+  sim.Stop();
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QStringList args = QApplication::arguments().mid(1);
   QString workDir = QDir::currentPath();
-  if (args.size() >= 2 && args[0] == QStringLiteral("--workdir")) {
-    workDir = QDir(args[1]).absolutePath();
+  QSize desktop;
+  QString suffix;
+  while (args.size() >= 2 && args[0].startsWith(QStringLiteral("--"))) {
+    if (args[0] == QStringLiteral("--workdir")) {
+      workDir = QDir(args[1]).absolutePath();
+    } else if (args[0] == QStringLiteral("--desktop")) {
+      const QStringList size = args[1].split(QLatin1Char('x'));
+      if (size.size() == 2) desktop = QSize(size[0].toInt(), size[1].toInt());
+    } else if (args[0] == QStringLiteral("--suffix")) {
+      suffix = args[1];
+    } else {
+      break;
+    }
     args = args.mid(2);
   }
   if (args.size() != 1) {
-    std::fprintf(stderr, "usage: tervane-screenshots [--workdir DIR] OUTDIR\n");
+    std::fprintf(stderr, "usage: tervane-screenshots [--workdir DIR] [--desktop WxH [--suffix S]] OUTDIR\n");
     return 2;
   }
   const QDir out(args[0]);
   if (!QDir().mkpath(out.path())) return 1;
+  if (desktop.isValid()) return SaveDesktopSet(workDir, out, desktop, suffix);
 
   // A printer in technical intervention, so that programming commands are accepted.
   tervane::gui::SimulatorProcess sim;
