@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -189,6 +190,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(opened, 1);
     QCOMPARE(window.menuBar()->actions().front()->text(), QStringLiteral("&Operações"));
     QCOMPARE(window.menuBar()->actions().back()->text(), QStringLiteral("A&juda"));
+    // The window's icon is the shipped SVG, compiled in and drawn by Qt's SVG engine.
+    QVERIFY(QFile::exists(QStringLiteral(":/tervane/icons/tervane.svg")));
+    QVERIFY(!QIcon(QStringLiteral(":/tervane/icons/tervane.svg")).pixmap(64, 64).isNull());
+    QCOMPARE(window.windowIcon().pixmap(64, 64).toImage(),
+             QIcon(QStringLiteral(":/tervane/icons/tervane.svg")).pixmap(64, 64).toImage());
   }
 
   // With more groups than fit, "Ajuda" stays on the bar at 1024 pixels: the last groups

@@ -23,6 +23,7 @@
 #include "gui/app/progress_window.h"
 #include "gui/app/settings_dialog.h"
 #include "gui/app/simulator_process.h"
+#include "gui/common/app_profile.h"
 #include "gui/common/quit_request.h"
 #include "gui/gui_test.h"
 #include "support/fake_prompter.h"
@@ -153,6 +154,39 @@ class StartUpTest : public QObject {
     });
     window.OpenSettings();
     QVERIFY(window.ConnectionText().contains(QStringLiteral("conectada à porta COM1:")));
+  }
+
+  // A printer that answers random bytes, and a profile full of nonsense: start-up ends
+  // with the operations enabled and a text in the centre, and the windows open.
+  void garbageRepliesAndANonsenseProfileStartCleanly() {
+    {
+      auto profile = gui::OpenProfile();
+      profile->setValue(QStringLiteral("Settings/X"), QStringLiteral("abc"));
+      profile->setValue(QStringLiteral("Settings/Y"), QStringLiteral("-99999999999999"));
+      profile->setValue(QStringLiteral("MainWindow/Geometry"), QByteArray("\x01\x02garbage"));
+      profile->setValue(QStringLiteral("ports/COM2"), QStringLiteral("\t../../nowhere\x7f"));
+    }
+    gui::SimulatorProcess garbage;
+    QVERIFY2(garbage.Start(QStringLiteral(TERVANE_BIN_DIR "/tervane-sim"),
+                           {QStringLiteral("--fault"), QStringLiteral("garbage"), QStringLiteral("--seed"),
+                            QStringLiteral("7")}),
+             qPrintable(garbage.Error()));
+    const QByteArray saved = qgetenv("TERVANE_COM1");
+    qputenv("TERVANE_COM1", garbage.PtyPath().toLocal8Bit());
+    {
+      gui::CMainWindow window(Options());
+      QVERIFY(!window.RestoreSavedGeometry());
+      window.StartUp();
+      QVERIFY(!window.StartingUp());
+      QVERIFY(window.menuBar()->isEnabled() && window.ToolBar()->isEnabled());
+      QVERIFY(!window.ConnectionText().isEmpty());
+      QVERIFY(window.Settings().g_modelName.empty() || window.Settings().g_modelMask != 0);
+      AnswerSettings([](gui::CSettingsDlg* dialog) { dialog->reject(); });
+      window.OpenSettings();
+    }
+    qputenv("TERVANE_COM1", saved);
+    garbage.Stop();
+    gui::OpenProfile()->clear();
   }
 
   // A quit asked for while a command's reply is coming in waits for the reply: the command
