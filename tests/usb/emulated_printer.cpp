@@ -181,6 +181,12 @@ void EmulatedPrinter::QueueData(Reply reply) {
   data_.push_back(std::move(reply));
 }
 
+void EmulatedPrinter::ClearReplies() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  status_.clear();
+  data_.clear();
+}
+
 void EmulatedPrinter::SetBulkRule(const BulkRule& rule) {
   std::lock_guard<std::mutex> lock(mutex_);
   bulk_ = rule;

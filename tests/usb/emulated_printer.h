@@ -92,6 +92,8 @@ class EmulatedPrinter {
   // eight zero bytes and the data request the idle marker.
   void QueueStatus(Reply reply);
   void QueueData(Reply reply);
+  // Forgets the replies not used yet.
+  void ClearReplies();
   void SetBulkRule(const BulkRule& rule);
   // What the printer makes of the bytes it takes: `responder` gets each bulk transfer's
   // bytes and returns the reply they complete (empty while a frame is still partial),

@@ -6,6 +6,16 @@
 // so it runs the same from CTest and by hand. The link's own pauses go through a clock
 // that skips them; the waits that libusb makes (a request's time-out) are real, and
 // kept short.
+//
+// What the emulation does not reach: the device node is a socket that always polls
+// ready, so libusb's event loop spins instead of sleeping while it waits (the CPU cost
+// of a real wait is not seen); the status a real host controller gives a transfer cut
+// by an unplug (-EPROTO, -ESHUTDOWN or -ENODEV by controller) is the one chosen here;
+// libusb reads the descriptors from sysfs, so a device lying in its answers to
+// GET_DESCRIPTOR is not reached; the usblp driver is a flag, not a kernel driver; a
+// node without permission (no udev rule, EACCES on open) cannot be made for a process
+// that runs as root; and the link's 40 s limit on a bulk write that the printer never
+// takes is a real wait inside libusb, so it is run at the back-end with a short limit.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -457,13 +467,23 @@ TEST_F(EmulatedLinkTest, FailuresEndInAZeroResultWithNothingLeftOpen) {
   const auto since = std::chrono::steady_clock::now();
   EXPECT_FALSE(port.Receive(&byte, 1, 0));
   EXPECT_LT(RealMs(since), 2 * kUsbioControlTimeoutMs + 500);
+  printer.ClearReplies();
+
+  // Pulled out while a poll is answered: the reopen finds the device going, then gone.
+  printer.QueueData({Kind::kGone, {}});
+  EXPECT_FALSE(port.Receive(&byte, 1, 2000));
+  EXPECT_FALSE(printer.Plugged());
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_EQ(CountOpenFiles(), baseline);
+  ASSERT_TRUE(printer.Plug(6));
 
   // Removed while claimed: the next command finds it gone, tries to reopen, and fails.
-  ASSERT_TRUE(link.IsOpen());
+  ASSERT_TRUE(port.Open(9600));
   printer.Unplug();
   EXPECT_FALSE(SendBytes(Bytes(5)));
   EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(printer.Written().size(), 5u);
+  EXPECT_EQ(printer.Count().unknownRequests, 0);
 }
 
 TEST(EmulatedUsbBadDescriptorTest, AbsurdDescriptorLengthsFailTheOpenCleanly) {
