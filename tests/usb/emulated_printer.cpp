@@ -181,6 +181,11 @@ void EmulatedPrinter::QueueData(Reply reply) {
   data_.push_back(std::move(reply));
 }
 
+void EmulatedPrinter::SetStandingStatus(std::vector<std::uint8_t> bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  standingStatus_ = std::move(bytes);
+}
+
 void EmulatedPrinter::ClearReplies() {
   std::lock_guard<std::mutex> lock(mutex_);
   status_.clear();
@@ -449,7 +454,7 @@ void EmulatedPrinter::AnswerControl(Urb& urb) {
   Reply reply;
   if (setup[0] == kClassInDevice && setup[1] == kStatusRequest) {
     ++counts_.statusRequests;
-    reply.bytes.assign(8, 0);
+    reply.bytes = standingStatus_;
     if (!status_.empty()) {
       reply = std::move(status_.front());
       status_.pop_front();

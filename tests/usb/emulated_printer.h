@@ -92,6 +92,8 @@ class EmulatedPrinter {
   // eight zero bytes and the data request the idle marker.
   void QueueStatus(Reply reply);
   void QueueData(Reply reply);
+  // The status answered when no scripted status is left (eight zero bytes at first).
+  void SetStandingStatus(std::vector<std::uint8_t> bytes);
   // Forgets the replies not used yet.
   void ClearReplies();
   void SetBulkRule(const BulkRule& rule);
@@ -145,6 +147,7 @@ class EmulatedPrinter {
   bool driverBound_ = true;
   std::vector<unsigned> claimed_;
   std::deque<Reply> status_;
+  std::vector<std::uint8_t> standingStatus_ = std::vector<std::uint8_t>(8, 0);
   std::deque<Reply> data_;
   BulkRule bulk_;
   Responder responder_;

@@ -428,6 +428,15 @@ TEST_F(EmulatedLinkTest, UnplugMidChunkFailsItAndThePrinterIsFoundAgainAtItsNewA
   ASSERT_TRUE(printer.Plug(9));
   ASSERT_TRUE(SendBytes(Bytes(40)));
   EXPECT_EQ(printer.Written().size(), 340u);
+
+  // Unplugged and plugged in again between two commands: the next one meets the
+  // removed device on its status check, reopens at the new address and goes through.
+  printer.Unplug();
+  ASSERT_TRUE(printer.Plug(10));
+  ASSERT_TRUE(link.IsOpen());
+  ASSERT_TRUE(SendBytes(Bytes(60)));
+  EXPECT_EQ(printer.Written().size(), 400u);
+  EXPECT_TRUE(link.IsOpen());
 }
 
 TEST_F(EmulatedLinkTest, AStallRecoveredByAResetThatMovesThePrinterToANewAddress) {
@@ -484,6 +493,23 @@ TEST_F(EmulatedLinkTest, FailuresEndInAZeroResultWithNothingLeftOpen) {
   EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(printer.Written().size(), 5u);
   EXPECT_EQ(printer.Count().unknownRequests, 0);
+}
+
+TEST_F(EmulatedLinkTest, APrinterThatStaysBusyFailsTheChunkAfterTenSecondsPolledAtItsPace) {
+  ASSERT_TRUE(port.Open(9600));
+  printer.SetStandingStatus({0x60, 0, 0, 0, 0, 0, 0, 0});  // s0 bits 5 and 6
+  const int before = printer.Count().statusRequests;
+  const auto since = std::chrono::steady_clock::now();
+  EXPECT_FALSE(SendBytes(Bytes(10)));
+  const int checks = printer.Count().statusRequests - before;
+  EXPECT_LE(checks, kUsbBusyLimitMs / kUsbBusyPollMs + 1) << "a status check every 5 ms at most";
+  EXPECT_GE(clock.Skipped(), std::int64_t{checks - 1} * kUsbBusyPollMs);
+  EXPECT_TRUE(printer.Written().empty());
+  EXPECT_LT(RealMs(since), 5000);
+
+  // Busy no more: the same link sends.
+  printer.SetStandingStatus(std::vector<std::uint8_t>(8, 0));
+  EXPECT_TRUE(SendBytes(Bytes(10)));
 }
 
 TEST(EmulatedUsbBadDescriptorTest, AbsurdDescriptorLengthsFailTheOpenCleanly) {
