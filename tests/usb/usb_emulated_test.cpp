@@ -512,9 +512,13 @@ TEST_F(EmulatedLinkTest, APrinterThatStaysBusyFailsTheChunkAfterTenSecondsPolled
   EXPECT_TRUE(SendBytes(Bytes(10)));
 }
 
-TEST(EmulatedUsbBadDescriptorTest, AbsurdDescriptorLengthsFailTheOpenCleanly) {
+// Broken descriptors: the printer is not opened, nothing is claimed, nothing is left
+// open, and the link says so at once or after its second attempt.
+class EmulatedBadDescriptorTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EmulatedBadDescriptorTest, FailsTheOpenCleanly) {
   if (!EmulatedPrinter::Available()) GTEST_SKIP() << kSkipReason;
-  EmulatedPrinter printer(EmulatedPrinter::LoadDescription("absurd-descriptors.umockdev"));
+  EmulatedPrinter printer(EmulatedPrinter::LoadDescription(GetParam()));
   ASSERT_TRUE(printer.Plug(4));
   LibusbBackend backend;
   BusClock clock(printer);
@@ -526,11 +530,21 @@ TEST(EmulatedUsbBadDescriptorTest, AbsurdDescriptorLengthsFailTheOpenCleanly) {
     EXPECT_FALSE(link.EnsureOpen());
     EXPECT_NE(link.LastOpenStatus(), kUsbioOk);
     EXPECT_FALSE(link.IsOpen());
+    CUsbPort port(link);
+    const std::uint8_t frame[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(port.Send(frame, 4, 0));
   }
   EXPECT_EQ(printer.Count().claims, 0);
   EXPECT_EQ(printer.Written().size(), 0u);
+  EXPECT_EQ(printer.InFlight(), 0);
   EXPECT_EQ(CountOpenFiles(), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Descriptions, EmulatedBadDescriptorTest,
+                         ::testing::Values("absurd-descriptors.umockdev", "truncated-descriptors.umockdev"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param).find("absurd") == 0 ? "AbsurdLengths" : "CutShort";
+                         });
 
 }  // namespace
 }  // namespace tervane
