@@ -542,8 +542,8 @@ TEST_P(EmulatedBadDescriptorTest, FailsTheOpenCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(Descriptions, EmulatedBadDescriptorTest,
                          ::testing::Values("absurd-descriptors.umockdev", "truncated-descriptors.umockdev"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           return std::string(info.param).find("absurd") == 0 ? "AbsurdLengths" : "CutShort";
+                         [](const ::testing::TestParamInfo<const char*>& param) {
+                           return std::string(param.param).find("absurd") == 0 ? "AbsurdLengths" : "CutShort";
                          });
 
 }  // namespace
