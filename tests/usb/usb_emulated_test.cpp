@@ -21,13 +21,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <numeric>
 #include <string>
-#include <thread>
 
 #include "core/app/printer_detection.h"
 #include "core/protocol/command_exchange.h"
