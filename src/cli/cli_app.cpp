@@ -18,12 +18,14 @@
 #include "cli/diagnose_command.h"
 #include "cli/equipment_command.h"
 #include "cli/frame_command.h"
+#include "cli/monitor_command.h"
 #include "cli/pdf417_command.h"
 #include "cli/ports_command.h"
 #include "cli/profile_command.h"
 #include "cli/send_command.h"
 #include "cli/sequence_command.h"
 #include "cli/status_command.h"
+#include "cli/transcript_command.h"
 #include "cli/usb_command.h"
 #include "core/common/version.h"
 // Memory tools.
@@ -86,6 +88,8 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   commands.push_back(std::make_unique<EquipmentCommand>(output, environment));
   commands.push_back(std::make_unique<ProfileCommand>(output));
   commands.push_back(std::make_unique<DiagnoseCommand>(output, context));
+  commands.push_back(std::make_unique<MonitorCommand>(output));
+  commands.push_back(std::make_unique<TranscriptCommand>(output));
   // Memory tools.
   commands.push_back(std::make_unique<MfCommand>(output, environment));
   commands.push_back(std::make_unique<MfdCommand>(output, environment));

@@ -8,6 +8,7 @@
 #include "core/common/string_table.h"
 #include "core/catalogue/catalogue.h"
 #include "cli/terminal_progress.h"
+#include "cli/transcript_command.h"
 #include "core/protocol/command_exchange.h"
 #include "core/protocol/command_log.h"
 #include "core/protocol/frame_builder.h"
@@ -25,6 +26,8 @@ CLI::App* SendCommand::attach(CLI::App& app) {
   sub->add_option("--set", values_, kSetOptionHelp)->type_name("N=VALUE");
   sub->add_flag("--trace", trace_, "Also print the bytes sent and received (CMD: and RET: lines)");
   sub->add_flag("--dump", dump_, "Also print the bytes as a hexadecimal dump with a character column");
+  sub->add_option("--record", record_, "Also write the exchange as a transcript (JSON Lines, docs/transcripts.md)")
+      ->type_name("FILE");
   sub->footer(std::string(kRawOptionNote) +
               "\nEvery exchange is appended to the daily log, <workdir>/log/Log_YYYY_MM_DD.txt.\n" +
               kExchangeExitNote);
@@ -51,7 +54,10 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
       return ExitStatusFor(framed);
     }
   }
-  SystemPortFactory ports(PortContext{&settings, &clock});
+  SystemPortFactory systemPorts(PortContext{&settings, &clock});
+  SessionRecorder recorder;
+  if (!recorder.Start(record_, printer_.workdir, err, output_)) return kExitUsage;
+  PortFactory& ports = recorder.Wrap(systemPorts, clock);
 
   TerminalProgress terminal(err, ShowProgressOnStderr(printer_.progress));
   InterruptGuard interrupt;
@@ -59,6 +65,7 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
                            nullptr};
   const int result = ExecuteCommand(command, exchange);
   terminal.Close();
+  const bool recorded = recorder.Finish(err, output_);
   // A port that did not open ends the exchange at once; its reason goes to the error
   // stream as well as into the result text.
   if (!command.portFailure.empty()) WriteText(err, command.portFailure, output_);
@@ -74,6 +81,7 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
   WriteText(out, text, output_);
   if (trace_) WriteText(out, command.HexTrace, output_);
   if (dump_) WriteText(out, HexDump(command.HexTrace), output_);
+  if (result == kOk && !recorded) return kExitUsage;
   return ExitStatusFor(result);
 }
 

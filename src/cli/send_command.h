@@ -31,6 +31,7 @@ class SendCommand : public CliCommand {
   std::vector<std::string> values_;
   bool trace_ = false;
   bool dump_ = false;
+  std::string record_;
 };
 
 }  // namespace tervane::cli

@@ -1,5 +1,7 @@
 #include "cli/sequence_command.h"
 
+#include "cli/transcript_command.h"
+
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -76,6 +78,8 @@ CLI::App* SequenceCommand::attach(CLI::App& app) {
       ->type_name("S");
   run_->add_flag("--step", step_, "Step mode: after each command but the last, ask on the terminal whether to go on");
   run_->add_flag("--hex", hex_, "Also print the dump of the bytes sent and received");
+  run_->add_option("--record", record_, "Also write the exchanges as a transcript (JSON Lines, docs/transcripts.md)")
+      ->type_name("FILE");
   run_->footer(
       "Exit status: 0 the sequence ran (or was stopped at a step question); 1 bad arguments, no such "
       "sequence or file; 2 a mandatory parameter is empty; 3 a parameter has the wrong size; "
@@ -210,7 +214,9 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
 
   SequenceRunContext context;
   context.exchange.settings = &settings;
-  context.exchange.ports = environment_.ports ? environment_.ports : &systemPorts;
+  SessionRecorder recorder;
+  if (!recorder.Start(record_, printer_.workdir, err, output_)) return kExitUsage;
+  context.exchange.ports = &recorder.Wrap(environment_.ports ? *environment_.ports : systemPorts, clock);
   context.exchange.clock = &clock;
   context.exchange.progress = &exchangeProgress;
   context.progress = &sequenceProgress;
@@ -221,9 +227,11 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
     InterruptGuard interrupt(environment_.catchInterrupt);
     execution = ExecuteSequence(sequence->commands, times_, step_, wait_, context);
   }
+  const bool recorded = recorder.Finish(err, output_);
   WriteText(out, execution.resultText, output_);
   if (hex_) WriteText(out, HexDump(execution.hexTrace), output_);
   if (!execution.portFailure.empty()) WriteText(err, execution.portFailure, output_);
+  if (execution.code == kOk && !recorded) return kExitUsage;
   return ExitStatusOf(execution.code);
 }
 

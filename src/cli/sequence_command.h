@@ -66,6 +66,7 @@ class SequenceCommand : public CliCommand {
   int wait_ = 0;
   bool step_ = false;
   bool hex_ = false;
+  std::string record_;
   // add
   CommandChoice choice_;
   std::vector<std::string> values_;

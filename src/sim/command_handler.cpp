@@ -193,6 +193,10 @@ const CommandEntry* CommandHandler::Find(const Bytes& body) const {
 }
 
 Bytes CommandHandler::Handle(const Bytes& frame) {
+  if (recordedReply) {
+    Bytes reply;
+    if (recordedReply(frame, &reply)) return reply;
+  }
   const Bytes body = FrameBody(frame);
   if (body.empty()) return Bytes{kNak};
   return HandleBody(body);

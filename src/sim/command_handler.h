@@ -124,6 +124,10 @@ class CommandHandler {
   // Called after a logo upload was confirmed and kept (state().logo.kept holds it).
   std::function<void()> onLogoKept;
 
+  // Consulted first by Handle: true with the reply to send for a frame it knows (a
+  // recorded session being replayed), false to answer by the printer's own rules.
+  std::function<bool(const Bytes& frame, Bytes* reply)> recordedReply;
+
   // The printer's clock now (host local time plus the programmed offset).
   CivilTime Now() const;
   SimDate Today() const;

@@ -23,6 +23,7 @@
 #include "sim/fault_injector.h"
 #include "sim/history.h"
 #include "sim/printer_state.h"
+#include "sim/replay_book.h"
 #include "sim/sim_server.h"
 
 namespace {
@@ -109,7 +110,13 @@ Graphic header (logo): "1C 3E 41" takes the packets of an upload (packet number,
 
 Catalogue: --workdir DIR reads DIR/comandos.xml; commands it names that the printer
 does not know by itself are answered with their declared reply size and COMANDO OK,
-and their parameter bytes are checked against the catalogue's layout.)";
+and their parameter bytes are checked against the catalogue's layout.
+
+Replay: --replay FILE answers every frame recorded in a transcript (tervane-cli
+monitor, send or sequence run with --record) with the reply recorded for the same
+bytes: the first time with the first reply recorded for them, then the next, and
+the last one again once they are used up. Frames not in the transcript are answered
+by the printer's own rules; recorded replies do not change the printer's state.)";
 
 int ParsePaper(const std::string& text, tervane::sim::PaperState* paper) {
   if (text == "ok") *paper = tervane::sim::PaperState::kOk;
@@ -206,6 +213,11 @@ int main(int argc, char** argv) {
   app.add_option("--hangup-at-block", hangupAtBlock,
                  "Drop the link when block N of a memory download is asked for (tests)")
       ->type_name("N");
+  std::string replay;
+  app.add_option("--replay", replay,
+                 "Answer the frames recorded in a transcript (JSON Lines of tervane-cli --record) with their "
+                 "recorded replies, in order for repeated frames; other frames by the printer's own rules")
+      ->type_name("FILE");
   app.add_flag("--verbose", server.verbose, "Trace frames, replies and faults on standard error");
 
   try {
@@ -283,6 +295,15 @@ int main(int argc, char** argv) {
     std::string error;
     if (!WriteLogoPng(logo, dumpLogo, &error)) std::cerr << "tervane-sim: " << error << '\n';
   };
+  ReplayBook replayBook;
+  if (!replay.empty()) {
+    std::string error;
+    int skipped = 0;
+    if (!replayBook.Load(replay, &error, &skipped)) return fail(error);
+    if (skipped > 0) std::cerr << "tervane-sim: " << replay << ": " << skipped << " lines skipped (not transcript lines)\n";
+    if (server.verbose) std::cerr << "tervane-sim: replaying " << replayBook.Size() << " recorded replies\n";
+    handler.recordedReply = [&replayBook](const Bytes& frame, Bytes* reply) { return replayBook.Answer(frame, reply); };
+  }
   if (server.verbose && !rules.empty()) std::cerr << "tervane-sim: fault seed " << seed << '\n';
 
   // Stop signals arrive through a descriptor the loop watches, so cleanup always runs

@@ -62,6 +62,10 @@ class CSerialPort final : public CPort {
   bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
 
   bool IsOpen() const { return fd_ >= 0; }
+  // The open device's descriptor (non-blocking), for a caller that waits on it together
+  // with other descriptors and reads it directly (the protocol monitor); -1 when closed.
+  // Bytes already read ahead by Receive are not on it.
+  int Descriptor() const { return fd_; }
   // True once a hang-up or end of file has been seen since Open.
   bool HasHungUp() const { return hungUp_; }
   // The device path opened (or last tried) by Open.
