@@ -13,21 +13,6 @@
 namespace tervane::cli {
 namespace {
 
-// The lines of a CR LF text that hold something.
-std::vector<std::string> TextLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!TrimBlanks(line).empty()) lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 std::string ShownTitle(const DecodedExchange& exchange) {
   if (exchange.command.empty()) return "(printer bytes answering no frame)";
   if (exchange.commandIndex < 0) return "(not in the catalogue)";

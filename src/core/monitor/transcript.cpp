@@ -19,19 +19,9 @@ using Json = nlohmann::json;
 
 std::string Utf8(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
 
-// Result and status texts are CR LF separated lines, most led by a line break: the lines
-// themselves, without the empty ones.
 Json Lines(const std::string& text) {
   Json lines = Json::array();
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(Utf8(line));
-    start = end + 1;
-  }
+  for (const std::string& line : TextLines(text)) lines.push_back(Utf8(line));
   return lines;
 }
 
@@ -71,6 +61,20 @@ Json Summary(const DecodedExchange& exchange) {
 }
 
 }  // namespace
+
+std::vector<std::string> TextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!TrimBlanks(line).empty()) lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
 
 std::string IsoUtcTime(const CivilTime& utc) {
   return Format("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.year, utc.month, utc.day, utc.hour, utc.minute,

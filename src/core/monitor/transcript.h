@@ -35,6 +35,10 @@ struct TranscriptEntry {
   std::int64_t roundTripMs = -1;
 };
 
+// The lines of a result or status text (CR LF or LF separated, most led by a line
+// break) that hold more than blanks, without their line ends.
+std::vector<std::string> TextLines(const std::string& text);
+
 // "YYYY-MM-DDTHH:MM:SS.mmmZ".
 std::string IsoUtcTime(const CivilTime& utc);
 

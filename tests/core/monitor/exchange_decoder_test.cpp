@@ -8,6 +8,7 @@
 #include "core/catalogue/catalogue.h"
 #include "core/monitor/exchange_decoder.h"
 #include "core/monitor/protocol_monitor.h"
+#include "core/protocol/frame_builder.h"
 #include "support/fake_clock.h"
 
 namespace tervane {
@@ -24,18 +25,13 @@ const CommandCatalogue& Shipped() {
   return catalogue;
 }
 
-// STX, length, the body, its sum.
+// A frame around `body`, made by the frame builder.
 WireBytes Frame(const WireBytes& body) {
-  WireBytes frame{0x02, static_cast<std::uint8_t>((body.size() + 2) & 0xFF),
-                  static_cast<std::uint8_t>((body.size() + 2) >> 8)};
-  unsigned sum = 0;
-  for (std::uint8_t b : body) {
-    frame.push_back(b);
-    sum += b;
-  }
-  frame.push_back(static_cast<std::uint8_t>(sum & 0xFF));
-  frame.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
-  return frame;
+  FrameBuffer buffer;
+  buffer.length = 3;
+  AppendBytes(buffer, body.data(), body.size());
+  FinalizeFrame(buffer);
+  return WireBytes(buffer.bytes.begin(), buffer.bytes.begin() + buffer.length);
 }
 
 WireBytes Text(const std::string& s) { return WireBytes(s.begin(), s.end()); }
