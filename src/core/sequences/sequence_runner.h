@@ -86,6 +86,9 @@ struct SequenceExecution {
   std::string resultText;    // every run's result text, each failure's code text after it
   std::string hexTrace;      // every run's trace
   std::string portFailure;   // why the port did not open, when that stopped the run
+  // Each run's commands as it left them (frames, replies, decoded fields); a command the
+  // run did not reach keeps no frame and no texts.
+  std::vector<std::vector<CommandRecord>> runCommands;
 };
 
 // Runs `commands` up to `executions` times, each time from a fresh copy, with a wait of
