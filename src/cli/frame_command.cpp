@@ -45,7 +45,7 @@ int FrameCommand::execute(std::ostream& out, std::ostream& err) {
   const int code = AssembleFrame(command, settings);
   if (output_.report) {
     output_.report->body["result"] = ResultJson(code);
-    output_.report->body["record"] = RecordJson(command, extended_);
+    output_.report->body["record"] = RecordJson(command, extended_, true);
   }
   switch (code) {
     case kOk:

@@ -124,7 +124,7 @@ Json StatusJson(int st1, int st2, std::optional<std::pair<int, int>> extended) {
   return status;
 }
 
-Json RecordJson(const CommandRecord& command, bool extended) {
+Json RecordJson(const CommandRecord& command, bool extended, bool wholeFrame) {
   Json record = Json::object();
   record["title"] = JsonText(command.title);
   record["group"] = JsonText(command.group);
@@ -149,7 +149,11 @@ Json RecordJson(const CommandRecord& command, bool extended) {
   }
   record["parameters"] = std::move(parameters);
 
-  record["frame"] = command.frame.length > 0 ? Json(MaskedFrameHex(command)) : Json(nullptr);
+  if (command.frame.length == 0) {
+    record["frame"] = nullptr;
+  } else {
+    record["frame"] = wholeFrame ? JsonHex(command.frame.bytes.data(), command.frame.length) : MaskedFrameHex(command);
+  }
   const std::vector<std::uint8_t>& reply = command.replyData;
   record["reply"] = reply.empty() ? Json(nullptr) : Json(JsonHex(reply.data(), reply.size()));
   if (reply.empty()) {

@@ -51,8 +51,10 @@ Json StatusJson(int st1, int st2, std::optional<std::pair<int, int>> extended = 
 // A command record as the exchange (or framing, or decoding) left it: catalogue data,
 // parameters (password values never shown), frame (password bytes as "**"), reply,
 // acknowledgement, status block, decoded return fields, result text, port failure.
-// `extended` says whether the reply carries the extended code's two bytes.
-Json RecordJson(const CommandRecord& command, bool extended);
+// `extended` says whether the reply carries the extended code's two bytes. With
+// `wholeFrame` the frame keeps its password bytes: `frame`, whose output is the frame
+// itself, prints them in its text form too.
+Json RecordJson(const CommandRecord& command, bool extended, bool wholeFrame = false);
 
 // Puts a command's outcome into the report: result {code, name}, the record, and the
 // hex trace of the exchange (null when nothing was sent).
