@@ -39,16 +39,17 @@ int ExitStatusOf(int code) {
 
 // A run's outcome for --json: the code, every run with its commands (those the run did
 // not reach marked so), the accumulated result text and trace.
-void ReportRun(JsonReport& report, const CSequence& sequence, const SequenceExecution& execution) {
+void ReportRun(JsonReport& report, const CSequence& sequence, const SequenceExecution& execution,
+               const std::vector<std::vector<CommandRecord>>& runCommands) {
   Json& body = report.body;
   body["sequence"] = JsonText(sequence.name);
   body["result"] = ResultJson(execution.code);
   Json runs = Json::array();
-  for (size_t r = 0; r < execution.runCommands.size(); ++r) {
+  for (size_t r = 0; r < runCommands.size(); ++r) {
     Json run = Json::object();
     run["number"] = r + 1;
     Json commands = Json::array();
-    for (const CommandRecord& command : execution.runCommands[r]) {
+    for (const CommandRecord& command : runCommands[r]) {
       Json record = RecordJson(command, command.StatusBlockLength >= 5);
       record["ran"] = command.frame.length > 0 || !command.ResultText.empty();
       commands.push_back(std::move(record));
@@ -244,6 +245,8 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
   context.exchange.progress = &exchangeProgress;
   context.progress = &sequenceProgress;
   context.prompter = &prompter;
+  std::vector<std::vector<CommandRecord>> runCommands;
+  if (output_.report) context.runCommands = &runCommands;
 
   SequenceExecution execution;
   {
@@ -251,7 +254,7 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
     execution = ExecuteSequence(sequence->commands, times_, step_, wait_, context);
   }
   WriteText(out, execution.resultText, output_);
-  if (output_.report) ReportRun(*output_.report, *sequence, execution);
+  if (output_.report) ReportRun(*output_.report, *sequence, execution, runCommands);
   if (hex_) WriteText(out, HexDump(execution.hexTrace), output_);
   if (!execution.portFailure.empty()) WriteText(err, execution.portFailure, output_);
   return ExitStatusOf(execution.code);

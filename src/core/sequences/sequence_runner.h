@@ -31,6 +31,10 @@ struct SequenceRunContext {
   ExchangeContext exchange;
   ProgressSink* progress = nullptr;
   Prompter* prompter = nullptr;
+  // When set, ExecuteSequence appends each run's commands as the run left them (frames,
+  // replies, decoded fields; a command the run did not reach keeps no frame and no
+  // texts). Left null where nobody reads them: a long repeated run would keep them all.
+  std::vector<std::vector<CommandRecord>>* runCommands = nullptr;
 };
 
 // The text added after a run's results for its code (Windows-1252): "Sequência
@@ -86,9 +90,6 @@ struct SequenceExecution {
   std::string resultText;    // every run's result text, each failure's code text after it
   std::string hexTrace;      // every run's trace
   std::string portFailure;   // why the port did not open, when that stopped the run
-  // Each run's commands as it left them (frames, replies, decoded fields); a command the
-  // run did not reach keeps no frame and no texts.
-  std::vector<std::vector<CommandRecord>> runCommands;
 };
 
 // Runs `commands` up to `executions` times, each time from a fresh copy, with a wait of
