@@ -24,9 +24,14 @@ inline constexpr int kExitExchangeFailed = 4;    // the exchange with the printe
 inline constexpr int kExitCancelled = 5;         // a command was cancelled
 inline constexpr int kExitSequenceCancelled = 6; // a sequence was cancelled between commands
 
+struct JsonReport;
+
 // Options that every command honours.
 struct OutputOptions {
   bool raw = false;  // write texts as the core holds them: Windows-1252 bytes, CR LF line ends
+  // --json: the commands that offer it add what they print to `report`; the program
+  // writes the one JSON document. Null when --json was not given.
+  JsonReport* report = nullptr;
 };
 
 // What the commands that talk to a printer take from their surroundings. The program
@@ -46,6 +51,10 @@ class CliCommand {
 
   // Runs the command with the parsed options. Returns the exit status (kExit*).
   virtual int execute(std::ostream& out, std::ostream& err) = 0;
+
+  // True when the parsed (sub)command writes its content to OutputOptions::report in
+  // --json mode; the others refuse --json.
+  virtual bool offersJson() const { return false; }
 };
 
 }  // namespace tervane::cli

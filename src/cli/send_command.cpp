@@ -7,6 +7,7 @@
 
 #include "core/common/string_table.h"
 #include "core/catalogue/catalogue.h"
+#include "cli/json_output.h"
 #include "cli/terminal_progress.h"
 #include "core/protocol/command_exchange.h"
 #include "core/protocol/command_log.h"
@@ -27,7 +28,7 @@ CLI::App* SendCommand::attach(CLI::App& app) {
   sub->add_flag("--dump", dump_, "Also print the bytes as a hexadecimal dump with a character column");
   sub->footer(std::string(kRawOptionNote) +
               "\nEvery exchange is appended to the daily log, <workdir>/log/Log_YYYY_MM_DD.txt.\n" +
-              kExchangeExitNote);
+              kExchangeExitNote + "\n" + kJsonOptionNote);
   return sub;
 }
 
@@ -48,6 +49,7 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
     CommandRecord trial = command;
     if (const int framed = AssembleFrame(trial, settings, clock); framed != kOk) {
       WriteText(err, trial.ResultText, output_);
+      if (output_.report) ReportCommand(*output_.report, framed, trial, settings.g_extendedReply);
       return ExitStatusFor(framed);
     }
   }
@@ -62,6 +64,7 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
   // A port that did not open ends the exchange at once; its reason goes to the error
   // stream as well as into the result text.
   if (!command.portFailure.empty()) WriteText(err, command.portFailure, output_);
+  if (output_.report) ReportCommand(*output_.report, result, command, command.StatusBlockLength >= 5);
 
   if (result != kOk && result != kExchangeFailed && result != kCancelled) {
     WriteText(err, command.ResultText, output_);  // a framing error after all
