@@ -205,6 +205,35 @@ std::string FindDeviceHolder(const std::string& device) {
   return pid == 0 ? std::string() : Holder(pid);
 }
 
+std::string LinkLostText(const std::string& portName, const PortLinkLoss& loss) {
+  const std::string& where = loss.device.empty() ? portName : loss.device;
+  std::string reason;
+  switch (loss.kind) {
+    case LinkLossKind::kNone:
+      reason = "a porta " + portName + " deixou de responder.";
+      break;
+    case LinkLossKind::kHangup:
+      reason = "a linha serial " + where +
+               " caiu (cabo ou adaptador desconectado, impressora desligada, ou o outro lado fechou a porta).";
+      break;
+    case LinkLossKind::kPeerClosed:
+      reason = "a ponte TCP em " + where + " encerrou a conexão.";
+      break;
+    case LinkLossKind::kPeerReset:
+      reason = "a ponte TCP em " + where + " interrompeu a conexão";
+      if (loss.error != 0) reason += " (" + SystemError(loss.error) + ")";
+      reason += ".";
+      break;
+    case LinkLossKind::kRefused:
+      reason = "a ponte TCP em " + where + " recusou a conexão (nada atende nesse endereço e porta).";
+      break;
+    case LinkLossKind::kDeviceRemoved:
+      reason = "a impressora USB foi desconectada. Confira o cabo e se a impressora está ligada.";
+      break;
+  }
+  return std::string(kLinkLostLead) + ": " + Cp(reason);
+}
+
 std::string OpenFailureText(const std::string& portName, const PortOpenFailure& failure) {
   const std::string& device = failure.device.empty() ? portName : failure.device;
   std::string port = "Não foi possível abrir a porta " + portName;

@@ -69,6 +69,7 @@ bool CUsbLink::EnsureOpen() {
     }
     if (lastOpenStatus_ == kUsbioOk) {
       open_ = true;
+      removed_ = false;
       return true;
     }
     if (attempt == kOpenAttempts) break;
@@ -101,6 +102,7 @@ bool CUsbLink::ReadStatus(std::uint8_t status[kUsbAnswerSize]) {
   if (result == kUsbioNotOpen) {
     EnsureOpen();
   } else if (result == kUsbioDeviceRemoved) {
+    removed_ = true;
     CloseAll();
     clock_.SleepMs(kUsbRemovedPauseMs);
   }
@@ -150,6 +152,7 @@ bool CUsbLink::WriteChunk(const std::uint8_t* data, int length, int* written) {
       continue;
     }
     if (status == kUsbioDeviceRemoved) {
+      removed_ = true;
       CloseAll();
       if (!EnsureOpen()) return false;
     } else if (status == kUsbioNotOpen) {
@@ -202,6 +205,7 @@ bool CUsbLink::PollReceive(std::uint8_t* buffer, int length, int* delivered, int
     } else if (status == kUsbioTimeout) {
       // The request's own time-out has already been waited; poll again.
     } else if (status == kUsbioDeviceRemoved) {
+      removed_ = true;
       CloseAll();
       if (!EnsureOpen()) return false;
     } else if (status == kUsbioNotOpen) {

@@ -83,6 +83,9 @@ class CUsbLink {
   bool IsOpen() const { return open_; }
   size_t Buffered() const { return received_.size(); }
   const std::vector<UsbHardwareId>& Ids() const { return ids_; }
+  // True when the printer was seen removed (a request answered "device removed") and
+  // has not been opened again since: the link is down until it is plugged back in.
+  bool DeviceRemoved() const { return removed_ && !open_; }
   // The status of the last failed device open of EnsureOpen (0 when it opened).
   std::uint32_t LastOpenStatus() const { return lastOpenStatus_; }
 
@@ -109,6 +112,7 @@ class CUsbLink {
   int deviceInstance_ = 0;
   int idleAnswerLimit_ = kUsbIdleAnswerLimit;
   std::uint32_t lastOpenStatus_ = kUsbioOk;
+  bool removed_ = false;
 };
 
 // The link of the process: libusb, the system clock and the identifiers configured for

@@ -6,8 +6,13 @@
 
 namespace tervane {
 
+void CUsbPort::NoteLinkLoss() {
+  if (link_.DeviceRemoved()) SetLinkLost(LinkLossKind::kDeviceRemoved, 0, "USB");
+}
+
 bool CUsbPort::Open(int /*baudRate*/) {
   ClearOpenFailure();
+  ClearLinkLoss();
   if (link_.EnsureOpen()) return true;
   const std::uint32_t status = link_.LastOpenStatus();
   const bool absent = status == kUsbioNoSuchInstance || status == kUsbioNoDeviceClass;
@@ -22,7 +27,10 @@ bool CUsbPort::Send(const std::uint8_t* data, int length, int /*param*/) {
   for (int offset = 0; offset < length; offset += kUsbChunkSize) {
     const int chunk = std::min(kUsbChunkSize, length - offset);
     int written = 0;
-    if (!link_.WriteChunk(data + offset, chunk, &written) || written != chunk) return false;
+    if (!link_.WriteChunk(data + offset, chunk, &written) || written != chunk) {
+      NoteLinkLoss();
+      return false;
+    }
   }
   return true;
 }
@@ -37,6 +45,7 @@ bool CUsbPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
     if (!ok) {
       // A partial reply is not lost: it goes back to the link for the next read.
       link_.Unread(buffer, delivered);
+      NoteLinkLoss();
       return false;
     }
   }

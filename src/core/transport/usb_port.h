@@ -25,7 +25,8 @@ class CUsbPort final : public CPort {
   bool Send(const std::uint8_t* data, int length, int param) override;
   // Polls the printer for at most timeoutMs + 500 ms until `length` bytes are there.
   // False when they do not all come; the bytes that did come stay in the link and are
-  // read first by the next Receive.
+  // read first by the next Receive. A printer that was unplugged (and not plugged back
+  // in) fails at once and marks the link lost.
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
   // Discards the bytes received and not yet read. Always true.
   bool Purge() override;
@@ -34,6 +35,10 @@ class CUsbPort final : public CPort {
   bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
 
  private:
+  // After a failed Send or Receive: a printer that was removed and is not back marks
+  // the link lost.
+  void NoteLinkLoss();
+
   CUsbLink& link_;
 };
 

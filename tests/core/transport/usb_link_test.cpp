@@ -98,6 +98,7 @@ TEST_F(UsbLinkTest, AnIdlePrinterEndsAReceiveAtItsTimeOutPlusHalfASecond) {
   EXPECT_GE(Since(start), 2500);
   EXPECT_LE(Since(start), 2540);
   EXPECT_LE(usb.Count(Op::kPoll), 2540 / 30) << "idle answers are paced by 30 ms";
+  EXPECT_FALSE(port.LinkLost()) << "an idle printer is a live link";
 
   // With a long time-out, 1000 idle answers in a row are allowed, the next ends it.
   usb.ClearRecords();
@@ -182,6 +183,7 @@ TEST_F(UsbLinkTest, RemovalBetweenCommandsLeadsToAReopenAttemptAndAZeroResult) {
   EXPECT_TRUE(next.Purge());
   EXPECT_FALSE(next.Send(Bytes(5).data(), 5, 20000));
   EXPECT_EQ(usb.calls, (std::vector<Op>{Op::kStatus, Op::kEnumerate})) << "device removed, then a reopen";
+  EXPECT_EQ(next.LinkLoss().kind, LinkLossKind::kDeviceRemoved);
   EXPECT_FALSE(next.Open(9600));
   EXPECT_EQ(usb.OpenHandles(), 0);
   EXPECT_FALSE(link.IsOpen());
@@ -190,6 +192,8 @@ TEST_F(UsbLinkTest, RemovalBetweenCommandsLeadsToAReopenAttemptAndAZeroResult) {
 
   usb.Plug();
   ASSERT_TRUE(next.Open(9600));
+  EXPECT_FALSE(next.LinkLost()) << "a new open starts with a live link";
+  EXPECT_FALSE(link.DeviceRemoved());
   ASSERT_TRUE(next.Send(Bytes(5).data(), 5, 20000)) << "plugged back, the next command goes through";
   EXPECT_EQ(usb.OpenHandles(), 2);
 }
@@ -316,7 +320,10 @@ TEST_F(UsbLinkTest, ADeviceGoneInTheMiddleOfAPollGivesZeroAndNoLeakedHandle) {
     if (op == Op::kPoll && usb.Count(Op::kPoll) == 2) usb.Unplug();
   };
   std::uint8_t buffer[5];
+  const std::int64_t start = clock.MonotonicMs();
   EXPECT_FALSE(port.Receive(buffer, 5, 2000));
+  EXPECT_LT(Since(start), 100) << "a removed printer is not waited for";
+  EXPECT_EQ(port.LinkLoss().kind, LinkLossKind::kDeviceRemoved);
   EXPECT_EQ(usb.OpenHandles(), 0);
   EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(usb.Count(Op::kPoll), 2);
