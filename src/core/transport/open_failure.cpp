@@ -179,6 +179,18 @@ std::string PermissionText(const std::string& device) {
   return text;
 }
 
+// A USB printer is reached through the udev rule the driver installation writes.
+std::string UsbPermissionText(const std::string& device) {
+  std::string text = "sem permissão para abrir a impressora USB";
+  struct stat st {};
+  if (device.rfind("/dev/", 0) == 0 && ::stat(device.c_str(), &st) == 0) {
+    text += " (grupo " + GroupName(st.st_gid) + ", permissões " + Permissions(st.st_mode) + ")";
+  }
+  return text + ". Instale o acesso às impressoras USB: botão \"Instalar Driver USB\" das configurações, ou "
+                "tervane-cli usb install (pede a senha de administrador); depois desconecte e conecte a "
+                "impressora de novo.";
+}
+
 std::string SystemError(int error) {
   if (error == 0) return {};
   return std::string(std::strerror(error)) + ", erro " + std::to_string(error);
@@ -243,11 +255,12 @@ std::string OpenFailureText(const std::string& portName, const PortOpenFailure& 
     case OpenFailureKind::kNone:
       return Cp(port + ".");
     case OpenFailureKind::kPermission:
-      reason = PermissionText(device);
+      reason = portName == "USB" ? UsbPermissionText(device) : PermissionText(device);
       break;
     case OpenFailureKind::kBusy: {
       const std::string holder = FindDeviceHolder(device);
-      reason = "a porta está em uso por outro programa";
+      reason = portName == "USB" ? "a impressora USB está em uso por outro programa"
+                                 : "a porta está em uso por outro programa";
       if (!holder.empty()) reason += " (" + holder + ")";
       reason += ". Feche-o e tente de novo.";
       break;

@@ -15,6 +15,8 @@ namespace tervane {
 //   busy: that another program holds it, with its name and process number when a lock
 //     file or an advisory lock on the device names one;
 //   missing device, not a terminal, line settings refused, or the system's error.
+// For the port "USB" the permission text points to the USB driver installation (the udev
+// rule) instead of a group, and the busy text names the printer.
 // A failure of kind kNone (a kind that keeps no reason) gets a text naming the port only.
 std::string OpenFailureText(const std::string& portName, const PortOpenFailure& failure);
 

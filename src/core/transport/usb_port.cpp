@@ -6,6 +6,17 @@
 
 namespace tervane {
 
+OpenFailureKind UsbOpenFailureKind(std::uint32_t status, UsbError error) {
+  if (status == kUsbioNoSuchInstance || status == kUsbioNoDeviceClass) return OpenFailureKind::kMissing;
+  switch (error) {
+    case UsbError::kAccess: return OpenFailureKind::kPermission;
+    case UsbError::kBusy: return OpenFailureKind::kBusy;
+    case UsbError::kNoDevice:
+    case UsbError::kNotFound: return OpenFailureKind::kMissing;
+    default: return OpenFailureKind::kOther;
+  }
+}
+
 void CUsbPort::NoteLinkLoss() {
   if (link_.DeviceRemoved()) SetLinkLost(LinkLossKind::kDeviceRemoved, 0, "USB");
 }
@@ -14,9 +25,8 @@ bool CUsbPort::Open(int /*baudRate*/) {
   ClearOpenFailure();
   ClearLinkLoss();
   if (link_.EnsureOpen()) return true;
-  const std::uint32_t status = link_.LastOpenStatus();
-  const bool absent = status == kUsbioNoSuchInstance || status == kUsbioNoDeviceClass;
-  SetOpenFailure(absent ? OpenFailureKind::kMissing : OpenFailureKind::kOther, 0, "USB");
+  SetOpenFailure(UsbOpenFailureKind(link_.LastOpenStatus(), link_.LastOpenError()), 0,
+                 link_.LastOpenDevice().empty() ? std::string("USB") : link_.LastOpenDevice());
   return false;
 }
 

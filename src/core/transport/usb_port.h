@@ -10,13 +10,18 @@
 
 namespace tervane {
 
+// How a failed open of the link is told to the user: no printer present, no permission,
+// held by another program, or another failure.
+OpenFailureKind UsbOpenFailureKind(std::uint32_t status, UsbError error);
+
 class CUsbPort final : public CPort {
  public:
   // `link` must outlive the port.
   explicit CUsbPort(CUsbLink& link) : link_(link) {}
 
   // Makes sure the link is open; the argument is ignored. False when no printer could
-  // be opened.
+  // be opened; OpenFailure then says why (missing, no permission, held by another
+  // program) and names the device node.
   bool Open(int baudRate) override;
   // Does nothing: the link stays open across commands.
   void Close() override;

@@ -161,9 +161,16 @@ bool ListUsbioDevices(UsbBackend& backend, std::span<const UsbHardwareId> ids,
   for (size_t k = 0; k < set.devices.size(); ++k) {
     CUsbioDevice device(backend);
     const std::uint32_t status = device.OpenInstance(static_cast<int>(k), set);
-    devices.push_back({set.devices[k], DevicePathText(set.devices[k]), status});
+    devices.push_back({set.devices[k], DevicePathText(set.devices[k]), status,
+                       status == kUsbioOk ? UsbError::kSuccess : device.LastBackendError()});
   }
   return true;
+}
+
+std::string UsbDeviceNode(const UsbDeviceInfo& device) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", device.bus, device.address);
+  return path;
 }
 
 CUsbioDevice::~CUsbioDevice() {
@@ -179,7 +186,9 @@ std::uint32_t CUsbioDevice::OpenInstance(int instance, const UsbioDeviceSet& set
   devicePath_ = DevicePathText(device);
 
   UsbHandle handle = 0;
-  if (backend_.Open(device, &handle) != UsbError::kSuccess || handle == 0) {
+  lastError_ = UsbError::kSuccess;
+  if (const UsbError error = backend_.Open(device, &handle); error != UsbError::kSuccess || handle == 0) {
+    lastError_ = error == UsbError::kSuccess ? UsbError::kOther : error;
     devicePath_.clear();
     return kUsbioOpenFailed;
   }
@@ -227,7 +236,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       if (outputSize < kUsbioDriverInfoSize) return kUsbioInvalidRequest;
       UsbDriverInfo info;
       const UsbError error = backend_.DriverInfo(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       std::memset(output, 0, kUsbioDriverInfoSize);
       Put16(output, info.apiVersion);
       Put16(output + 2, info.driverVersion);
@@ -242,7 +251,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
         const UsbError error = backend_.ClaimInterface(handle_, block.configurationIndex,
                                                        block.interfaces[i].interfaceIndex,
                                                        block.interfaces[i].alternateSetting);
-        if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+        if (error != UsbError::kSuccess) return Status(error);
       }
       return kUsbioOk;
     }
@@ -251,7 +260,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       std::memset(output, 0, kUsbioConfigurationInfoSize);
       UsbConfigInfo info;
       const UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       const size_t interfaces = std::min(info.interfaces.size(), kUsbioMaxInterfaces);
       const size_t pipes = std::min(info.endpoints.size(), kUsbioMaxPipes);
       Put32(output, static_cast<std::uint32_t>(interfaces));
@@ -291,7 +300,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       const UsbError error = backend_.ControlIn(handle_, requestType, block.request, block.value, block.index,
                                                 output, static_cast<std::uint16_t>(outputSize),
                                                 kUsbioControlTimeoutMs, &transferred);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       // A device cannot hand over more than the data stage asked for; a back-end that
       // says otherwise is treated as an overrun, and nothing beyond the buffer is trusted.
       if (transferred < 0 || static_cast<std::uint32_t>(transferred) > outputSize) return kUsbioDataOverrun;
@@ -306,7 +315,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       if (input.size() != 1 || input[0] == 0) return kUsbioInvalidRequest;
       UsbConfigInfo info;
       const UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       const bool present = std::any_of(info.endpoints.begin(), info.endpoints.end(), [&](const UsbEndpointInfo& e) {
         return e.address == input[0] && IsBulkOut(e);
       });
@@ -322,16 +331,16 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       // printer has one, the endpoint frames are written to).
       UsbConfigInfo info;
       UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       for (const UsbEndpointInfo& endpoint : info.endpoints) {
         if (!IsBulkOut(endpoint)) continue;
         error = backend_.ClearHalt(handle_, endpoint.address);
-        if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+        if (error != UsbError::kSuccess) return Status(error);
       }
       return kUsbioOk;
     }
     case kUsbioResetDevice:
-      return UsbioStatusFromError(backend_.ResetDevice(handle_));
+      return Status(backend_.ResetDevice(handle_));
     default:
       return kUsbioInvalidRequest;
   }
@@ -385,7 +394,7 @@ std::uint32_t CUsbioPipe::Write(UsbioTransfer& transfer, unsigned timeoutMs) {
   const UsbError error =
       backend_.BulkWrite(handle_, boundEndpoint_, transfer.buffer, transfer.length, timeoutMs, &transferred);
   transfer.transferred = std::clamp(transferred, 0, transfer.length);
-  return transfer.status = UsbioStatusFromError(error);
+  return transfer.status = Status(error);
 }
 
 }  // namespace tervane

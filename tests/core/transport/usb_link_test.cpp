@@ -6,6 +6,8 @@
 
 #include "support/fake_usb_backend.h"
 #include "core/transport/usb_link.h"
+#include "core/common/charset.h"
+#include "core/transport/open_failure.h"
 #include "core/transport/usb_port.h"
 
 namespace tervane {
@@ -337,6 +339,60 @@ TEST_F(UsbLinkTest, ADeviceGoneInTheMiddleOfAPollGivesZeroAndNoLeakedHandle) {
   EXPECT_FALSE(link.ReadStatus(status));
   EXPECT_EQ(usb.OpenHandles(), 0);
   EXPECT_EQ(usb.badHandleCalls, 0);
+}
+
+TEST_F(UsbLinkTest, NoPermissionHeldElsewhereAndAbsentAreToldApartAndNeverReset) {
+  struct Case {
+    Op op;
+    UsbError error;
+    OpenFailureKind kind;
+    const char* text;
+  } cases[] = {
+      {Op::kOpen, UsbError::kAccess, OpenFailureKind::kPermission, "sem permissão para abrir a impressora USB"},
+      {Op::kClaim, UsbError::kBusy, OpenFailureKind::kBusy, "a impressora USB está em uso por outro programa"},
+  };
+  for (const Case& k : cases) {
+    usb.ClearRecords();
+    usb.FailAlways(k.op, k.error);
+    CUsbPort attempt(link);
+    const std::int64_t start = clock.MonotonicMs();
+    EXPECT_FALSE(attempt.Open(9600));
+    EXPECT_LT(Since(start), kUsbRecoveryPauseMs) << "no pause, no second attempt";
+    EXPECT_EQ(usb.Count(Op::kOpen), 1);
+    EXPECT_EQ(usb.Count(Op::kClearHalt), 0) << "no recovery for a device that is not ours";
+    EXPECT_EQ(usb.Count(Op::kReset), 0);
+    EXPECT_EQ(usb.OpenHandles(), 0);
+    EXPECT_EQ(attempt.OpenFailure().kind, k.kind);
+    EXPECT_EQ(attempt.OpenFailure().device, "/dev/bus/usb/001/004");
+    const std::string text = OpenFailureText("USB", attempt.OpenFailure());
+    EXPECT_NE(text.find(Cp("Não foi possível abrir a porta USB (/dev/bus/usb/001/004): ") + Cp(k.text)),
+              std::string::npos)
+        << Cp1252ToUtf8(text);
+    usb.StopFailing();
+  }
+  const std::string permission = OpenFailureText("USB", {OpenFailureKind::kPermission, 0, "/dev/bus/usb/001/004"});
+  EXPECT_NE(permission.find("tervane-cli usb install"), std::string::npos);
+
+  // Not present: the third text, and still nothing reset.
+  usb.ClearRecords();
+  usb.Unplug();
+  CUsbPort absent(link);
+  EXPECT_FALSE(absent.Open(9600));
+  EXPECT_EQ(absent.OpenFailure().kind, OpenFailureKind::kMissing);
+  EXPECT_NE(OpenFailureText("USB", absent.OpenFailure()).find("nenhuma impressora USB foi encontrada"),
+            std::string::npos);
+  EXPECT_EQ(usb.Count(Op::kReset), 0);
+
+  // Another failure keeps the two attempts with the recovery pair between them.
+  usb.Plug();
+  usb.ClearRecords();
+  usb.Fail(Op::kClaim, UsbError::kIo, 2);
+  CUsbPort stalled(link);
+  EXPECT_FALSE(stalled.Open(9600));
+  EXPECT_EQ(usb.Count(Op::kOpen), 2);
+  EXPECT_EQ(usb.Count(Op::kReset), 1);
+  EXPECT_EQ(stalled.OpenFailure().kind, OpenFailureKind::kOther);
+  EXPECT_EQ(usb.OpenHandles(), 0);
 }
 
 }  // namespace
