@@ -167,6 +167,44 @@ bool ListUsbioDevices(UsbBackend& backend, std::span<const UsbHardwareId> ids,
   return true;
 }
 
+namespace {
+
+constexpr size_t kShownStringLength = 64;
+
+std::string PrintableText(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    if (shown.size() >= kShownStringLength) break;
+    const auto b = static_cast<unsigned char>(c);
+    if (b == 0) break;
+    shown += (b >= 0x20 && b < 0x7F) ? c : '?';
+  }
+  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+  return shown;
+}
+
+}  // namespace
+
+std::vector<UsbDeviceDescription> UnconfiguredPrinterCandidates(UsbBackend& backend,
+                                                                std::span<const UsbHardwareId> ids) {
+  std::vector<UsbDeviceDescription> all;
+  std::vector<UsbDeviceDescription> found;
+  if (backend.Describe(&all) != UsbError::kSuccess) return found;
+  auto candidateClass = [](std::uint8_t c) { return c == kUsbClassPrinter || c == kUsbClassVendorSpecific; };
+  for (UsbDeviceDescription& device : all) {
+    const UsbHardwareId id{device.info.vendorId, device.info.productId};
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) continue;
+    if (!candidateClass(device.deviceClass) &&
+        std::none_of(device.interfaceClasses.begin(), device.interfaceClasses.end(), candidateClass)) {
+      continue;
+    }
+    device.manufacturer = PrintableText(device.manufacturer);
+    device.product = PrintableText(device.product);
+    found.push_back(std::move(device));
+  }
+  return found;
+}
+
 std::string UsbDeviceNode(const UsbDeviceInfo& device) {
   char path[32];
   std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", device.bus, device.address);

@@ -128,6 +128,14 @@ struct UsbioPresentDevice {
   UsbError openError = UsbError::kSuccess;  // the back-end's reason when it did not open
 };
 
+// The devices present of printer class (07h) or vendor-specific class (FFh), on the
+// device or on one of its interfaces, whose numbers are not among `ids`: where to look
+// for a printer whose identifiers are not configured yet. Their maker and product
+// strings are cut to 64 characters, with anything but printable ASCII shown as '?'.
+// Empty when the back-end cannot list devices.
+std::vector<UsbDeviceDescription> UnconfiguredPrinterCandidates(UsbBackend& backend,
+                                                                std::span<const UsbHardwareId> ids);
+
 // The device node of a USB device: "/dev/bus/usb/001/004".
 std::string UsbDeviceNode(const UsbDeviceInfo& device);
 
