@@ -316,6 +316,32 @@ TEST_F(UsbLinkTest, PollFaultsRecoverTwiceAndIgnoreOverrunsWithoutSpinning) {
   EXPECT_GE(Since(start), 2500);
 }
 
+TEST_F(UsbLinkTest, AStatusThatOverrunsOrAnEndpointThatStallsForeverEndsInBoundedTime) {
+  // A status answer longer than 8 bytes, or a status request that always stalls: the
+  // status cannot be read, which counts as not busy, once per chunk.
+  for (const UsbError error : {UsbError::kOverflow, UsbError::kPipe}) {
+    usb.ClearRecords();
+    usb.FailAlways(Op::kStatus, error);
+    ASSERT_TRUE(SendBytes(Bytes(600)));
+    EXPECT_EQ(usb.Trace(), "S512 S88 ");
+    usb.StopFailing();
+  }
+  // A bulk endpoint that stalls forever: one recovery pair, then a zero result, with
+  // nothing leaked and no loop.
+  usb.ClearRecords();
+  usb.FailAlways(Op::kBulk, UsbError::kPipe);
+  const std::int64_t start = clock.MonotonicMs();
+  EXPECT_FALSE(port.Send(Bytes(5).data(), 5, 20000));
+  EXPECT_LT(Since(start), 1000);
+  EXPECT_EQ(usb.Count(Op::kBulk), 2);
+  EXPECT_EQ(usb.Count(Op::kReset), 1);
+  EXPECT_FALSE(port.LinkLost()) << "a stalled printer is still there";
+  EXPECT_EQ(usb.OpenHandles(), 2);
+  link.CloseAll();
+  EXPECT_EQ(usb.OpenHandles(), 0);
+  EXPECT_EQ(usb.badHandleCalls, 0);
+}
+
 TEST_F(UsbLinkTest, ADeviceGoneInTheMiddleOfAPollGivesZeroAndNoLeakedHandle) {
   usb.QueueAnswer({'a', 'b', 'c'});
   usb.onCall = [&](Op op) {
