@@ -129,6 +129,28 @@ bool RunUdevadm(const std::string& udevadm, const std::vector<std::string>& args
   return false;
 }
 
+// The identifiers an installation covers: those given, else the file given, else the
+// configuration of the work folder (the user's added identifiers included).
+bool ReadInstallIds(const UsbDriverInstallOptions& options, UsbDriverInstallResult& done, std::string* error) {
+  if (!options.ids.empty()) {
+    done.ids = options.ids;
+    done.idsFile = "the command line";
+    return true;
+  }
+  if (!options.idsFile.empty()) {
+    done.idsFile = options.idsFile;
+    return LoadUsbIds(done.idsFile, done.ids, error);
+  }
+  const UsbIdConfiguration config = LoadUsbIdConfiguration(options.workDir);
+  if (!config.error.empty() || config.ids.empty()) {
+    if (error) *error = config.error.empty() ? "no USB identifier is configured" : config.error;
+    return false;
+  }
+  done.ids = config.ids;
+  for (const UsbIdSource& source : config.sources) done.idsFile += (done.idsFile.empty() ? "" : ", ") + source.path;
+  return true;
+}
+
 }  // namespace
 
 std::string DefaultUsbGroup() {
@@ -163,23 +185,7 @@ std::string UdevRuleText(const std::vector<UsbHardwareId>& ids, const std::strin
 
 bool InstallUsbDriver(const UsbDriverInstallOptions& options, UsbDriverInstallResult* result, std::string* error) {
   UsbDriverInstallResult done;
-  if (!options.ids.empty()) {
-    done.ids = options.ids;
-    done.idsFile = "the command line";
-  } else if (!options.idsFile.empty()) {
-    done.idsFile = options.idsFile;
-    if (!LoadUsbIds(done.idsFile, done.ids, error)) return false;
-  } else {
-    const UsbIdConfiguration config = LoadUsbIdConfiguration(options.workDir);
-    if (!config.error.empty() || config.ids.empty()) {
-      if (error) *error = config.error.empty() ? "no USB identifier is configured" : config.error;
-      return false;
-    }
-    done.ids = config.ids;
-    for (const UsbIdSource& source : config.sources) {
-      done.idsFile += (done.idsFile.empty() ? "" : ", ") + source.path;
-    }
-  }
+  if (!ReadInstallIds(options, done, error)) return false;
 
   done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
   if (!IsSafeGroupName(done.group)) {
@@ -287,23 +293,9 @@ bool InstallUsbDriverAsUser(const UsbDriverInstallOptions& options, const Privil
   if (how.asRoot) return InstallUsbDriver(options, result, error);
 
   UsbDriverInstallResult done;
-  if (!options.ids.empty()) {
-    done.ids = options.ids;
-    done.idsFile = "the command line";
-  } else if (!options.idsFile.empty()) {
-    done.idsFile = options.idsFile;
-    if (!LoadUsbIds(done.idsFile, done.ids, error)) return false;
-  } else {
-    // This user's configuration: root would read its own, without the identifiers this
-    // user added.
-    const UsbIdConfiguration config = LoadUsbIdConfiguration(options.workDir);
-    if (!config.error.empty() || config.ids.empty()) {
-      if (error) *error = config.error.empty() ? "no USB identifier is configured" : config.error;
-      return false;
-    }
-    done.ids = config.ids;
-    for (const UsbIdSource& source : config.sources) done.idsFile += (done.idsFile.empty() ? "" : ", ") + source.path;
-  }
+  // Read here, as this user: root would read its own configuration, without the
+  // identifiers this user added.
+  if (!ReadInstallIds(options, done, error)) return false;
   done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
   if (!IsSafeGroupName(done.group)) {
     if (error) *error = done.group.empty() ? "no group to give access to" : "\"" + done.group + "\" is not a group name";
