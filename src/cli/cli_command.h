@@ -10,6 +10,7 @@ class App;
 
 namespace tervane {
 class Clock;
+class PortFactory;
 class ProgressSink;
 }  // namespace tervane
 
@@ -35,11 +36,12 @@ struct OutputOptions {
 };
 
 // What the commands that talk to a printer take from their surroundings. The program
-// leaves both null; tests put in a clock that shortens the long waits and a progress
-// display that cancels on cue.
+// leaves them null; tests put in a clock that shortens the long waits, a progress
+// display that cancels on cue, and (for `send`) ports that record what was done to them.
 struct CliContext {
   Clock* clock = nullptr;            // null: the system clock
   ProgressSink* progress = nullptr;  // null: the terminal's bar on standard error, Ctrl-C cancels
+  PortFactory* ports = nullptr;      // null: the system's ports
 };
 
 class CliCommand {

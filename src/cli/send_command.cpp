@@ -53,7 +53,10 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
       return ExitStatusFor(framed);
     }
   }
-  SystemPortFactory ports(PortContext{&settings, &clock});
+  // The exchange opens the port once, sends, reads and closes it: nothing opens it
+  // beforehand to check it (on a real adapter every open and close toggles its lines).
+  SystemPortFactory systemPorts(PortContext{&settings, &clock});
+  PortFactory& ports = context_.ports ? *context_.ports : systemPorts;
 
   TerminalProgress terminal(err, ShowProgressOnStderr(printer_.progress));
   InterruptGuard interrupt;

@@ -62,7 +62,7 @@ class CSerialPort final : public CPort {
   bool ReadReply(std::uint8_t* buffer, int length, std::uint32_t* read) override;
 
   bool IsOpen() const { return fd_ >= 0; }
-  // True once a hang-up or end of file has been seen since Open.
+  // True once a hang-up or end of file has been seen since Open (LinkLost says the same).
   bool HasHungUp() const { return hungUp_; }
   // The device path opened (or last tried) by Open.
   const std::string& DevicePath() const { return device_; }
@@ -70,6 +70,8 @@ class CSerialPort final : public CPort {
  private:
   void DrainOutput();
   void Release();
+  // The line is gone for good: reads and writes fail at once from now on.
+  void MarkHungUp(int error);
 
   Clock& clock_;
   std::string device_;
