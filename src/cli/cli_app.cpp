@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <ostream>
+#include <sstream>
+#include <streambuf>
 
 #include "cli/catalogue_command.h"
 #include "cli/cli_command.h"
@@ -18,6 +21,7 @@
 #include "cli/diagnose_command.h"
 #include "cli/equipment_command.h"
 #include "cli/frame_command.h"
+#include "cli/json_output.h"
 #include "cli/monitor_command.h"
 #include "cli/pdf417_command.h"
 #include "cli/ports_command.h"
@@ -42,6 +46,144 @@ namespace tervane::cli {
 
 namespace {
 
+// Writes to the stream it passes to and keeps a copy: in --json mode what goes to
+// standard error also goes into the document's messages.
+class CopyingBuffer final : public std::streambuf {
+ public:
+  explicit CopyingBuffer(std::ostream& target) : target_(target) {}
+  const std::string& copy() const { return copy_; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char ch = traits_type::to_char_type(c);
+    target_.write(&ch, 1);
+    copy_ += ch;
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    target_.write(s, n);
+    copy_.append(s, static_cast<size_t>(n));
+    return n;
+  }
+  int sync() override {
+    target_.flush();
+    return 0;
+  }
+
+ private:
+  std::ostream& target_;
+  std::string copy_;
+};
+
+// While it lives, what the process writes to its standard output descriptor goes to
+// standard error instead (the catalogue loader writes a line there of its own), so that
+// standard output carries the JSON document alone.
+class StdoutToStderr {
+ public:
+  explicit StdoutToStderr(bool active) {
+    if (!active) return;
+    std::cout.flush();
+    std::fflush(stdout);
+    saved_ = ::dup(STDOUT_FILENO);
+    if (saved_ >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+      ::close(saved_);
+      saved_ = -1;
+    }
+  }
+  ~StdoutToStderr() {
+    if (saved_ < 0) return;
+    std::cout.flush();
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+  }
+  StdoutToStderr(const StdoutToStderr&) = delete;
+  StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// What was written to standard error, as the document's messages: a progress line
+// redrawn with CR and cleared with ESC [K is left out, only the text after the last CR
+// of a line counts, and empty lines go.
+std::string MessagesText(const std::string& written) {
+  std::string messages;
+  size_t start = 0;
+  while (start < written.size()) {
+    size_t end = written.find('\n', start);
+    if (end == std::string::npos) end = written.size();
+    std::string line = written.substr(start, end - start);
+    if (const size_t cr = line.rfind('\r'); cr != std::string::npos) line.erase(0, cr + 1);
+    for (size_t esc = line.find("\033[K"); esc != std::string::npos; esc = line.find("\033[K")) line.erase(esc, 3);
+    if (!line.empty()) messages += line + "\n";
+    start = end + 1;
+  }
+  return messages;
+}
+
+// "send", "sequence run": the names of the (sub)commands parsed.
+std::string CommandPath(const CLI::App& sub) {
+  std::string path = sub.get_name();
+  const CLI::App* level = &sub;
+  for (;;) {
+    const std::vector<const CLI::App*> parsed = level->get_subcommands([](const CLI::App* a) { return a->parsed(); });
+    if (parsed.empty()) break;
+    level = parsed.front();
+    path += " " + level->get_name();
+  }
+  return path;
+}
+
+// The document around what a command reported: the envelope first, then the command's
+// own keys.
+int WriteJsonRun(const std::string& command, int status, const std::string& text, const std::string& written,
+                 const JsonReport& report, std::ostream& out) {
+  const std::string messages = MessagesText(written);
+  Json document = Json::object();
+  document["format"] = "tervane-cli";
+  document["format_version"] = kJsonFormatVersion;
+  document["version"] = kVersion;
+  document["command"] = command;
+  document["exit_status"] = status;
+  document["ok"] = status == kExitOk;
+  document["text"] = JsonUtf8(text);
+  document["messages"] = JsonUtf8(messages);
+  if (status == kExitOk) {
+    document["error"] = nullptr;
+  } else {
+    std::string error = JsonUtf8(messages);
+    while (!error.empty() && error.back() == '\n') error.pop_back();
+    document["error"] = error.empty() ? "exit status " + std::to_string(status) : error;
+  }
+  for (const auto& [key, value] : report.body.items()) document[key] = value;
+  WriteJsonDocument(out, document);
+  return status;
+}
+
+// Runs a parsed command in --json mode: its text output is kept for the document, its
+// messages go to `err` and into the document.
+int RunWithJson(const CLI::App& sub, CliCommand& command, OutputOptions& output, std::ostream& out,
+                std::ostream& err) {
+  const std::string name = CommandPath(sub);
+  JsonReport report;
+  CopyingBuffer copying(err);
+  std::ostream messages(&copying);
+  std::ostringstream text;
+  int status = kExitUsage;
+  if (!command.offersJson()) {
+    WriteMessage(messages, "--json is not offered by `" + name + "`.", output);
+  } else {
+    output.report = &report;
+    StdoutToStderr redirect(&out == &std::cout);
+    status = command.execute(text, messages);
+    output.report = nullptr;
+  }
+  messages.flush();
+  return WriteJsonRun(name, status, text.str(), copying.copy(), report, out);
+}
+
 int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CliContext& context, const CliEnvironment& environment) {
   OutputOptions output;
@@ -51,9 +193,15 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
       "frames, decodes replies and status bytes; keeps and runs command sequences; reads a "
       "printer's configuration into an equipment profile and programs a printer from one.",
       "tervane-cli");
-  app.add_flag("--raw", output.raw,
-               "Write texts as the core holds them: Windows-1252 bytes with CR LF line ends "
-               "(default: UTF-8 with LF)");
+  CLI::Option* rawFlag = app.add_flag("--raw", output.raw,
+                                      "Write texts as the core holds them: Windows-1252 bytes with CR LF "
+                                      "line ends (default: UTF-8 with LF)");
+  bool json = false;
+  CLI::Option* jsonFlag = app.add_flag(
+      "--json", json,
+      "Write one JSON document to standard output instead of the text (send, decode, status, frame, detect, "
+      "ports, sequence run, equipment read); see docs/json/");
+  rawFlag->excludes(jsonFlag);
   app.set_version_flag("--version", std::string("tervane-cli ") + kVersion, "Print the version and exit");
   app.require_subcommand(1);
   app.footer(
@@ -103,7 +251,7 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   std::vector<std::pair<CLI::App*, CliCommand*>> subcommands;
   for (auto& command : commands) {
     CLI::App* sub = command->attach(app);
-    sub->fallthrough();  // --raw may follow the command name
+    sub->fallthrough();  // --raw and --json may follow the command name
     subcommands.emplace_back(sub, command.get());
   }
 
@@ -118,12 +266,25 @@ int RunCliWith(const std::vector<std::string>& args, std::ostream& out, std::ost
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
-    app.exit(e, out, err);
-    return kExitUsage;
+    // Arguments that do not parse still give a document when --json was asked for.
+    if (std::find(args.begin(), args.end(), "--json") == args.end()) {
+      app.exit(e, out, err);
+      return kExitUsage;
+    }
+    std::ostringstream message;
+    app.exit(e, message, message);
+    err << message.str();
+    std::string command;
+    for (const auto& [sub, ignored] : subcommands) {
+      if (std::find(args.begin(), args.end(), sub->get_name()) != args.end()) command = sub->get_name();
+    }
+    return WriteJsonRun(command, kExitUsage, "", message.str(), JsonReport{}, out);
   }
 
   for (const auto& [sub, command] : subcommands) {
-    if (sub->parsed()) return command->execute(out, err);
+    if (!sub->parsed()) continue;
+    if (json) return RunWithJson(*sub, *command, output, out, err);
+    return command->execute(out, err);
   }
   return kExitUsage;
 }

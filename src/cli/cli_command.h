@@ -10,6 +10,7 @@ class App;
 
 namespace tervane {
 class Clock;
+class PortFactory;
 class ProgressSink;
 }  // namespace tervane
 
@@ -24,17 +25,23 @@ inline constexpr int kExitExchangeFailed = 4;    // the exchange with the printe
 inline constexpr int kExitCancelled = 5;         // a command was cancelled
 inline constexpr int kExitSequenceCancelled = 6; // a sequence was cancelled between commands
 
+struct JsonReport;
+
 // Options that every command honours.
 struct OutputOptions {
   bool raw = false;  // write texts as the core holds them: Windows-1252 bytes, CR LF line ends
+  // --json: the commands that offer it add what they print to `report`; the program
+  // writes the one JSON document. Null when --json was not given.
+  JsonReport* report = nullptr;
 };
 
 // What the commands that talk to a printer take from their surroundings. The program
-// leaves both null; tests put in a clock that shortens the long waits and a progress
-// display that cancels on cue.
+// leaves them null; tests put in a clock that shortens the long waits, a progress
+// display that cancels on cue, and (for `send`) ports that record what was done to them.
 struct CliContext {
   Clock* clock = nullptr;            // null: the system clock
   ProgressSink* progress = nullptr;  // null: the terminal's bar on standard error, Ctrl-C cancels
+  PortFactory* ports = nullptr;      // null: the system's ports
 };
 
 class CliCommand {
@@ -46,6 +53,10 @@ class CliCommand {
 
   // Runs the command with the parsed options. Returns the exit status (kExit*).
   virtual int execute(std::ostream& out, std::ostream& err) = 0;
+
+  // True when the parsed (sub)command writes its content to OutputOptions::report in
+  // --json mode; the others refuse --json.
+  virtual bool offersJson() const { return false; }
 };
 
 }  // namespace tervane::cli

@@ -25,6 +25,12 @@ inline constexpr const char* kRawOptionNote =
     "--raw (before or after the command name) writes texts as the core holds them: "
     "Windows-1252 bytes with CR LF line ends, instead of UTF-8 with LF.";
 
+// Help line of the program-wide --json option, shown under the commands that offer it.
+inline constexpr const char* kJsonOptionNote =
+    "--json (before or after the command name) writes one JSON document to standard output instead "
+    "of the text: exit status, result code, texts, fields with titles and values, bytes in hex "
+    "(described in docs/json/); messages still go to standard error.";
+
 // Reads a non-negative number written in decimal or as 0x-prefixed hexadecimal.
 // Returns nothing when the text is empty, holds anything else, or passes `max`.
 std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t max = 0xFFFFFFFFu);

@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "cli/json_output.h"
 #include "core/catalogue/catalogue.h"
 #include "core/interpret/return_formatter.h"
 
@@ -37,7 +38,8 @@ CLI::App* DecodeCommand::attach(CLI::App& app) {
   sub->footer(
       std::string(kRawOptionNote) +
       "\nGPRS commands are answered in their own form and are not decoded here.\n"
-      "Exit status: 0 decoded; 1 bad arguments, unknown or GPRS command, or catalogue not loadable.");
+      "Exit status: 0 decoded; 1 bad arguments, unknown or GPRS command, or catalogue not loadable.\n" +
+      kJsonOptionNote);
   return sub;
 }
 
@@ -80,6 +82,11 @@ int DecodeCommand::execute(std::ostream& out, std::ostream& err) {
   }
   command.replyData = std::move(bytes);
   FormatReturn(command, settings);
+  if (output_.report) {
+    output_.report->body["expected_reply_length"] = expected;
+    output_.report->body["open_length"] = command.declaredReturnSize < 0;
+    output_.report->body["record"] = RecordJson(command, extended_);
+  }
   WriteText(out, command.ResultText, output_);
   return kExitOk;
 }

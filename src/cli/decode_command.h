@@ -20,6 +20,7 @@ class DecodeCommand : public CliCommand {
   // command's is still decoded (as far as it goes) after a warning on `err`. Returns
   // kExitUsage for bad arguments, an unloadable catalogue or a GPRS command.
   int execute(std::ostream& out, std::ostream& err) override;
+  bool offersJson() const override { return true; }
 
  private:
   const OutputOptions& output_;

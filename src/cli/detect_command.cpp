@@ -8,6 +8,7 @@
 #include "core/app/model_table.h"
 #include "core/app/printer_detection.h"
 #include "cli/cli_support.h"
+#include "cli/json_output.h"
 #include "cli/terminal_progress.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
@@ -16,6 +17,34 @@
 
 namespace tervane::cli {
 namespace {
+
+// The detection's outcome for --json: port and mode line, the model query, the model
+// and extended-reply mode it left, the ports that would not open.
+void ReportDetection(JsonReport& report, const DetectionResult& result, bool extendedBefore) {
+  Json& body = report.body;
+  body["printer_found"] = result.printerFound;
+  body["port"] = result.printerFound ? Json(JsonText(result.portName)) : Json(nullptr);
+  body["normal_mode"] = result.normalMode;
+  body["status_text"] = JsonText(result.statusText);
+  Json query = nullptr;
+  if (result.modelQueried) {
+    query = Json::object();
+    query["result"] = ResultJson(result.modelQueryResult);
+    std::string text = JsonText(result.modelQueryText);
+    while (!text.empty() && text.front() == '\n') text.erase(0, 1);
+    query["result_text"] = text;
+  }
+  body["model_query"] = query;
+  const bool modelKnown = result.printerFound && result.modelQueryResult == kOk;
+  body["model"] = modelKnown ? Json(JsonText(Unpadded(result.modelName))) : Json(nullptr);
+  body["model_mask"] = result.modelMask;
+  body["extended_reply"] = result.extendedReply;
+  body["extended_reply_switched_on"] = result.extendedReply && !extendedBefore;
+  body["model_chosen"] = nullptr;
+  Json failures = Json::array();
+  for (const std::string& failure : result.openFailures) failures.push_back(JsonText(failure));
+  body["open_failures"] = failures;
+}
 
 }  // namespace
 
@@ -33,7 +62,8 @@ CLI::App* DetectCommand::attach(CLI::App& app) {
               "--model is applied after detection, as if chosen in the settings afterwards.\n"
               "The model query is appended to the daily log in <workdir>/log.\n"
               "Exit status: 0 printer and model found; 1 bad arguments; 4 no printer answered or "
-              "the model query failed; 5 cancelled with Ctrl-C.");
+              "the model query failed; 5 cancelled with Ctrl-C.\n" +
+              kJsonOptionNote);
   return sub;
 }
 
@@ -55,6 +85,7 @@ int DetectCommand::execute(std::ostream& out, std::ostream& err) {
   const DetectionResult result = DetectPrinter(detection);
   terminal.Close();
   for (const std::string& failure : result.openFailures) WriteText(err, failure, output_);
+  if (output_.report) ReportDetection(*output_.report, result, extendedBefore);
 
   if (!result.printerFound) {
     WriteText(out, result.statusText, output_);
@@ -78,6 +109,12 @@ int DetectCommand::execute(std::ostream& out, std::ostream& err) {
   }
   if (!chosenModel.empty()) {
     ChooseModel(settings, chosenModel);
+    if (output_.report) {
+      Json chosen = Json::object();
+      chosen["name"] = JsonText(Unpadded(settings.g_modelName));
+      chosen["mask"] = settings.g_modelMask;
+      output_.report->body["model_chosen"] = chosen;
+    }
     WriteText(out,
               Format("Model chosen: %s (mask %u)", Unpadded(settings.g_modelName).c_str(),
                      static_cast<unsigned>(settings.g_modelMask)),

@@ -18,6 +18,7 @@ class DetectCommand : public CliCommand {
   // answered or the model query failed, kExitCancelled after Ctrl-C during the model
   // query, kExitUsage for bad arguments.
   int execute(std::ostream& out, std::ostream& err) override;
+  bool offersJson() const override { return true; }
 
  private:
   const OutputOptions& output_;

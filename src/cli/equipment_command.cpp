@@ -14,6 +14,7 @@
 #include "core/app/model_table.h"
 #include "core/app/printer_detection.h"
 #include "cli/batch_prompter.h"
+#include "cli/json_output.h"
 #include "cli/cli_support.h"
 #include "cli/profile_text.h"
 #include "cli/terminal_dialogs.h"
@@ -118,6 +119,62 @@ bool ResolveModel(const PrinterOptions& options, ProgramSettings& settings, cons
   return true;
 }
 
+// The profile read, for --json: every field but the password, under fixed keys.
+Json ProfileJson(const ProfileRecord& p) {
+  Json profile = Json::object();
+  profile["serial_number"] = JsonText(p.serialNumber);
+  profile["client"] = JsonText(p.client);
+  profile["cnpj"] = JsonText(p.cnpj);
+  profile["ie"] = JsonText(p.ie);
+  profile["im"] = JsonText(p.im);
+  profile["uf"] = JsonText(p.uf);
+  profile["store_number"] = JsonText(p.storeNumber);
+  profile["till_number"] = JsonText(p.tillNumber);
+  profile["date"] = JsonText(p.date);
+  profile["time"] = JsonText(p.time);
+  profile["daylight_saving"] = p.daylightSaving;
+  profile["additional_coupon"] = p.additionalCoupon;
+  profile["iss_discount"] = p.issDiscount;
+  profile["linked_to_cnf"] = p.linkedToCnf;
+  profile["rv_in_conference"] = p.rvInConference;
+  profile["automatic_z"] = p.automaticZ;
+  profile["passenger_ticket"] = p.passengerTicket;
+  profile["restaurant_or_store"] = p.restaurantOrStore.empty() ? Json(nullptr) : Json(JsonText(p.restaurantOrStore));
+  profile["conference_coupon_parameter"] =
+      p.conferenceCouponParameter.empty() ? Json(nullptr) : Json(JsonText(p.conferenceCouponParameter));
+  profile["cliche"] = JsonText(p.cliche);
+  Json rates = Json::array();
+  for (size_t k = 0; k < p.rates.size(); ++k) {
+    Json rate = Json::object();
+    rate["number"] = k + 1;
+    rate["rate"] = JsonText(p.rates[k]);
+    rate["binding"] = k < p.issBinding.size() && p.issBinding[k] != '0' ? "ISS" : "ICMS";
+    rates.push_back(std::move(rate));
+  }
+  profile["rates"] = std::move(rates);
+  Json totalizers = Json::array();
+  for (const std::string& name : p.totalizerNames) totalizers.push_back(JsonText(name));
+  profile["totalizer_names"] = std::move(totalizers);
+  return profile;
+}
+
+void ReportRead(JsonReport& json, const ProfileRecord& profile, const ConfigurationReadReport& report) {
+  Json& body = json.body;
+  body["whole"] = report.Whole();
+  body["profile"] = ProfileJson(profile);
+  Json read = Json::array();
+  for (const std::string& step : report.read) read.push_back(JsonText(step));
+  body["steps_read"] = std::move(read);
+  Json notRead = Json::array();
+  for (const std::string& step : report.notRead) notRead.push_back(JsonText(step));
+  body["steps_not_read"] = std::move(notRead);
+  body["stopped_at"] = report.stoppedAt.empty() ? Json(nullptr) : Json(JsonText(report.stoppedAt));
+  body["stop_result"] = report.stopCode == 0 ? Json(nullptr) : ResultJson(report.stopCode);
+  body["saved"] = false;
+  body["profile_file"] = nullptr;
+  body["replaced"] = false;
+}
+
 }  // namespace
 
 CLI::App* EquipmentCommand::attach(CLI::App& app) {
@@ -142,7 +199,8 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
                 "\nWithout --model the printer is asked for its model first.\nExit status: 0 read; 1 bad "
                 "arguments or the profile could not be stored; 4 the printer stopped answering or refused a "
                 "step; 5 cancelled with Ctrl-C. After 4 or 5 what was read is printed, the steps not read "
-                "are named and nothing is stored.");
+                "are named and nothing is stored.\n" +
+                kJsonOptionNote);
 
   program_ = sub->add_subcommand(
       "program", "Program the printer from the stored profile with serial number S: owner data, clock, "
@@ -179,6 +237,8 @@ CLI::App* EquipmentCommand::attach(CLI::App& app) {
   return sub;
 }
 
+bool EquipmentCommand::offersJson() const { return read_ != nullptr && read_->parsed(); }
+
 int EquipmentCommand::execute(std::ostream& out, std::ostream& err) {
   if (read_ != nullptr && read_->parsed()) return read(out, err);
   return program(out, err);
@@ -198,6 +258,7 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
   ConfigurationReadReport report;
   const int code = ReadEquipmentConfiguration(profile, link.Context(), &prompter, &report);
   profile.serialNumber = WithoutSpaces(profile.serialNumber);
+  if (output_.report) ReportRead(*output_.report, profile, report);
   if (!report.Whole()) {
     // Half a profile is never stored: what was read is shown, with what was not.
     WriteText(out, ProfileText(profile), output_);
@@ -225,6 +286,7 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
   KeepUnreadFields(list, profile);
+  if (output_.report) output_.report->body["profile"] = ProfileJson(profile);
   WriteText(out, ProfileText(profile), output_);
   const bool replaced = StoreProfile(list, profile, false);
   if (replaced) StoreProfile(list, profile, true);
@@ -238,6 +300,11 @@ int EquipmentCommand::read(std::ostream& out, std::ostream& err) {
     WriteText(err, LoadString(str::kRegistroNaoSalvo), output_);
     WriteText(err, error, output_);
     return kExitUsage;
+  }
+  if (output_.report) {
+    output_.report->body["saved"] = true;
+    output_.report->body["profile_file"] = JsonUtf8(path);
+    output_.report->body["replaced"] = replaced;
   }
   WriteMessage(err,
                "Profile " + Cp1252ToUtf8(profile.serialNumber) + (replaced ? " replaced in " : " stored in ") +

@@ -32,6 +32,8 @@ class EquipmentCommand : public CliCommand {
   // prints each command and its frame without sending anything, returning the framing
   // status of the first command that cannot be framed.
   int execute(std::ostream& out, std::ostream& err) override;
+  // Only `read` writes a JSON document.
+  bool offersJson() const override;
 
  private:
   int read(std::ostream& out, std::ostream& err);

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "core/catalogue/catalogue.h"
+#include "cli/json_output.h"
 #include "core/common/charset.h"
 #include "core/protocol/frame_builder.h"
 
@@ -23,7 +24,8 @@ CLI::App* FrameCommand::attach(CLI::App& app) {
   sub->footer(
       std::string(kRawOptionNote) +
       "\nExit status: 0 frame printed; 1 bad arguments, unknown command or catalogue not loadable; "
-      "2 a mandatory parameter is empty; 3 a parameter has the wrong size.");
+      "2 a mandatory parameter is empty; 3 a parameter has the wrong size.\n" +
+      kJsonOptionNote);
   return sub;
 }
 
@@ -41,6 +43,10 @@ int FrameCommand::execute(std::ostream& out, std::ostream& err) {
   if (!ApplyParameterValues(command, values_, err, output_)) return kExitUsage;
 
   const int code = AssembleFrame(command, settings);
+  if (output_.report) {
+    output_.report->body["result"] = ResultJson(code);
+    output_.report->body["record"] = RecordJson(command, extended_, true);
+  }
   switch (code) {
     case kOk:
       WriteText(out, HexLine(command.frame.bytes.data(), command.frame.length), output_);

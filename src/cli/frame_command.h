@@ -20,6 +20,7 @@ class FrameCommand : public CliCommand {
   // bad arguments or an unloadable catalogue, kExitMandatoryEmpty or kExitWrongSize when
   // a parameter cannot be encoded (the framer's message is printed to `err`).
   int execute(std::ostream& out, std::ostream& err) override;
+  bool offersJson() const override { return true; }
 
  private:
   const OutputOptions& output_;

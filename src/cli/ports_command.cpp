@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
+#include "cli/json_output.h"
 #include "core/transport/com_port_map.h"
 #include "core/transport/open_failure.h"
 #include "core/transport/serial_adapters.h"
@@ -32,7 +33,7 @@ CLI::App* PortsCommand::attach(CLI::App& app) {
   sub->footer(std::string(kRawOptionNote) +
               "\nA COM name resolves through TERVANE_COMn, then the [ports] section of "
               "tervane/tervane.ini in the XDG config folder, then /dev/ttyS(n-1).\n"
-              "Exit status: 0.");
+              "Exit status: 0.\n" + kJsonOptionNote);
   return sub;
 }
 
@@ -42,7 +43,19 @@ int PortsCommand::execute(std::ostream& out, std::ostream& /*err*/) {
   SerialScanRoots roots = DefaultScanRoots();
   if (!devDir_.empty()) roots.devDir = devDir_;
   if (!sysDir_.empty()) roots.sysDir = sysDir_;
+  Json listed = Json::array();
   for (const PortListEntry& entry : ListPorts(names_, roots.devDir, roots.sysDir)) {
+    if (output_.report) {
+      Json port = Json::object();
+      port["name"] = JsonUtf8(entry.name);
+      port["device"] = JsonUtf8(entry.device);
+      port["origin"] = entry.origin;
+      port["state"] = !entry.present ? "absent" : entry.accessible ? "present" : "not_accessible";
+      port["access_group"] =
+          entry.present && !entry.accessible ? Json(JsonUtf8(SerialAccessGroup(entry.device))) : Json(nullptr);
+      port["description"] = entry.description.empty() ? Json(nullptr) : Json(JsonText(entry.description));
+      listed.push_back(std::move(port));
+    }
     out << entry.name << '\t' << entry.device << '\t' << entry.origin << '\t';
     if (!entry.present) {
       out << "absent";
@@ -60,10 +73,21 @@ int PortsCommand::execute(std::ostream& out, std::ostream& /*err*/) {
   std::vector<UsbioPresentDevice> devices;
   if (!ids.empty() && ListUsbioDevices(SystemUsbBackend(), ids, devices)) {
     for (const UsbioPresentDevice& device : devices) {
+      if (output_.report) {
+        Json port = Json::object();
+        port["name"] = "USB";
+        port["device"] = JsonUtf8(device.path);
+        port["origin"] = "usb";
+        port["state"] = device.openStatus == kUsbioOk ? "present" : "cannot_be_opened";
+        port["access_group"] = nullptr;
+        port["description"] = nullptr;
+        listed.push_back(std::move(port));
+      }
       out << "USB\t" << device.path << "\tusb\t"
           << (device.openStatus == kUsbioOk ? "present" : "present, cannot be opened") << lineEnd;
     }
   }
+  if (output_.report) output_.report->body["ports"] = std::move(listed);
   return kExitOk;
 }
 

@@ -17,6 +17,7 @@ class PortsCommand : public CliCommand {
   // One line per port: name, device, where the mapping comes from, and "present" or
   // "absent", separated by tabs. Never fails.
   int execute(std::ostream& out, std::ostream& err) override;
+  bool offersJson() const override { return true; }
 
  private:
   const OutputOptions& output_;

@@ -7,6 +7,7 @@
 
 #include "core/common/string_table.h"
 #include "core/catalogue/catalogue.h"
+#include "cli/json_output.h"
 #include "cli/terminal_progress.h"
 #include "cli/transcript_command.h"
 #include "core/protocol/command_exchange.h"
@@ -30,7 +31,7 @@ CLI::App* SendCommand::attach(CLI::App& app) {
       ->type_name("FILE");
   sub->footer(std::string(kRawOptionNote) +
               "\nEvery exchange is appended to the daily log, <workdir>/log/Log_YYYY_MM_DD.txt.\n" +
-              kExchangeExitNote);
+              kExchangeExitNote + "\n" + kJsonOptionNote);
   return sub;
 }
 
@@ -51,13 +52,16 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
     CommandRecord trial = command;
     if (const int framed = AssembleFrame(trial, settings, clock); framed != kOk) {
       WriteText(err, trial.ResultText, output_);
+      if (output_.report) ReportCommand(*output_.report, framed, trial, settings.g_extendedReply);
       return ExitStatusFor(framed);
     }
   }
+  // The exchange opens the port once, sends, reads and closes it: nothing opens it
+  // beforehand to check it (on a real adapter every open and close toggles its lines).
   SystemPortFactory systemPorts(PortContext{&settings, &clock});
   SessionRecorder recorder;
   if (!recorder.Start(record_, printer_.workdir, err, output_)) return kExitUsage;
-  PortFactory& ports = recorder.Wrap(systemPorts, clock);
+  PortFactory& ports = recorder.Wrap(context_.ports ? *context_.ports : systemPorts, clock);
 
   TerminalProgress terminal(err, ShowProgressOnStderr(printer_.progress));
   InterruptGuard interrupt;
@@ -69,6 +73,7 @@ int SendCommand::execute(std::ostream& out, std::ostream& err) {
   // A port that did not open ends the exchange at once; its reason goes to the error
   // stream as well as into the result text.
   if (!command.portFailure.empty()) WriteText(err, command.portFailure, output_);
+  if (output_.report) ReportCommand(*output_.report, result, command, command.StatusBlockLength >= 5);
 
   if (result != kOk && result != kExchangeFailed && result != kCancelled) {
     WriteText(err, command.ResultText, output_);  // a framing error after all

@@ -22,6 +22,7 @@ class SendCommand : public CliCommand {
   // parameter cannot be encoded (nothing is sent), kExitExchangeFailed when the exchange
   // failed or the port cannot be opened at all, kExitCancelled after Ctrl-C.
   int execute(std::ostream& out, std::ostream& err) override;
+  bool offersJson() const override { return true; }
 
  private:
   const OutputOptions& output_;

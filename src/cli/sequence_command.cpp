@@ -11,6 +11,7 @@
 
 #include "core/common/string_table.h"
 #include "core/catalogue/catalogue.h"
+#include "cli/json_output.h"
 #include "cli/terminal_dialogs.h"
 #include "core/common/charset.h"
 #include "core/protocol/command_log.h"
@@ -36,6 +37,32 @@ int ExitStatusOf(int code) {
     case kSequenceCancelled: return kExitSequenceCancelled;
     default: return kExitUsage;   // an escape text outside the catalogue format
   }
+}
+
+// A run's outcome for --json: the code, every run with its commands (those the run did
+// not reach marked so), the accumulated result text and trace.
+void ReportRun(JsonReport& report, const CSequence& sequence, const SequenceExecution& execution,
+               const std::vector<std::vector<CommandRecord>>& runCommands) {
+  Json& body = report.body;
+  body["sequence"] = JsonText(sequence.name);
+  body["result"] = ResultJson(execution.code);
+  Json runs = Json::array();
+  for (size_t r = 0; r < runCommands.size(); ++r) {
+    Json run = Json::object();
+    run["number"] = r + 1;
+    Json commands = Json::array();
+    for (const CommandRecord& command : runCommands[r]) {
+      Json record = RecordJson(command, command.StatusBlockLength >= 5);
+      record["ran"] = command.frame.length > 0 || !command.ResultText.empty();
+      commands.push_back(std::move(record));
+    }
+    run["commands"] = std::move(commands);
+    runs.push_back(std::move(run));
+  }
+  body["runs"] = std::move(runs);
+  body["result_text"] = JsonText(execution.resultText);
+  body["trace"] = execution.hexTrace.empty() ? Json(nullptr) : Json(JsonText(execution.hexTrace));
+  body["port_failure"] = execution.portFailure.empty() ? Json(nullptr) : Json(JsonText(execution.portFailure));
 }
 
 void AddNameArgument(CLI::App& sub, std::string& name) {
@@ -83,7 +110,8 @@ CLI::App* SequenceCommand::attach(CLI::App& app) {
   run_->footer(
       "Exit status: 0 the sequence ran (or was stopped at a step question); 1 bad arguments, no such "
       "sequence or file; 2 a mandatory parameter is empty; 3 a parameter has the wrong size; "
-      "4 the exchange failed; 5 a command was cancelled; 6 the sequence was cancelled.");
+      "4 the exchange failed; 5 a command was cancelled; 6 the sequence was cancelled.\n" +
+      std::string(kJsonOptionNote));
 
   add_ = sub->add_subcommand(
       "add",
@@ -116,6 +144,8 @@ int SequenceCommand::execute(std::ostream& out, std::ostream& err) {
   if (delete_->parsed()) return remove(out, err);
   return kExitUsage;
 }
+
+bool SequenceCommand::offersJson() const { return run_ != nullptr && run_->parsed(); }
 
 std::string SequenceCommand::filePath(const std::string& workdir) const {
   if (!file_.empty()) return file_;
@@ -221,6 +251,8 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
   context.exchange.progress = &exchangeProgress;
   context.progress = &sequenceProgress;
   context.prompter = &prompter;
+  std::vector<std::vector<CommandRecord>> runCommands;
+  if (output_.report) context.runCommands = &runCommands;
 
   SequenceExecution execution;
   {
@@ -229,6 +261,7 @@ int SequenceCommand::run(std::ostream& out, std::ostream& err) {
   }
   const bool recorded = recorder.Finish(err, output_);
   WriteText(out, execution.resultText, output_);
+  if (output_.report) ReportRun(*output_.report, *sequence, execution, runCommands);
   if (hex_) WriteText(out, HexDump(execution.hexTrace), output_);
   if (!execution.portFailure.empty()) WriteText(err, execution.portFailure, output_);
   if (execution.code == kOk && !recorded) return kExitUsage;

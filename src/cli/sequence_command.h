@@ -29,6 +29,8 @@ class SequenceCommand : public CliCommand {
   // be written), or for `run` the status of the run's code: kExitMandatoryEmpty,
   // kExitWrongSize, kExitExchangeFailed, kExitCancelled, kExitSequenceCancelled.
   int execute(std::ostream& out, std::ostream& err) override;
+  // Only `run` writes a JSON document.
+  bool offersJson() const override;
 
  private:
   int list(std::ostream& out, std::ostream& err);

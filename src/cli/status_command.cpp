@@ -3,9 +3,12 @@
 #include <CLI/CLI.hpp>
 
 #include <array>
+#include <optional>
+#include <utility>
 #include <ostream>
 
 #include "cli/cli_support.h"
+#include "cli/json_output.h"
 #include "core/interpret/status_text.h"
 
 namespace tervane::cli {
@@ -20,7 +23,8 @@ CLI::App* StatusCommand::attach(CLI::App& app) {
       ->required()
       ->expected(2, 4);
   sub->footer(std::string(kRawOptionNote) +
-              "\nExit status: 0 printed; 1 bad arguments (not 2 or 4 bytes, or a byte outside 0-255).");
+              "\nExit status: 0 printed; 1 bad arguments (not 2 or 4 bytes, or a byte outside 0-255).\n" +
+              kJsonOptionNote);
   return sub;
 }
 
@@ -45,6 +49,11 @@ int StatusCommand::execute(std::ostream& out, std::ostream& err) {
   if (bytes_.size() == 4) text += ExtendedErrorText(values[2], values[3]);
   if (text.starts_with("\r\n")) text.erase(0, 2);
   WriteText(out, text, output_);
+  if (output_.report) {
+    std::optional<std::pair<int, int>> extended;
+    if (bytes_.size() == 4) extended = std::make_pair(values[2], values[3]);
+    output_.report->body["status"] = StatusJson(values[0], values[1], extended);
+  }
   return kExitOk;
 }
 

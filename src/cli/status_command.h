@@ -18,6 +18,7 @@ class StatusCommand : public CliCommand {
   // by the extended error text. Returns kExitUsage for a byte that is not 0-255 or a count
   // of bytes other than 2 or 4.
   int execute(std::ostream& out, std::ostream& err) override;
+  bool offersJson() const override { return true; }
 
  private:
   const OutputOptions& output_;

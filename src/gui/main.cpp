@@ -153,26 +153,31 @@ int main(int argc, char* argv[]) {
   tervane::gui::CMainWindow::ChooseWorkFolder(options);
 
   tervane::gui::SimulatorProcess sim;
+  const QString screenshotFile = parser.value(screenshot);
+  auto simulatorFailed = [&] {
+    std::fprintf(stderr, "tervane: simulador: %s\n", qPrintable(sim.Error()));
+    if (screenshotFile.isEmpty()) {
+      QMessageBox::critical(nullptr, QStringLiteral("Tervane"), QStringLiteral("Simulador: %1").arg(sim.Error()));
+    }
+    return 1;
+  };
   if (parser.isSet(simulator)) {
-    // The simulator learns the work folder's catalogue when there is one.
+    // The simulator learns the work folder's catalogue when there is one. It starts while
+    // the window is built; detection waits for its terminal.
     const QString workDir = options.workDir.empty() ? QDir::currentPath() : QString::fromStdString(options.workDir);
     QStringList simArguments;
     if (QFile::exists(workDir + QStringLiteral("/comandos.xml"))) simArguments << QStringLiteral("--workdir") << workDir;
-    if (!sim.Start(tervane::gui::SimulatorProcess::DefaultProgram(), simArguments)) {
-      std::fprintf(stderr, "tervane: simulador: %s\n", qPrintable(sim.Error()));
-      if (!parser.isSet(screenshot)) {
-        QMessageBox::critical(nullptr, QStringLiteral("Tervane"), QStringLiteral("Simulador: %1").arg(sim.Error()));
-      }
-      return 1;
-    }
-    qputenv("TERVANE_COM1", sim.PtyPath().toLocal8Bit());
-    options.extraDevices.push_back(sim.PtyPath().toStdString());
+    if (!sim.Launch(tervane::gui::SimulatorProcess::DefaultProgram(), simArguments)) return simulatorFailed();
   }
   QuitOnTerminationSignals(app);
 
-  const QString screenshotFile = parser.value(screenshot);
   options.unattended = !screenshotFile.isEmpty();
   tervane::gui::CMainWindow window(std::move(options));
+  if (parser.isSet(simulator)) {
+    if (!sim.WaitForPty()) return simulatorFailed();
+    qputenv("TERVANE_COM1", sim.PtyPath().toLocal8Bit());
+    window.AddExtraDevice(sim.PtyPath().toStdString());
+  }
   if (screenshotFile.isEmpty()) {
     // The size and place of the last run, or maximised the first time.
     if (window.RestoreSavedGeometry()) {

@@ -193,5 +193,56 @@ TEST_F(FieldTest, ACancelAtSlowSpeedLeavesNothingForTheNextCommand) {
   EXPECT_EQ(sim.Stop(), 0);
 }
 
+TEST_F(FieldTest, ANormalUserSeesTheUsbIdentifiersAddsOneAndInstallsThroughPkexec) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
+  if (Shell("command -v setpriv").code != 0) GTEST_SKIP() << "no setpriv";
+  // The user's own folders, and a pkexec stand-in that notes how it was called and
+  // answers as pkexec does when the administrator's password is not given.
+  ASSERT_EQ(::chmod(dir().c_str(), 0777), 0);
+  const std::string bin = dir() + "/bin";
+  ASSERT_EQ(::mkdir(bin.c_str(), 0777), 0);
+  {
+    std::FILE* script = std::fopen((bin + "/pkexec").c_str(), "w");
+    ASSERT_NE(script, nullptr);
+    std::fprintf(script, "#!/bin/sh\necho \"$@\" > %s/pkexec.args\nexit 126\n", dir().c_str());
+    std::fclose(script);
+  }
+  ASSERT_EQ(::chmod((bin + "/pkexec").c_str(), 0755), 0);
+  const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups env -u TERVANE_USB_IDS HOME=" +
+                               Quoted(dir()) + " XDG_CONFIG_HOME=" + Quoted(dir() + "/config") + " PATH=" +
+                               Quoted(bin + ":/usr/bin:/bin") + " " + Quoted(CliPath()) + " ";
+
+  // With no printer: the identifiers looked for, and where they come from.
+  const CliRun list = Shell(asNobody + "usb list");
+  EXPECT_EQ(list.code, 0) << list.out;
+  const std::string binDir = TERVANE_BIN_DIR;
+  const std::string shipped = binDir.substr(0, binDir.rfind('/')) + "/share/tervane/usb/ids.txt";
+  EXPECT_THAT(list.out, HasSubstr("Identifiers looked for, from " + shipped + ":\n  7e4a:0001\n"));
+  EXPECT_THAT(list.out, HasSubstr("No USB printer present."));
+
+  const CliRun add = Shell(asNobody + "usb ids add 04B8:0202");
+  EXPECT_EQ(add.code, 0) << add.out;
+  EXPECT_THAT(add.out, HasSubstr("Added 04b8:0202 in " + dir() + "/config/tervane/usb-ids.txt"));
+  EXPECT_THAT(Shell(asNobody + "usb list").out,
+              HasSubstr("Identifiers looked for, from " + dir() + "/config/tervane/usb-ids.txt:\n  04b8:0202\n"));
+
+  // Not root: the rule goes through pkexec with every identifier, the added one too, and
+  // the refusal is told after the installation's message.
+  const CliRun install = Shell(asNobody + "usb install");
+  EXPECT_EQ(install.code, 1) << install.out;
+  EXPECT_THAT(install.out, HasSubstr("Erro na instalação do driver USB\na autorização de administrador foi recusada"));
+  std::string args;
+  {
+    std::FILE* in = std::fopen((dir() + "/pkexec.args").c_str(), "r");
+    ASSERT_NE(in, nullptr) << install.out;
+    char buffer[1024];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) args.append(buffer, n);
+    std::fclose(in);
+  }
+  EXPECT_THAT(args, HasSubstr(CliPath() + " usb install --group "));
+  EXPECT_THAT(args, HasSubstr("--id 7e4a:0001 --id 7e4b:0010 --id 7e4b:0011 --id 7e4b:0012 --id 7e4b:0013 "
+                              "--id 04b8:0202\n"));
+}
+
 }  // namespace
 }  // namespace tervane::e2e

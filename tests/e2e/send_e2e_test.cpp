@@ -1,6 +1,7 @@
 // tervane-cli send against tervane-sim over each kind of port: the model query comes back
 // whole, the daily log holds every exchange, and no descriptor is left behind.
 #include "e2e/e2e_fixture.h"
+#include "support/fake_port.h"
 
 namespace tervane::e2e {
 namespace {
@@ -106,6 +107,38 @@ TEST_F(EndToEndTest, ParameterErrorsSendNothing) {
   const CliRun badAddress = Send({"--port", "SOCKET", "--address", "localhost:99999"});
   EXPECT_EQ(badAddress.code, 1);
   EXPECT_THAT(badAddress.err, HasSubstr("is not a.b.c.d or a.b.c.d:port"));
+}
+
+TEST_F(EndToEndTest, SendOpensThePortOnceAndLogsEveryExchangeThatReachedIt) {
+  // A printer that answers the model query: ACK, brand, model and type, ST1, ST2.
+  std::vector<std::uint8_t> reply{0x06};
+  const std::string fields = std::string("KELO") + std::string(11, ' ') + "ZT-300 A" + std::string(12, ' ') + "ECF-IF ";
+  reply.insert(reply.end(), fields.begin(), fields.end());
+  reply.insert(reply.end(), {0x00, 0x00});
+  testing::FakePortFactory ports;
+  testing::FakePortScript answering;
+  answering.reply = {testing::Bytes(reply)};
+  ports.Script("/dev/ttyFAKE0", answering);
+  cli::CliContext context;
+  context.ports = &ports;
+  const CliRun ok = Send({"--port", "/dev/ttyFAKE0"}, context);
+  EXPECT_EQ(ok.code, 0) << ok.out << ok.err;
+  ASSERT_EQ(ports.records.size(), 1u);
+  EXPECT_EQ(ports.Last().calls,
+            (std::vector<std::string>{"Open(9600)", "Purge", "Send", "Receive", "Close", "Destroy"}));
+
+  // A port that does not open is tried once, and the attempt is in the log too.
+  testing::FakePortScript refused;
+  refused.openOk = false;
+  refused.openFailure = PortOpenFailure{OpenFailureKind::kBusy, EBUSY, "/dev/ttyFAKE1"};
+  ports.Script("/dev/ttyFAKE1", refused);
+  const CliRun busy = Send({"--port", "/dev/ttyFAKE1"}, context);
+  EXPECT_EQ(busy.code, 4);
+  ASSERT_EQ(ports.records.size(), 2u);
+  EXPECT_EQ(ports.Last().calls, (std::vector<std::string>{"Open(9600)", "Close", "Destroy"}));
+  const std::string log = Log();
+  EXPECT_THAT(log, HasSubstr("ZT-300 A"));
+  EXPECT_THAT(log, HasSubstr(Utf8ToCp1252Lossy("a porta está em uso por outro programa")));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 #include "gui/protocol/result_window.h"
 #include "gui/sequences/sequence_dialog.h"
 #include "support/fake_prompter.h"
+#include "support/scoped_env.h"
 
 namespace tervane::testing {
 namespace {
@@ -472,6 +473,9 @@ class SequenceDialogTest : public QObject {
 
     // The graphic-header button waits for its window; "Config." for the settings.
     QVERIFY(!dialog.GraphicHeaderButton()->isEnabled());
+    dialog.SetGraphicHeaderHandler({}, QStringLiteral("não registrado"));  // the control is missing
+    QVERIFY(!dialog.GraphicHeaderButton()->isEnabled());
+    QCOMPARE(dialog.GraphicHeaderButton()->toolTip(), QStringLiteral("não registrado"));
     int headers = 0;
     dialog.SetGraphicHeaderHandler([&] { ++headers; });
     QVERIFY(dialog.GraphicHeaderButton()->isEnabled());
@@ -491,6 +495,10 @@ class SequenceDialogTest : public QObject {
   }
 
   void mainWindowOpensTheWindowFromOperacoesAndTheToolbar() {
+    // Component registries of this test only: the logo control is registered nowhere.
+    QTemporaryDir registries;
+    ScopedEnv userRegistry("XDG_DATA_HOME", registries.path().toStdString());
+    ScopedEnv systemRegistry("TERVANE_SYSTEM_REGISTRY", registries.filePath(QStringLiteral("system.ini")).toStdString());
     OfflineWindow offline(work_.path());
     gui::CMainWindow& window = offline.window;
     window.Settings().g_workDir = work_.path().toStdString();
@@ -499,7 +507,8 @@ class SequenceDialogTest : public QObject {
     for (int id : {gui::ids::kSequencias, gui::ids::kToolSequencias}) {
       QString title;
       QStringList kinds;
-      bool graphicHeader = false;
+      bool graphicHeader = true;
+      QString graphicHeaderTip;
       QTimer person;
       connect(&person, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<gui::CSequenceDialog*>(QApplication::activeModalWidget());
@@ -507,6 +516,7 @@ class SequenceDialogTest : public QObject {
         title = dialog->windowTitle();
         kinds = Texts(dialog->KindList());
         graphicHeader = dialog->GraphicHeaderButton()->isEnabled();
+        graphicHeaderTip = dialog->GraphicHeaderButton()->toolTip();
         QMetaObject::invokeMethod(dialog, [dialog] { dialog->reject(); }, Qt::QueuedConnection);
       });
       person.start(20);
@@ -515,7 +525,9 @@ class SequenceDialogTest : public QObject {
       person.stop();
       QCOMPARE(title, QStringLiteral("Sequências"));
       QVERIFY(kinds.size() > 1 && kinds.first() == QStringLiteral("TODOS"));
-      QVERIFY(graphicHeader);  // the workbench hands it the logo dialog
+      // The logo control is not registered here: the button says how to register it.
+      QVERIFY(!graphicHeader);
+      QVERIFY(graphicHeaderTip.contains(QStringLiteral("tervane-regsvr")));
     }
   }
 

@@ -44,6 +44,7 @@ struct FakePortScript {
   // Stream kinds.
   std::vector<ReplyStep> reply;  // handed out by Receive, in order; then time-outs
   int breakAfterBytes = -1;      // >= 0: the link dies after this many bytes (Receive fails at once)
+  LinkLossKind lossOnBreak = LinkLossKind::kNone;  // what the port then knows of it (kNone: nothing)
   int endlessByte = -1;          // >= 0: after the script every Receive brings this byte
   int pendingInput = 0;          // bytes reported waiting by PendingInput before the first Purge
   PortOpenFailure openFailure;   // the reason a failing Open keeps
@@ -199,7 +200,10 @@ class FakePort final : public CPort {
       Wait(timeoutMs);
       return false;
     }
-    if (script_.breakAfterBytes >= 0 && record_->bytesDelivered >= script_.breakAfterBytes) return false;
+    if (script_.breakAfterBytes >= 0 && record_->bytesDelivered >= script_.breakAfterBytes) {
+      if (script_.lossOnBreak != LinkLossKind::kNone) SetLinkLost(script_.lossOnBreak, 0, "/dev/fake");
+      return false;
+    }
     while (step_ < script_.reply.size()) {
       const ReplyStep& s = script_.reply[step_];
       if (pos_ < s.bytes.size()) {

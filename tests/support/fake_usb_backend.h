@@ -49,6 +49,8 @@ class FakeUsbBackend final : public UsbBackend {
   Status steadyStatus{};               // the status when none is queued
   std::optional<std::vector<std::uint8_t>> idleAnswer;  // data answer when none is queued (default: the marker)
   std::function<void(Op)> onCall;      // runs at the start of every call, for scripting
+  std::vector<UsbDeviceDescription> otherDevices;  // listed by Describe after the printer
+  std::string maker = "KELO", product = "ECF";     // the printer's strings
 
   void Unplug() { present = false; }
   void Plug() {
@@ -217,6 +219,13 @@ class FakeUsbBackend final : public UsbBackend {
   }
   void Close(UsbHandle handle) override {
     if (handles_.erase(handle) == 0) ++badHandleCalls;
+  }
+  UsbError Describe(std::vector<UsbDeviceDescription>* devices) override {
+    devices->clear();
+    if (!enumerationWorks) return UsbError::kNotSupported;
+    if (present) devices->push_back({{1, address_, id_.vendorId, id_.productId}, 0, {0xFF}, maker, product});
+    devices->insert(devices->end(), otherDevices.begin(), otherDevices.end());
+    return UsbError::kSuccess;
   }
 
  private:

@@ -19,7 +19,8 @@ struct ProbeReply {
 };
 
 // Sends the probe and reads up to four reply bytes, giving up after three time-outs in a
-// row. Returns false when the port does not open.
+// row, or at once when the port finds its link gone. Returns false when the port does
+// not open.
 bool Probe(CPort& port, bool serial, const FrameBuffer& probe, ProbeReply& reply) {
   if (!port.Open(9600)) return false;
   if (serial) port.Purge();
@@ -29,6 +30,8 @@ bool Probe(CPort& port, bool serial, const FrameBuffer& probe, ProbeReply& reply
     if (port.Receive(&reply.bytes[reply.count], 1, kProbeByteTimeoutMs)) {
       ++reply.count;
       timeouts = 0;
+    } else if (port.LinkLost()) {
+      break;  // nothing more can come: the next candidate is probed at once
     } else {
       ++timeouts;
     }

@@ -91,6 +91,14 @@ int Fail(CommandRecord& command, const Env& env, ExchangePort& port, int stringI
   return Fail(command, env, port, LoadString(stringId), code);
 }
 
+// Ends an exchange whose port found its link gone: waiting out the time-outs would only
+// delay the same failure, so it ends at once and says the connection was lost.
+int FailLinkLost(CommandRecord& command, const Env& env, ExchangePort& port) {
+  const std::string name = env.settings.g_portName;
+  const std::string text = LinkLostText(name, port.port->LinkLoss());
+  return Fail(command, env, port, LoadString(str::kFalhaEnvio) + "\r\n" + text, kExchangeFailed);
+}
+
 int Succeed(CommandRecord& command, const Env& env, ExchangePort& port) {
   ClosePort(port);
   command.HexTrace += "\r\n";
@@ -195,6 +203,10 @@ int ReceiveFixedStream(CommandRecord& command, const Env& env, ExchangePort& por
       env.progress.Step();
       timeouts = 0;
     } else {
+      if (link.LinkLost()) {
+        progress.Close();
+        return FailLinkLost(command, env, port);
+      }
       env.clock.SleepMs(kTimeoutPauseMs);
       if (++timeouts >= kFixedTimeoutLimit) {
         progress.Close();
@@ -326,6 +338,9 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
         progress.Close();
         return FailUnknownReply(command, env, port, true);
       }
+    } else if (link.LinkLost()) {
+      progress.Close();
+      return FailLinkLost(command, env, port);
     } else if (++timeouts >= kStatusBlockTimeoutLimit) {
       progress.Close();
       return Fail(command, env, port, str::kFalhaEnvio, kExchangeFailed);
@@ -333,9 +348,10 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
   }
 
   // The data: no time-out limit, the printer may take long to produce them; Cancel ends
-  // the wait. A link that fails without waiting at all (the device hung up, the peer
-  // closed) brings nothing more: its reads are paced like time-outs of the fixed shape
-  // and fail after as many, instead of spinning until the user cancels.
+  // the wait. A port that knows its link is gone ends the exchange at once. A link that
+  // fails without waiting at all while its port cannot tell why brings nothing more
+  // either: its reads are paced like time-outs of the fixed shape and fail after as
+  // many, instead of spinning until the user cancels.
   std::string rendered;
   int deadReads = 0;
   for (;;) {
@@ -343,6 +359,10 @@ int ReceiveOpenStream(CommandRecord& command, const Env& env, ExchangePort& port
     std::uint8_t b = 0;
     const std::int64_t asked = env.clock.MonotonicMs();
     if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+      if (link.LinkLost()) {
+        progress.Close();
+        return FailLinkLost(command, env, port);
+      }
       if (env.clock.MonotonicMs() - asked >= kDeadLinkMs) {
         deadReads = 0;
         continue;
@@ -557,7 +577,9 @@ int SendCommand(CommandRecord& command, const ExchangeContext& context, Exchange
   // A port that does not open will bring no reply: the exchange ends at once with the
   // reason, instead of waiting out the reply's time-outs.
   auto openFailed = [&] {
-    command.portFailure = OpenFailureText(name, link.OpenFailure());
+    // A connection refused is a link known to be down: told as a lost connection.
+    command.portFailure =
+        link.LinkLost() ? LinkLostText(name, link.LinkLoss()) : OpenFailureText(name, link.OpenFailure());
     return Fail(command, env, port, LoadString(str::kFalhaEnvio) + "\r\n" + command.portFailure, kExchangeFailed);
   };
   if (!port.exchangeFiles) {
@@ -662,6 +684,10 @@ int ReceiveGprsReply(CommandRecord& command, const ExchangeContext& context, Exc
       if (env.progress.IsCancelled()) return cancel(true);
       std::uint8_t b = 0;
       if (!link.Receive(&b, 1, kReplyByteTimeoutMs)) {
+        if (link.LinkLost()) {
+          progress.Close();
+          return FailLinkLost(command, env, port);
+        }
         env.clock.SleepMs(kTimeoutPauseMs);
         if (const int code = timeout(timeouts); code != kOk) return code;
         continue;

@@ -93,7 +93,8 @@ int SendCommand(CommandRecord& command, const ExchangeContext& context, Exchange
 // Reads the reply of a command sent by SendCommand in its shape (fixed, open ended by
 // 03h, open ended by 00h), on a stream port or through the exchange files, and leaves the
 // outcome in ResultText and HexTrace; replyData holds the bytes received. Returns 0, -4
-// (NAK, reply not arriving, reply too long; the failure text is appended) or -5
+// (NAK, reply not arriving, reply too long, or the port found its link gone, which ends
+// the wait at once with the lost-connection text; the failure text is appended) or -5
 // (cancelled). Closes and destroys the port and writes the log on every path; a null
 // port fails with -4.
 int ReceiveReply(CommandRecord& command, const ExchangeContext& context, ExchangePort& port);

@@ -100,6 +100,7 @@ SequenceExecution ExecuteSequence(const std::vector<CommandRecord>& commands, in
     for (const CommandRecord& command : runner.Commands()) {
       if (!command.portFailure.empty()) execution.portFailure = command.portFailure;
     }
+    if (context.runCommands) context.runCommands->push_back(runner.Commands());
     if (execution.code != kOk) break;
   }
   return execution;

@@ -31,6 +31,10 @@ struct SequenceRunContext {
   ExchangeContext exchange;
   ProgressSink* progress = nullptr;
   Prompter* prompter = nullptr;
+  // When set, ExecuteSequence appends each run's commands as the run left them (frames,
+  // replies, decoded fields; a command the run did not reach keeps no frame and no
+  // texts). Left null where nobody reads them: a long repeated run would keep them all.
+  std::vector<std::vector<CommandRecord>>* runCommands = nullptr;
 };
 
 // The text added after a run's results for its code (Windows-1252): "Sequência

@@ -3,6 +3,9 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "core/transport/usbio_device.h"
@@ -253,6 +256,74 @@ void LibusbBackend::Close(UsbHandle handle) {
     handles_.erase(found);
   }
   // `last` releases the device here when no other handle shares it.
+}
+
+namespace {
+
+// A line of the kernel's device tree for a USB device, or empty.
+std::string SysfsAttribute(libusb_device* device, const char* name) {
+  std::uint8_t ports[8];
+  const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+  if (depth <= 0) return {};
+  std::string node = std::to_string(libusb_get_bus_number(device)) + "-";
+  for (int i = 0; i < depth; ++i) node += (i ? "." : "") + std::to_string(ports[i]);
+  const char* root = std::getenv("TERVANE_SYS_DIR");
+  std::ifstream in(std::string(root != nullptr && *root != '\0' ? root : "/sys") + "/bus/usb/devices/" + node +
+                   "/" + name);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+std::string DeviceString(libusb_device_handle* handle, std::uint8_t index) {
+  if (handle == nullptr || index == 0) return {};
+  unsigned char text[256] = {};
+  const int n = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
+  return n > 0 ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)) : std::string();
+}
+
+}  // namespace
+
+UsbError LibusbBackend::Describe(std::vector<UsbDeviceDescription>* devices) {
+  devices->clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  libusb_context* context = Context();
+  if (context == nullptr) return UsbError::kNotSupported;
+  libusb_device** list = nullptr;
+  const ssize_t count = libusb_get_device_list(context, &list);
+  if (count < 0) return FromLibusb(static_cast<int>(count));
+  for (ssize_t i = 0; i < count; ++i) {
+    libusb_device_descriptor descriptor{};
+    if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS) continue;
+    UsbDeviceDescription item;
+    item.info = {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i]), descriptor.idVendor,
+                 descriptor.idProduct};
+    item.deviceClass = descriptor.bDeviceClass;
+    // libusb checks every length in the descriptors it parses; one it cannot parse
+    // leaves the interfaces unknown, not the listing broken.
+    libusb_config_descriptor* config = nullptr;
+    if (descriptor.bNumConfigurations > 0 && libusb_get_config_descriptor(list[i], 0, &config) == LIBUSB_SUCCESS) {
+      for (int k = 0; k < config->bNumInterfaces; ++k) {
+        const libusb_interface& entry = config->interface[k];
+        for (int a = 0; a < entry.num_altsetting; ++a) item.interfaceClasses.push_back(entry.altsetting[a].bInterfaceClass);
+      }
+      libusb_free_config_descriptor(config);
+    }
+    item.manufacturer = SysfsAttribute(list[i], "manufacturer");
+    item.product = SysfsAttribute(list[i], "product");
+    if ((item.manufacturer.empty() && descriptor.iManufacturer != 0) ||
+        (item.product.empty() && descriptor.iProduct != 0)) {
+      libusb_device_handle* handle = nullptr;
+      if (libusb_open(list[i], &handle) == LIBUSB_SUCCESS) {
+        if (item.manufacturer.empty()) item.manufacturer = DeviceString(handle, descriptor.iManufacturer);
+        if (item.product.empty()) item.product = DeviceString(handle, descriptor.iProduct);
+        libusb_close(handle);
+      }
+    }
+    devices->push_back(std::move(item));
+  }
+  libusb_free_device_list(list, 1);
+  return UsbError::kSuccess;
 }
 
 UsbBackend& SystemUsbBackend() {

@@ -40,6 +40,9 @@ class LibusbBackend final : public UsbBackend {
   UsbError ClearHalt(UsbHandle handle, std::uint8_t endpoint) override;
   UsbError ResetDevice(UsbHandle handle) override;
   void Close(UsbHandle handle) override;
+  // The strings come from the kernel's device tree (readable by every user), else from
+  // the device itself when this user may open it.
+  UsbError Describe(std::vector<UsbDeviceDescription>* devices) override;
 
  private:
   struct OpenDevice;

@@ -179,6 +179,18 @@ std::string PermissionText(const std::string& device) {
   return text;
 }
 
+// A USB printer is reached through the udev rule the driver installation writes.
+std::string UsbPermissionText(const std::string& device) {
+  std::string text = "sem permissão para abrir a impressora USB";
+  struct stat st {};
+  if (device.rfind("/dev/", 0) == 0 && ::stat(device.c_str(), &st) == 0) {
+    text += " (grupo " + GroupName(st.st_gid) + ", permissões " + Permissions(st.st_mode) + ")";
+  }
+  return text + ". Instale o acesso às impressoras USB: botão \"Instalar Driver USB\" das configurações, ou "
+                "tervane-cli usb install (pede a senha de administrador); depois desconecte e conecte a "
+                "impressora de novo.";
+}
+
 std::string SystemError(int error) {
   if (error == 0) return {};
   return std::string(std::strerror(error)) + ", erro " + std::to_string(error);
@@ -205,6 +217,35 @@ std::string FindDeviceHolder(const std::string& device) {
   return pid == 0 ? std::string() : Holder(pid);
 }
 
+std::string LinkLostText(const std::string& portName, const PortLinkLoss& loss) {
+  const std::string& where = loss.device.empty() ? portName : loss.device;
+  std::string reason;
+  switch (loss.kind) {
+    case LinkLossKind::kNone:
+      reason = "a porta " + portName + " deixou de responder.";
+      break;
+    case LinkLossKind::kHangup:
+      reason = "a linha serial " + where +
+               " caiu (cabo ou adaptador desconectado, impressora desligada, ou o outro lado fechou a porta).";
+      break;
+    case LinkLossKind::kPeerClosed:
+      reason = "a ponte TCP em " + where + " encerrou a conexão.";
+      break;
+    case LinkLossKind::kPeerReset:
+      reason = "a ponte TCP em " + where + " interrompeu a conexão";
+      if (loss.error != 0) reason += " (" + SystemError(loss.error) + ")";
+      reason += ".";
+      break;
+    case LinkLossKind::kRefused:
+      reason = "a ponte TCP em " + where + " recusou a conexão (nada atende nesse endereço e porta).";
+      break;
+    case LinkLossKind::kDeviceRemoved:
+      reason = "a impressora USB foi desconectada. Confira o cabo e se a impressora está ligada.";
+      break;
+  }
+  return std::string(kLinkLostLead) + ": " + Cp(reason);
+}
+
 std::string OpenFailureText(const std::string& portName, const PortOpenFailure& failure) {
   const std::string& device = failure.device.empty() ? portName : failure.device;
   std::string port = "Não foi possível abrir a porta " + portName;
@@ -214,11 +255,12 @@ std::string OpenFailureText(const std::string& portName, const PortOpenFailure& 
     case OpenFailureKind::kNone:
       return Cp(port + ".");
     case OpenFailureKind::kPermission:
-      reason = PermissionText(device);
+      reason = portName == "USB" ? UsbPermissionText(device) : PermissionText(device);
       break;
     case OpenFailureKind::kBusy: {
       const std::string holder = FindDeviceHolder(device);
-      reason = "a porta está em uso por outro programa";
+      reason = portName == "USB" ? "a impressora USB está em uso por outro programa"
+                                 : "a porta está em uso por outro programa";
       if (!holder.empty()) reason += " (" + holder + ")";
       reason += ". Feche-o e tente de novo.";
       break;

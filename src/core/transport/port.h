@@ -32,6 +32,23 @@ struct PortOpenFailure {
   std::string device;  // the device or file that was tried
 };
 
+// How a port learned that its link is gone for good, so that the exchange stops waiting
+// for a reply that cannot come.
+enum class LinkLossKind {
+  kNone,           // the link is up, or the kind cannot tell
+  kHangup,         // the serial line hung up, or the other side of a pseudo-terminal closed
+  kPeerClosed,     // the TCP peer ended the connection
+  kPeerReset,      // the TCP peer reset the connection
+  kRefused,        // the TCP peer refused the connection
+  kDeviceRemoved,  // the USB printer was unplugged
+};
+
+struct PortLinkLoss {
+  LinkLossKind kind = LinkLossKind::kNone;
+  int error = 0;       // the system's error number, 0 when there is none
+  std::string device;  // the device or address of the link
+};
+
 class CPort {
  public:
   virtual ~CPort() = default;
@@ -67,6 +84,12 @@ class CPort {
   // that keep no reason leave it kNone even when Open fails.
   const PortOpenFailure& OpenFailure() const { return openFailure_; }
 
+  // True once the port has seen that its link is gone (a hang-up, a closed or refused
+  // connection, a device removed): every later read fails at once, and nothing will
+  // arrive until the port is opened again. A silent link that is still up is not lost.
+  bool LinkLost() const { return linkLoss_.kind != LinkLossKind::kNone; }
+  const PortLinkLoss& LinkLoss() const { return linkLoss_; }
+
  protected:
   CPort() = default;
   explicit CPort(std::string name) : name_(std::move(name)) {}
@@ -75,10 +98,16 @@ class CPort {
     openFailure_ = PortOpenFailure{kind, error, std::move(device)};
   }
   void ClearOpenFailure() { openFailure_ = PortOpenFailure{}; }
+  // The first loss seen is kept until ClearLinkLoss (a new Open).
+  void SetLinkLost(LinkLossKind kind, int error, std::string device) {
+    if (linkLoss_.kind == LinkLossKind::kNone) linkLoss_ = PortLinkLoss{kind, error, std::move(device)};
+  }
+  void ClearLinkLoss() { linkLoss_ = PortLinkLoss{}; }
 
  private:
   std::string name_;
   PortOpenFailure openFailure_;
+  PortLinkLoss linkLoss_;
 };
 
 // What the port kinds need from the program: the settings (COM map, printer address,

@@ -80,6 +80,7 @@ OpenFailureKind OpenErrorKind(int error) {
 bool CSerialPort::Open(int baudRate) {
   if (fd_ >= 0) return false;
   ClearOpenFailure();
+  ClearLinkLoss();
   device_ = ResolvePortDevice(Name());
   speed_t speed{};
   if (!BaudRateToSpeed(baudRate, &speed)) {
@@ -167,6 +168,11 @@ int CSerialPort::PendingInput() {
   return waiting;
 }
 
+void CSerialPort::MarkHungUp(int error) {
+  hungUp_ = true;
+  SetLinkLost(LinkLossKind::kHangup, error, device_);
+}
+
 void CSerialPort::DrainOutput() {
   int queued = 0;
   if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
@@ -216,12 +222,12 @@ bool CSerialPort::Send(const std::uint8_t* data, int length, int /*param*/) {
     if (n < 0 && errno == EAGAIN) {
       switch (WaitForFd(fd_, POLLOUT, deadline, clock_)) {
         case FdWaitResult::kReady: continue;
-        case FdWaitResult::kHangup: hungUp_ = true; return false;
+        case FdWaitResult::kHangup: MarkHungUp(EIO); return false;
         case FdWaitResult::kTimeout:
         case FdWaitResult::kError: return false;
       }
     }
-    if (n == 0 || IsGoneError(errno)) hungUp_ = true;
+    if (n == 0 || IsGoneError(errno)) MarkHungUp(n == 0 ? 0 : errno);
     return false;
   }
   return true;
@@ -257,13 +263,13 @@ bool CSerialPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
     if (n < 0 && errno == EAGAIN) {
       switch (WaitForFd(fd_, POLLIN, deadline, clock_)) {
         case FdWaitResult::kReady: continue;
-        case FdWaitResult::kHangup: hungUp_ = true; return false;
+        case FdWaitResult::kHangup: MarkHungUp(EIO); return false;
         case FdWaitResult::kTimeout:
         case FdWaitResult::kError: return false;
       }
     }
     // End of file or a dead device: the line is gone for good.
-    if (n == 0 || IsGoneError(errno)) hungUp_ = true;
+    if (n == 0 || IsGoneError(errno)) MarkHungUp(n == 0 ? 0 : errno);
     return false;
   }
   return true;
@@ -273,7 +279,7 @@ bool CSerialPort::Purge() {
   aheadBegin_ = aheadEnd_ = 0;
   if (fd_ < 0 || hungUp_) return false;
   if (::tcflush(fd_, TCIOFLUSH) == 0) return true;
-  if (IsGoneError(errno)) hungUp_ = true;
+  if (IsGoneError(errno)) MarkHungUp(errno);
   return false;
 }
 

@@ -66,7 +66,7 @@ class CSerialPort final : public CPort {
   // with other descriptors and reads it directly (the protocol monitor); -1 when closed.
   // Bytes already read ahead by Receive are not on it.
   int Descriptor() const { return fd_; }
-  // True once a hang-up or end of file has been seen since Open.
+  // True once a hang-up or end of file has been seen since Open (LinkLost says the same).
   bool HasHungUp() const { return hungUp_; }
   // The device path opened (or last tried) by Open.
   const std::string& DevicePath() const { return device_; }
@@ -74,6 +74,8 @@ class CSerialPort final : public CPort {
  private:
   void DrainOutput();
   void Release();
+  // The line is gone for good: reads and writes fail at once from now on.
+  void MarkHungUp(int error);
 
   Clock& clock_;
   std::string device_;

@@ -116,6 +116,7 @@ int sockbuf::send(const void* data, int length) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) {
+      lastError_ = errno;
       ReportSockbufError("sockbuf::send");
       return -1;
     }
@@ -145,11 +146,14 @@ int sockbuf::recv(void* buffer, int length) {
     if (n > 0) return static_cast<int>(n);
     if (n == 0) {
       errno = 0;  // an orderly close by the peer carries no error number
+      lastError_ = 0;
+      peerClosed_ = true;
       ReportSockbufError("sockbuf::recv");
       return -1;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN) {
+      lastError_ = errno;
       ReportSockbufError("sockbuf::recv");
       return -1;
     }

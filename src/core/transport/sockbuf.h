@@ -55,6 +55,11 @@ class sockbuf {
   // Closes the socket for every copy. Safe to call more than once.
   void close();
 
+  // The error number of the last send or recv that failed (0 when the peer closed the
+  // connection in order, or nothing failed), and whether the peer has closed it.
+  int last_error() const { return lastError_; }
+  bool peer_closed() const { return peerClosed_; }
+
  private:
   struct Ref {
     explicit Ref(int handle) : fd(handle) {}
@@ -70,6 +75,8 @@ class sockbuf {
   Clock* clock_;
   int writeTimeout_ = -1;
   int readTimeout_ = -1;
+  int lastError_ = 0;
+  bool peerClosed_ = false;
 };
 
 }  // namespace tervane

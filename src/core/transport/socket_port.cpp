@@ -47,6 +47,7 @@ CSocketPort::~CSocketPort() { Close(); }
 bool CSocketPort::Open(int /*baudRate*/) {
   if (socket_) return false;
   ClearOpenFailure();
+  ClearLinkLoss();
   sockaddr_in address{};
   if (!ParsePrinterAddress(address_, &address)) {
     SetOpenFailure(OpenFailureKind::kMissing, EINVAL, address_);
@@ -59,6 +60,10 @@ bool CSocketPort::Open(int /*baudRate*/) {
   }
   if (const int error = socket.connect(address, kSocketConnectTimeoutMs); error != 0) {
     SetOpenFailure(OpenFailureKind::kOther, error, address_);
+    // Nothing listens there, or the bridge turned the connection away: the link is
+    // known to be down, not merely slow.
+    if (error == ECONNREFUSED) SetLinkLost(LinkLossKind::kRefused, error, address_);
+    if (error == ECONNRESET) SetLinkLost(LinkLossKind::kPeerReset, error, address_);
     return false;
   }
   socket.set_write_timeout(kSocketSendTimeoutSeconds);
@@ -85,6 +90,7 @@ bool CSocketPort::Send(const std::uint8_t* data, int length, int param) {
   const int total = static_cast<int>(bytes.size());
   if (socket_->send(bytes.data(), total) == total) return true;
   failed_ = true;  // part of a frame may have gone: the stream is no longer usable
+  NoteLinkLoss();
   return false;
 }
 
@@ -100,12 +106,25 @@ bool CSocketPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
     const int n = socket_->recv(buffer + got, length - got);
     if (n < 0) {
       failed_ = true;
+      NoteLinkLoss();
       return false;
     }
     got += n;
     if (n == 0 && clock_.MonotonicMs() >= deadline) return false;
   }
   return true;
+}
+
+void CSocketPort::NoteLinkLoss() {
+  if (!socket_) return;
+  const int error = socket_->last_error();
+  if (socket_->peer_closed()) {
+    SetLinkLost(LinkLossKind::kPeerClosed, 0, address_);
+  } else if (error == ECONNRESET || error == EPIPE) {
+    SetLinkLost(LinkLossKind::kPeerReset, error, address_);
+  } else if (error == ECONNREFUSED) {
+    SetLinkLost(LinkLossKind::kRefused, error, address_);
+  }
 }
 
 bool CSocketPort::Purge() { return true; }

@@ -32,7 +32,7 @@ class CSocketPort final : public CPort {
 
   // Connects to the bridge; the argument is ignored. False when the address is not
   // valid, the connection is refused or not made within kSocketConnectTimeoutMs, or
-  // the port is already open.
+  // the port is already open. A refused or reset connection also marks the link lost.
   bool Open(int baudRate) override;
   // Ends the connection. Safe to call more than once.
   void Close() override;
@@ -43,7 +43,8 @@ class CSocketPort final : public CPort {
   bool Send(const std::uint8_t* data, int length, int param) override;
   // Collects exactly `length` bytes within timeoutMs in all (a negative time-out counts
   // as 0). False on time-out, when not open, or when the peer closed or reset the
-  // connection; in the last two cases at once, and every later call fails at once.
+  // connection; in the last two cases at once, and every later call fails at once (the
+  // link is then marked lost).
   bool Receive(std::uint8_t* buffer, int length, int timeoutMs) override;
   // Nothing to discard: true, without touching the connection.
   bool Purge() override;
@@ -54,6 +55,10 @@ class CSocketPort final : public CPort {
   bool IsOpen() const { return socket_.has_value(); }
 
  private:
+  // After a failed send or recv: a peer that closed, reset or refused the connection
+  // marks the link lost (LinkLost); a time-out or another error does not.
+  void NoteLinkLoss();
+
   std::string address_;
   Clock& clock_;
   std::optional<sockbuf> socket_;

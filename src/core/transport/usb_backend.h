@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/transport/usb_ids.h"
@@ -60,6 +61,19 @@ struct UsbEndpointInfo {
   std::uint8_t interfaceNumber = 0;
 };
 
+// Any device present on the bus, as a listing shows it to a technician looking for the
+// identifiers of a printer that is not configured yet.
+struct UsbDeviceDescription {
+  UsbDeviceInfo info;                          // bus, address, vendor and product numbers
+  std::uint8_t deviceClass = 0;                // 0: the classes are given per interface
+  std::vector<std::uint8_t> interfaceClasses;  // of the first configuration
+  std::string manufacturer;                    // the device's own strings; may be empty
+  std::string product;
+};
+
+inline constexpr std::uint8_t kUsbClassPrinter = 0x07;
+inline constexpr std::uint8_t kUsbClassVendorSpecific = 0xFF;
+
 // The active configuration: its interfaces and every endpoint of them.
 struct UsbConfigInfo {
   std::vector<UsbInterfaceInfo> interfaces;
@@ -105,6 +119,13 @@ class UsbBackend {
   virtual UsbError ResetDevice(UsbHandle handle) = 0;
   // Releases the handle (and, with the last handle on a device, its interfaces).
   virtual void Close(UsbHandle handle) = 0;
+
+  // Lists every device present, whatever its numbers, with its classes and strings.
+  // kNotSupported (and nothing listed) from a back-end that cannot.
+  virtual UsbError Describe(std::vector<UsbDeviceDescription>* devices) {
+    devices->clear();
+    return UsbError::kNotSupported;
+  }
 };
 
 // The libusb back-end of the program, created on first use and kept for the process.

@@ -63,7 +63,8 @@ std::string ExistingGroupName(gid_t gid) {
 
 // Runs `program` with `args`, its output discarded and its error output collected.
 // Returns the exit status, or -1 (with `why`) when it could not be run or was killed.
-int Run(const std::string& program, const std::vector<std::string>& args, std::string& why) {
+int Run(const std::string& program, const std::vector<std::string>& args, std::string& why,
+        bool firstLineOnly = true) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
     why = std::string("cannot create a pipe: ") + std::strerror(errno);
@@ -104,7 +105,7 @@ int Run(const std::string& program, const std::vector<std::string>& args, std::s
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
-  if (const size_t line = output.find('\n'); line != std::string::npos) output.resize(line);
+  if (const size_t line = output.find('\n'); firstLineOnly && line != std::string::npos) output.resize(line);
   if (!WIFEXITED(status)) {
     why = program + " was stopped by signal " + std::to_string(WTERMSIG(status));
     return -1;
@@ -128,6 +129,28 @@ bool RunUdevadm(const std::string& udevadm, const std::vector<std::string>& args
   return false;
 }
 
+// The identifiers an installation covers: those given, else the file given, else the
+// configuration of the work folder (the user's added identifiers included).
+bool ReadInstallIds(const UsbDriverInstallOptions& options, UsbDriverInstallResult& done, std::string* error) {
+  if (!options.ids.empty()) {
+    done.ids = options.ids;
+    done.idsFile = "the command line";
+    return true;
+  }
+  if (!options.idsFile.empty()) {
+    done.idsFile = options.idsFile;
+    return LoadUsbIds(done.idsFile, done.ids, error);
+  }
+  const UsbIdConfiguration config = LoadUsbIdConfiguration(options.workDir);
+  if (!config.error.empty() || config.ids.empty()) {
+    if (error) *error = config.error.empty() ? "no USB identifier is configured" : config.error;
+    return false;
+  }
+  done.ids = config.ids;
+  for (const UsbIdSource& source : config.sources) done.idsFile += (done.idsFile.empty() ? "" : ", ") + source.path;
+  return true;
+}
+
 }  // namespace
 
 std::string DefaultUsbGroup() {
@@ -145,24 +168,24 @@ std::string DefaultUsbGroup() {
 std::string UdevRuleText(const std::vector<UsbHardwareId>& ids, const std::string& group) {
   std::string text =
       "# Tervane: access to the USB fiscal printers for the group \"" + group + "\" and the user at the seat.\n"
-      "# Written by the USB driver installation from the configured hardware identifiers (usb/ids.txt).\n";
+      "# Written by the USB driver installation from the configured hardware identifiers (usb/ids.txt).\n"
+      "# ModemManager is told to leave them alone: modem probes would reach the printer as commands.\n";
   for (const UsbHardwareId& id : ids) {
     const std::string hex = UsbIdText(id);
     text += "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"" + hex.substr(0, 4) +
             "\", ATTR{idProduct}==\"" + hex.substr(5, 4) + "\", MODE=\"0660\", GROUP=\"" + group +
-            "\", TAG+=\"uaccess\"\n";
+            "\", TAG+=\"uaccess\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n";
   }
+  text +=
+      "# The serial lines of the USB-serial converters printers are attached through.\n"
+      "SUBSYSTEM==\"tty\", KERNEL==\"ttyUSB[0-9]*\", DRIVERS==\"ftdi_sio|pl2303|ch341|cp210x\", "
+      "ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n";
   return text;
 }
 
 bool InstallUsbDriver(const UsbDriverInstallOptions& options, UsbDriverInstallResult* result, std::string* error) {
   UsbDriverInstallResult done;
-  done.idsFile = options.idsFile.empty() ? FindUsbIdsFile(options.workDir) : options.idsFile;
-  if (done.idsFile.empty()) {
-    if (error) *error = "no USB identifier file (usb/ids.txt) was found";
-    return false;
-  }
-  if (!LoadUsbIds(done.idsFile, done.ids, error)) return false;
+  if (!ReadInstallIds(options, done, error)) return false;
 
   done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
   if (!IsSafeGroupName(done.group)) {
@@ -187,7 +210,8 @@ bool InstallUsbDriver(const UsbDriverInstallOptions& options, UsbDriverInstallRe
     done.udevadm = options.udevadm.empty() ? FindUdevadm() : options.udevadm;
     if (!done.udevadm.empty()) {
       const bool ok = RunUdevadm(done.udevadm, {"control", "--reload-rules"}, done.rulesPath, error) &&
-                      RunUdevadm(done.udevadm, {"trigger", "--subsystem-match=usb", "--action=change"},
+                      RunUdevadm(done.udevadm,
+                                 {"trigger", "--subsystem-match=usb", "--subsystem-match=tty", "--action=change"},
                                  done.rulesPath, error);
       if (result) *result = done;
       return ok;
@@ -205,6 +229,99 @@ bool InstallUsbDriver(const std::string& rulesDir, std::string* error) {
 
 std::string UsbDriverInstallFailureText(const std::string& reason) {
   return Utf8ToCp1252Lossy("Erro na instalação do driver USB\r\n" + reason);
+}
+
+}  // namespace tervane
+
+namespace tervane {
+
+int RunCommand(const std::vector<std::string>& argv, std::string& output) {
+  if (argv.empty()) {
+    output = "nothing to run";
+    return -1;
+  }
+  return Run(argv[0], std::vector<std::string>(argv.begin() + 1, argv.end()), output, false);
+}
+
+std::string FindPkexec() {
+  if (const char* path = std::getenv("PATH"); path != nullptr) {
+    const std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+      const size_t end = std::min(dirs.find(':', start), dirs.size());
+      const std::string dir = dirs.substr(start, end - start);
+      if (!dir.empty() && dir[0] == '/' && IsExecutable(dir + "/pkexec")) return dir + "/pkexec";
+      start = end + 1;
+    }
+  }
+  return IsExecutable("/usr/bin/pkexec") ? std::string("/usr/bin/pkexec") : std::string();
+}
+
+std::vector<std::string> PrivilegedUsbInstallCommand(const std::string& pkexec, const std::string& cli,
+                                                     const std::vector<UsbHardwareId>& ids, const std::string& group,
+                                                     bool reload) {
+  std::vector<std::string> argv{pkexec, cli, "usb", "install", "--group", group};
+  for (const UsbHardwareId& id : ids) {
+    argv.push_back("--id");
+    argv.push_back(UsbIdText(id));
+  }
+  if (!reload) argv.push_back("--no-reload");
+  return argv;
+}
+
+std::string PkexecFailureReason(int status, const std::string& rawOutput) {
+  // The privileged step says "Erro na instalação do driver USB" and then its reason:
+  // the reason is what is passed on.
+  std::string output = rawOutput;
+  if (const std::string lead = "Erro na instala"; output.rfind(lead, 0) == 0) {
+    const size_t line = output.find('\n');
+    output = line == std::string::npos ? std::string() : output.substr(line + 1);
+  }
+  while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+  if (status == 126) return "a autorização de administrador foi recusada ou o pedido foi fechado (pkexec)";
+  if (status == 127) {
+    std::string text = "não foi possível obter a autorização de administrador (pkexec: nenhum agente polkit?)";
+    if (!output.empty()) text += ": " + output;
+    return text;
+  }
+  if (status < 0) return output.empty() ? std::string("pkexec não pôde ser executado") : output;
+  return output.empty() ? "a etapa privilegiada terminou com o código " + std::to_string(status) : output;
+}
+
+bool InstallUsbDriverAsUser(const UsbDriverInstallOptions& options, const PrivilegedInstall& how,
+                            UsbDriverInstallResult* result, std::string* error) {
+  if (how.asRoot) return InstallUsbDriver(options, result, error);
+
+  UsbDriverInstallResult done;
+  // Read here, as this user: root would read its own configuration, without the
+  // identifiers this user added.
+  if (!ReadInstallIds(options, done, error)) return false;
+  done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
+  if (!IsSafeGroupName(done.group)) {
+    if (error) *error = done.group.empty() ? "no group to give access to" : "\"" + done.group + "\" is not a group name";
+    return false;
+  }
+  done.rulesPath = std::string(kUdevRulesDir) + "/" + kUsbRulesFileName;
+  if (result) *result = done;
+
+  const std::string pkexec = how.pkexec.empty() ? FindPkexec() : how.pkexec;
+  if (pkexec.empty()) {
+    if (error) {
+      *error = "pkexec não foi encontrado (pacote pkexec ou policykit-1): execute como root: sudo tervane-cli usb install";
+    }
+    return false;
+  }
+  if (how.cli.empty() || how.cli[0] != '/') {
+    if (error) *error = "o programa tervane-cli não foi encontrado ao lado deste programa";
+    return false;
+  }
+  const std::vector<std::string> argv =
+      PrivilegedUsbInstallCommand(pkexec, how.cli, done.ids, done.group, options.reloadUdev);
+  std::string output;
+  const int status = how.run ? how.run(argv, output) : RunCommand(argv, output);
+  if (status == 0) return true;
+  if (error) *error = PkexecFailureReason(status, output);
+  return false;
 }
 
 }  // namespace tervane

@@ -28,6 +28,8 @@ bool ParseHex16(std::string_view text, std::uint16_t& value) {
   return true;
 }
 
+constexpr char kNoIdentifier[] = "no identifier in the file";
+
 bool IsRegularFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -61,7 +63,7 @@ bool ParseUsbIds(std::string_view text, std::vector<UsbHardwareId>& ids, std::st
     if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
   }
   if (ids.empty()) {
-    if (error) *error = "no identifier in the file";
+    if (error) *error = kNoIdentifier;
     return false;
   }
   return true;
@@ -92,15 +94,104 @@ std::string FindUsbIdsFile(const std::string& workDir) {
   return {};
 }
 
-std::vector<UsbHardwareId> ConfiguredUsbIds(const std::string& workDir, std::string* error) {
-  std::vector<UsbHardwareId> ids;
-  const std::string path = FindUsbIdsFile(workDir);
-  if (path.empty()) {
-    if (error) *error = "no USB identifier file (usb/ids.txt) was found";
-    return ids;
+std::string UserUsbIdsFile() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    base = std::string(home) + "/.config";
+  } else {
+    return {};
   }
-  LoadUsbIds(path, ids, error);
-  return ids;
+  return base + "/tervane/" + kUserUsbIdsFileName;
+}
+
+bool ParseUsbIdText(std::string_view text, UsbHardwareId& id) {
+  text = TrimBlanks(text);
+  const size_t colon = text.find(':');
+  UsbHardwareId parsed;
+  if (colon == std::string_view::npos || !ParseHex16(text.substr(0, colon), parsed.vendorId) ||
+      !ParseHex16(text.substr(colon + 1), parsed.productId)) {
+    return false;
+  }
+  id = parsed;
+  return true;
+}
+
+UsbIdConfiguration LoadUsbIdConfiguration(const std::string& workDir) {
+  UsbIdConfiguration config;
+  auto merge = [&](UsbIdSource source) {
+    for (const UsbHardwareId& id : source.ids) {
+      if (std::find(config.ids.begin(), config.ids.end(), id) == config.ids.end()) config.ids.push_back(id);
+    }
+    config.sources.push_back(std::move(source));
+  };
+  const std::string base = FindUsbIdsFile(workDir);
+  if (base.empty()) {
+    config.error = "no USB identifier file (usb/ids.txt) was found";
+  } else {
+    UsbIdSource source{base, {}};
+    std::string why;
+    if (LoadUsbIds(base, source.ids, &why)) {
+      merge(std::move(source));
+    } else {
+      config.error = why;
+    }
+  }
+  const std::string user = UserUsbIdsFile();
+  if (!user.empty() && IsRegularFile(user)) {
+    UsbIdSource source{user, {}};
+    std::string bytes;
+    std::string why;
+    if (!ReadWholeFile(user, bytes, &why)) {
+      if (config.error.empty()) config.error = why;
+    } else if (ParseUsbIds(bytes, source.ids, &why) || why == kNoIdentifier) {
+      merge(std::move(source));  // an empty user file is no mistake
+    } else if (config.error.empty()) {
+      config.error = user + ": " + why;
+    }
+  }
+  return config;
+}
+
+std::vector<UsbHardwareId> ConfiguredUsbIds(const std::string& workDir, std::string* error) {
+  UsbIdConfiguration config = LoadUsbIdConfiguration(workDir);
+  if (error) *error = config.error;
+  if (config.ids.empty() && error && error->empty()) *error = "no USB identifier is configured";
+  return config.ids;
+}
+
+bool AddUserUsbId(const UsbHardwareId& id, std::string* path, bool* added, std::string* error) {
+  if (added) *added = false;
+  const std::string file = UserUsbIdsFile();
+  if (path) *path = file;
+  if (file.empty()) {
+    if (error) *error = "neither XDG_CONFIG_HOME nor HOME is set: there is no folder for the user's settings";
+    return false;
+  }
+  std::string bytes;
+  if (IsRegularFile(file) && !ReadWholeFile(file, bytes, error)) return false;
+  std::vector<UsbHardwareId> present;
+  std::string why;
+  if (!ParseUsbIds(bytes, present, &why) && why != kNoIdentifier) {
+    if (error) *error = file + ": " + why;
+    return false;
+  }
+  if (std::find(present.begin(), present.end(), id) != present.end()) return true;
+  if (bytes.empty()) {
+    bytes = "# USB printers added by this user (tervane-cli usb ids add), merged with the shipped usb/ids.txt.\n";
+  } else if (bytes.back() != '\n') {
+    bytes += '\n';
+  }
+  bytes += UsbIdText(id) + "\n";
+  // The folders of the user's settings, private to the user like the rest of them.
+  const std::string folder = file.substr(0, file.rfind('/'));
+  const std::string parent = folder.substr(0, folder.rfind('/'));
+  ::mkdir(parent.c_str(), 0700);
+  ::mkdir(folder.c_str(), 0700);
+  if (!SaveFileAtomically(file, bytes, error)) return false;
+  if (added) *added = true;
+  return true;
 }
 
 std::string UsbIdText(const UsbHardwareId& id) {

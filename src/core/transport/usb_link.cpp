@@ -32,12 +32,17 @@ void CUsbLink::Recover() {
 
 bool CUsbLink::EnsureOpen() {
   if (open_) return true;
+  lastOpenError_ = UsbError::kSuccess;
+  lastOpenDevice_.clear();
   for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
     CloseAll();
     deviceSet_ = EnumerateUsbio(backend_, ids_);
     if (!deviceSet_.valid) {
       lastOpenStatus_ = kUsbioNoDeviceClass;
       return false;
+    }
+    if (static_cast<size_t>(deviceInstance_) < deviceSet_.devices.size()) {
+      lastOpenDevice_ = UsbDeviceNode(deviceSet_.devices[static_cast<size_t>(deviceInstance_)]);
     }
     lastOpenStatus_ = device_.OpenInstance(deviceInstance_, deviceSet_);
     if (lastOpenStatus_ == kUsbioNoSuchInstance) {
@@ -69,8 +74,15 @@ bool CUsbLink::EnsureOpen() {
     }
     if (lastOpenStatus_ == kUsbioOk) {
       open_ = true;
+      removed_ = false;
+      lastOpenError_ = UsbError::kSuccess;
       return true;
     }
+    lastOpenError_ = device_.LastBackendError() != UsbError::kSuccess ? device_.LastBackendError()
+                                                                        : pipe_.LastBackendError();
+    // A device this user may not open, or whose interface another program holds, is
+    // not ours to reset: no recovery requests, no second attempt.
+    if (lastOpenError_ == UsbError::kAccess || lastOpenError_ == UsbError::kBusy) break;
     if (attempt == kOpenAttempts) break;
     Recover();
   }
@@ -101,6 +113,7 @@ bool CUsbLink::ReadStatus(std::uint8_t status[kUsbAnswerSize]) {
   if (result == kUsbioNotOpen) {
     EnsureOpen();
   } else if (result == kUsbioDeviceRemoved) {
+    removed_ = true;
     CloseAll();
     clock_.SleepMs(kUsbRemovedPauseMs);
   }
@@ -150,6 +163,7 @@ bool CUsbLink::WriteChunk(const std::uint8_t* data, int length, int* written) {
       continue;
     }
     if (status == kUsbioDeviceRemoved) {
+      removed_ = true;
       CloseAll();
       if (!EnsureOpen()) return false;
     } else if (status == kUsbioNotOpen) {
@@ -202,6 +216,7 @@ bool CUsbLink::PollReceive(std::uint8_t* buffer, int length, int* delivered, int
     } else if (status == kUsbioTimeout) {
       // The request's own time-out has already been waited; poll again.
     } else if (status == kUsbioDeviceRemoved) {
+      removed_ = true;
       CloseAll();
       if (!EnsureOpen()) return false;
     } else if (status == kUsbioNotOpen) {

@@ -50,7 +50,8 @@ class CUsbLink {
 
   // Opens, configures and binds the first present printer unless already open; two
   // attempts with the recovery requests and 200 ms between them. Returns false when no
-  // printer is present (at once, without a second attempt), when the system cannot
+  // printer is present, when this user may not open it or another program holds it (in
+  // these cases at once, without recovery or a second attempt), when the system cannot
   // enumerate USB devices, or when both attempts fail; the link is then closed.
   bool EnsureOpen();
   // Closes the device handle, forgets the enumeration, unbinds and closes the pipe.
@@ -83,8 +84,16 @@ class CUsbLink {
   bool IsOpen() const { return open_; }
   size_t Buffered() const { return received_.size(); }
   const std::vector<UsbHardwareId>& Ids() const { return ids_; }
+  // True when the printer was seen removed (a request answered "device removed") and
+  // has not been opened again since: the link is down until it is plugged back in.
+  bool DeviceRemoved() const { return removed_ && !open_; }
   // The status of the last failed device open of EnsureOpen (0 when it opened).
   std::uint32_t LastOpenStatus() const { return lastOpenStatus_; }
+  // The back-end's reason for that failure (kAccess: no permission; kBusy: another
+  // program holds the interface; kSuccess when none is known), and the device node
+  // that was tried (empty when none was present).
+  UsbError LastOpenError() const { return lastOpenError_; }
+  const std::string& LastOpenDevice() const { return lastOpenDevice_; }
 
  private:
   void Recover();
@@ -109,6 +118,9 @@ class CUsbLink {
   int deviceInstance_ = 0;
   int idleAnswerLimit_ = kUsbIdleAnswerLimit;
   std::uint32_t lastOpenStatus_ = kUsbioOk;
+  UsbError lastOpenError_ = UsbError::kSuccess;
+  std::string lastOpenDevice_;
+  bool removed_ = false;
 };
 
 // The link of the process: libusb, the system clock and the identifiers configured for

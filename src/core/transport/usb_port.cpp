@@ -6,12 +6,27 @@
 
 namespace tervane {
 
+OpenFailureKind UsbOpenFailureKind(std::uint32_t status, UsbError error) {
+  if (status == kUsbioNoSuchInstance || status == kUsbioNoDeviceClass) return OpenFailureKind::kMissing;
+  switch (error) {
+    case UsbError::kAccess: return OpenFailureKind::kPermission;
+    case UsbError::kBusy: return OpenFailureKind::kBusy;
+    case UsbError::kNoDevice:
+    case UsbError::kNotFound: return OpenFailureKind::kMissing;
+    default: return OpenFailureKind::kOther;
+  }
+}
+
+void CUsbPort::NoteLinkLoss() {
+  if (link_.DeviceRemoved()) SetLinkLost(LinkLossKind::kDeviceRemoved, 0, "USB");
+}
+
 bool CUsbPort::Open(int /*baudRate*/) {
   ClearOpenFailure();
+  ClearLinkLoss();
   if (link_.EnsureOpen()) return true;
-  const std::uint32_t status = link_.LastOpenStatus();
-  const bool absent = status == kUsbioNoSuchInstance || status == kUsbioNoDeviceClass;
-  SetOpenFailure(absent ? OpenFailureKind::kMissing : OpenFailureKind::kOther, 0, "USB");
+  SetOpenFailure(UsbOpenFailureKind(link_.LastOpenStatus(), link_.LastOpenError()), 0,
+                 link_.LastOpenDevice().empty() ? std::string("USB") : link_.LastOpenDevice());
   return false;
 }
 
@@ -22,7 +37,10 @@ bool CUsbPort::Send(const std::uint8_t* data, int length, int /*param*/) {
   for (int offset = 0; offset < length; offset += kUsbChunkSize) {
     const int chunk = std::min(kUsbChunkSize, length - offset);
     int written = 0;
-    if (!link_.WriteChunk(data + offset, chunk, &written) || written != chunk) return false;
+    if (!link_.WriteChunk(data + offset, chunk, &written) || written != chunk) {
+      NoteLinkLoss();
+      return false;
+    }
   }
   return true;
 }
@@ -37,6 +55,7 @@ bool CUsbPort::Receive(std::uint8_t* buffer, int length, int timeoutMs) {
     if (!ok) {
       // A partial reply is not lost: it goes back to the link for the next read.
       link_.Unread(buffer, delivered);
+      NoteLinkLoss();
       return false;
     }
   }

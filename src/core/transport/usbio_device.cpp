@@ -161,9 +161,54 @@ bool ListUsbioDevices(UsbBackend& backend, std::span<const UsbHardwareId> ids,
   for (size_t k = 0; k < set.devices.size(); ++k) {
     CUsbioDevice device(backend);
     const std::uint32_t status = device.OpenInstance(static_cast<int>(k), set);
-    devices.push_back({set.devices[k], DevicePathText(set.devices[k]), status});
+    devices.push_back({set.devices[k], DevicePathText(set.devices[k]), status,
+                       status == kUsbioOk ? UsbError::kSuccess : device.LastBackendError()});
   }
   return true;
+}
+
+namespace {
+
+constexpr size_t kShownStringLength = 64;
+
+std::string PrintableText(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    if (shown.size() >= kShownStringLength) break;
+    const auto b = static_cast<unsigned char>(c);
+    if (b == 0) break;
+    shown += (b >= 0x20 && b < 0x7F) ? c : '?';
+  }
+  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+  return shown;
+}
+
+}  // namespace
+
+std::vector<UsbDeviceDescription> UnconfiguredPrinterCandidates(UsbBackend& backend,
+                                                                std::span<const UsbHardwareId> ids) {
+  std::vector<UsbDeviceDescription> all;
+  std::vector<UsbDeviceDescription> found;
+  if (backend.Describe(&all) != UsbError::kSuccess) return found;
+  auto candidateClass = [](std::uint8_t c) { return c == kUsbClassPrinter || c == kUsbClassVendorSpecific; };
+  for (UsbDeviceDescription& device : all) {
+    const UsbHardwareId id{device.info.vendorId, device.info.productId};
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) continue;
+    if (!candidateClass(device.deviceClass) &&
+        std::none_of(device.interfaceClasses.begin(), device.interfaceClasses.end(), candidateClass)) {
+      continue;
+    }
+    device.manufacturer = PrintableText(device.manufacturer);
+    device.product = PrintableText(device.product);
+    found.push_back(std::move(device));
+  }
+  return found;
+}
+
+std::string UsbDeviceNode(const UsbDeviceInfo& device) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", device.bus, device.address);
+  return path;
 }
 
 CUsbioDevice::~CUsbioDevice() {
@@ -179,7 +224,9 @@ std::uint32_t CUsbioDevice::OpenInstance(int instance, const UsbioDeviceSet& set
   devicePath_ = DevicePathText(device);
 
   UsbHandle handle = 0;
-  if (backend_.Open(device, &handle) != UsbError::kSuccess || handle == 0) {
+  lastError_ = UsbError::kSuccess;
+  if (const UsbError error = backend_.Open(device, &handle); error != UsbError::kSuccess || handle == 0) {
+    lastError_ = error == UsbError::kSuccess ? UsbError::kOther : error;
     devicePath_.clear();
     return kUsbioOpenFailed;
   }
@@ -227,7 +274,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       if (outputSize < kUsbioDriverInfoSize) return kUsbioInvalidRequest;
       UsbDriverInfo info;
       const UsbError error = backend_.DriverInfo(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       std::memset(output, 0, kUsbioDriverInfoSize);
       Put16(output, info.apiVersion);
       Put16(output + 2, info.driverVersion);
@@ -242,7 +289,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
         const UsbError error = backend_.ClaimInterface(handle_, block.configurationIndex,
                                                        block.interfaces[i].interfaceIndex,
                                                        block.interfaces[i].alternateSetting);
-        if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+        if (error != UsbError::kSuccess) return Status(error);
       }
       return kUsbioOk;
     }
@@ -251,7 +298,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       std::memset(output, 0, kUsbioConfigurationInfoSize);
       UsbConfigInfo info;
       const UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       const size_t interfaces = std::min(info.interfaces.size(), kUsbioMaxInterfaces);
       const size_t pipes = std::min(info.endpoints.size(), kUsbioMaxPipes);
       Put32(output, static_cast<std::uint32_t>(interfaces));
@@ -291,7 +338,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       const UsbError error = backend_.ControlIn(handle_, requestType, block.request, block.value, block.index,
                                                 output, static_cast<std::uint16_t>(outputSize),
                                                 kUsbioControlTimeoutMs, &transferred);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       // A device cannot hand over more than the data stage asked for; a back-end that
       // says otherwise is treated as an overrun, and nothing beyond the buffer is trusted.
       if (transferred < 0 || static_cast<std::uint32_t>(transferred) > outputSize) return kUsbioDataOverrun;
@@ -306,7 +353,7 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       if (input.size() != 1 || input[0] == 0) return kUsbioInvalidRequest;
       UsbConfigInfo info;
       const UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       const bool present = std::any_of(info.endpoints.begin(), info.endpoints.end(), [&](const UsbEndpointInfo& e) {
         return e.address == input[0] && IsBulkOut(e);
       });
@@ -322,16 +369,16 @@ std::uint32_t CUsbioDevice::Dispatch(std::uint32_t code, std::span<const std::ui
       // printer has one, the endpoint frames are written to).
       UsbConfigInfo info;
       UsbError error = backend_.GetConfiguration(handle_, &info);
-      if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+      if (error != UsbError::kSuccess) return Status(error);
       for (const UsbEndpointInfo& endpoint : info.endpoints) {
         if (!IsBulkOut(endpoint)) continue;
         error = backend_.ClearHalt(handle_, endpoint.address);
-        if (error != UsbError::kSuccess) return UsbioStatusFromError(error);
+        if (error != UsbError::kSuccess) return Status(error);
       }
       return kUsbioOk;
     }
     case kUsbioResetDevice:
-      return UsbioStatusFromError(backend_.ResetDevice(handle_));
+      return Status(backend_.ResetDevice(handle_));
     default:
       return kUsbioInvalidRequest;
   }
@@ -385,7 +432,7 @@ std::uint32_t CUsbioPipe::Write(UsbioTransfer& transfer, unsigned timeoutMs) {
   const UsbError error =
       backend_.BulkWrite(handle_, boundEndpoint_, transfer.buffer, transfer.length, timeoutMs, &transferred);
   transfer.transferred = std::clamp(transferred, 0, transfer.length);
-  return transfer.status = UsbioStatusFromError(error);
+  return transfer.status = Status(error);
 }
 
 }  // namespace tervane

@@ -125,7 +125,19 @@ struct UsbioPresentDevice {
   UsbDeviceInfo info;
   std::string path;          // "bus 001 device 004 (7e4a:0001)"
   std::uint32_t openStatus;  // 0 when it opened; 0xE0001100 typically means no permission
+  UsbError openError = UsbError::kSuccess;  // the back-end's reason when it did not open
 };
+
+// The devices present of printer class (07h) or vendor-specific class (FFh), on the
+// device or on one of its interfaces, whose numbers are not among `ids`: where to look
+// for a printer whose identifiers are not configured yet. Their maker and product
+// strings are cut to 64 characters, with anything but printable ASCII shown as '?'.
+// Empty when the back-end cannot list devices.
+std::vector<UsbDeviceDescription> UnconfiguredPrinterCandidates(UsbBackend& backend,
+                                                                std::span<const UsbHardwareId> ids);
+
+// The device node of a USB device: "/dev/bus/usb/001/004".
+std::string UsbDeviceNode(const UsbDeviceInfo& device);
 
 // Lists the present printers with one of `ids`, opening each briefly to see whether it
 // can be used. Returns false (and an empty list) when the enumeration cannot be made.
@@ -179,6 +191,12 @@ class CUsbioDevice {
   // closed.
   const std::string& DevicePath() const { return devicePath_; }
 
+  // What the back-end said when the last open or request of this handle failed (kSuccess
+  // when none has failed since the handle was opened): it tells "no permission" and
+  // "held by another program" apart from the other failures, which the status codes
+  // fold together.
+  UsbError LastBackendError() const { return lastError_; }
+
  protected:
   std::uint32_t Dispatch(std::uint32_t code, std::span<const std::uint8_t> input, std::uint8_t* output,
                          std::uint32_t outputSize, std::uint32_t* returned);
@@ -186,8 +204,15 @@ class CUsbioDevice {
   UsbBackend& backend_;
   UsbHandle handle_ = 0;
   std::mutex requestLock_;
+  // The status of a back-end result, keeping a failure in lastError_.
+  std::uint32_t Status(UsbError error) {
+    if (error != UsbError::kSuccess) lastError_ = error;
+    return UsbioStatusFromError(error);
+  }
+
   std::string devicePath_;
   std::uint8_t boundEndpoint_ = 0;  // pipe only: 0 when unbound
+  UsbError lastError_ = UsbError::kSuccess;
 };
 
 // A handle bound to one endpoint for bulk writes.

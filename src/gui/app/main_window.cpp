@@ -486,11 +486,17 @@ void CMainWindow::OpenSequences() {
   CSequenceDialog dialog(this, settings_, *prompter_, *wait_, CommandExchange());
   dialog.SetSettingsHandler([this] { OpenSettings(); });
   dialog.SetFileOpener(opener_);
-  // The graphic-header button opens the logo control's dialog over the sequence window.
-  dialog.SetGraphicHeaderHandler([this, &dialog] {
-    CGraphicClicheDlg cliche(&dialog, settings_, *prompter_);
-    cliche.Run();
-  });
+  // The graphic-header button opens the logo control's dialog over the sequence window,
+  // and is disabled, saying why, while the control is not registered.
+  RefreshGraphicCliche();
+  if (clicheUnavailable_.isEmpty()) {
+    dialog.SetGraphicHeaderHandler([this, &dialog] {
+      CGraphicClicheDlg cliche(&dialog, settings_, *prompter_);
+      cliche.Run();
+    });
+  } else {
+    dialog.SetGraphicHeaderHandler({}, clicheUnavailable_);
+  }
   dialog.Run();
 }
 

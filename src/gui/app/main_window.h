@@ -82,6 +82,10 @@ class CMainWindow final : public QMainWindow {
   // else the user's data folder, created and given the shipped catalogue.
   static void ChooseWorkFolder(Options& options);
 
+  // A device to list in the settings besides those found (a simulator's terminal that
+  // became known after the window was built).
+  void AddExtraDevice(const std::string& device) { options_.extraDevices.push_back(device); }
+
   explicit CMainWindow(Options options);
   ~CMainWindow() override;
 

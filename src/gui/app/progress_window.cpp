@@ -249,6 +249,7 @@ ProgressWindowSink::~ProgressWindowSink() {
 
 void ProgressWindowSink::Open(const std::string& caption, const std::string& message, long lower, long upper) {
   Close();  // a window serves one operation
+  sincePump_.invalidate();
   window_ = new CProgressWindow();
   window_->OpenProgress(CurrentOwner(fallbackOwner_), caption.empty() ? Str(str::kProgresso) : ToQt(caption), true);
   window_->SetRange(lower, upper, 1);
@@ -265,7 +266,13 @@ void ProgressWindowSink::Step() {
 
 bool ProgressWindowSink::IsCancelled() {
   if (!window_) return false;
-  window_->PumpMessages(cancelOnEscape_);
+  // A reply read byte by byte asks after every byte; letting events through (and the bar
+  // repaint) for each one cost more than the reply itself. Every 10 ms keeps the window
+  // alive and Cancel and Escape as prompt as ever.
+  if (!sincePump_.isValid() || sincePump_.elapsed() >= kPumpIntervalMs) {
+    window_->PumpMessages(cancelOnEscape_);
+    sincePump_.start();
+  }
   return window_ && window_->IsCancelled();
 }
 

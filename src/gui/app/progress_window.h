@@ -6,6 +6,7 @@
 // ProgressWindowSink drives one such window per operation for the core's ProgressSink.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -104,9 +105,12 @@ class ProgressWindowSink final : public ProgressSink {
   CProgressWindow* Window() const { return window_.data(); }
 
  private:
+  static constexpr qint64 kPumpIntervalMs = 10;
+
   QWidget* fallbackOwner_;
   bool cancelOnEscape_;
   QPointer<CProgressWindow> window_;
+  QElapsedTimer sincePump_;  // since IsCancelled last let events through
 };
 
 }  // namespace tervane::gui

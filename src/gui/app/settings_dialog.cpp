@@ -1,5 +1,8 @@
 #include "gui/app/settings_dialog.h"
 
+#include <unistd.h>
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -16,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "core/app/model_table.h"
+#include "core/common/install_paths.h"
 #include "core/common/string_ids.h"
 #include "core/common/text.h"
 #include "core/transport/serial_adapters.h"
@@ -84,14 +88,22 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   address_->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QStringLiteral("[0-9]{0,3}(\\.[0-9]{0,3}){0,3}(:[0-9]{0,5})?")), address_));
 
-  // Installs the udev rule that lets this user's group open the configured USB printers.
+  // Installs the udev rule that lets this user's group open the configured USB printers:
+  // directly as root, else through pkexec (the administrator's password is asked by the
+  // desktop's polkit agent).
   const std::string workDir = settings.g_workDir;
   connect(usbDriver_, &QPushButton::clicked, this, [this, workDir] {
     UsbDriverInstallOptions options;
     options.workDir = workDir;
+    PrivilegedInstall how;
+    how.asRoot = ::geteuid() == 0;
+    how.cli = ProgramDir().empty() ? std::string() : ProgramDir() + "/tervane-cli";
     UsbDriverInstallResult result;
     std::string error;
-    if (InstallUsbDriver(options, &result, &error)) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool installed = InstallUsbDriverAsUser(options, how, &result, &error);
+    QApplication::restoreOverrideCursor();
+    if (installed) {
       QMessageBox::information(this, Str(kInstalarDriverUsb),
                                QStringLiteral("Regra de acesso USB instalada em %1.").arg(QString::fromStdString(result.rulesPath)));
     } else {

@@ -25,13 +25,23 @@ QString SimulatorProcess::DefaultProgram() {
 }
 
 bool SimulatorProcess::Start(const QString& program, const QStringList& extraArguments, int timeoutMs) {
+  return Launch(program, extraArguments, timeoutMs) && WaitForPty(timeoutMs);
+}
+
+bool SimulatorProcess::Launch(const QString& program, const QStringList& extraArguments, int timeoutMs) {
   ptyPath_.clear();
   error_.clear();
+  program_ = program;
   process_->start(program, QStringList{QStringLiteral("--pty")} + extraArguments);
   if (!process_->waitForStarted(timeoutMs)) {
     error_ = QStringLiteral("não foi possível iniciar %1: %2").arg(program, process_->errorString());
     return false;
   }
+  return true;
+}
+
+bool SimulatorProcess::WaitForPty(int timeoutMs) {
+  const QString& program = program_;
   const QDeadlineTimer deadline(timeoutMs);
   while (!deadline.hasExpired()) {
     if (!process_->canReadLine() && !process_->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {

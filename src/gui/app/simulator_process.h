@@ -25,6 +25,11 @@ class SimulatorProcess final : public QObject {
   // the line "pty PATH". Returns false, with Error() saying why, when the program does
   // not start or never announces its terminal (it is then stopped).
   bool Start(const QString& program, const QStringList& extraArguments, int timeoutMs = 5000);
+  // Start in two halves, so that the window can be built while the simulator starts:
+  // Launch starts the program (false when it cannot be started); WaitForPty then waits
+  // for its terminal as Start does.
+  bool Launch(const QString& program, const QStringList& extraArguments, int timeoutMs = 5000);
+  bool WaitForPty(int timeoutMs = 5000);
   // Sends SIGTERM and waits for the simulator to remove what it created; kills it when it
   // does not end in time. Safe to call more than once.
   void Stop();
@@ -34,6 +39,7 @@ class SimulatorProcess final : public QObject {
 
  private:
   QProcess* process_;
+  QString program_;
   QString ptyPath_;
   QString error_;
 };

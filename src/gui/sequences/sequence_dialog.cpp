@@ -225,9 +225,10 @@ void CSequenceDialog::SetSettingsHandler(std::function<void()> handler) {
   settingsButton_->setEnabled(static_cast<bool>(settingsHandler_));
 }
 
-void CSequenceDialog::SetGraphicHeaderHandler(std::function<void()> handler) {
+void CSequenceDialog::SetGraphicHeaderHandler(std::function<void()> handler, const QString& whyNot) {
   graphicHeaderHandler_ = std::move(handler);
   graphicHeader_->setEnabled(static_cast<bool>(graphicHeaderHandler_));
+  if (!graphicHeaderHandler_ && !whyNot.isEmpty()) graphicHeader_->setToolTip(whyNot);
 }
 
 // ------------------------------------------------------------------------ lists

@@ -52,8 +52,9 @@ class CSequenceDialog final : public QDialog {
   // disabled. After it returns, the available commands are listed again, since the model
   // filter may have changed.
   void SetSettingsHandler(std::function<void()> handler);
-  // What the graphic-header button opens. Without one the button stays disabled.
-  void SetGraphicHeaderHandler(std::function<void()> handler);
+  // What the graphic-header button opens. Without one the button stays disabled, with
+  // `whyNot` (when given) as its tip.
+  void SetGraphicHeaderHandler(std::function<void()> handler, const QString& whyNot = QString());
   // Opens a file with the desktop's default program (help file, command reference); a
   // seam for tests. Returns false when it could not.
   void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }

@@ -81,9 +81,14 @@ TEST_F(DetectionTest, SerialAnswerNeedsAckAndFourBytes) {
   ports.defaultScript = Closed();
   ports.Script("COM1:", Reply({Bytes({0x15, 0x55, 0x00, 0x00})}));
   ports.Script("COM2:", Reply({Bytes({0x06, 0x55}), Timeouts(3), Bytes({0x00, 0x00})}));
+  FakePortScript gone = Reply({Bytes({0x06})});
+  gone.breakAfterBytes = 1;
+  gone.lossOnBreak = LinkLossKind::kHangup;
+  ports.Script("COM3:", gone);
   const DetectionResult none = Detect();
   EXPECT_EQ(ports.records[1]->receives, 4);
   EXPECT_EQ(ports.records[2]->receives, 5);  // three time-outs in a row end the probe
+  EXPECT_EQ(ports.records[3]->receives, 2);  // a line that hung up ends it at once
   EXPECT_FALSE(none.printerFound);
   EXPECT_EQ(ports.records.size(), 9u);
   EXPECT_EQ(none.portName, "COM1:");

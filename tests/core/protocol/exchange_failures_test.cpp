@@ -4,7 +4,13 @@
 #include "core/protocol/exchange_fixture.h"
 #include "core/sequences/sequence_runner.h"
 #include "support/fake_prompter.h"
+#include "core/transport/port_factory.h"
 #include "core/transport/serial_port.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tervane::testing {
 namespace {
@@ -165,6 +171,79 @@ TEST_F(LateFileReplyTest, AReplyThatLandsAfterTheGiveUpIsNotTheNextCommandsAnswe
   CommandRecord open = Command(-1);
   EXPECT_EQ(Run(open), kExchangeFailed);
   EXPECT_THAT(open.ResultText, HasSubstr(Cp("A impressora pode ter executado o comando")));
+}
+
+}  // namespace
+}  // namespace tervane::testing
+
+namespace tervane::testing {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+TEST_F(ExchangeTest, APortThatKnowsItsLinkIsGoneEndsEveryShapeAtOnce) {
+  struct Case {
+    const char* what;
+    int declared;
+    const char* group;
+    std::vector<std::uint8_t> before;  // bytes that arrive before the link goes
+  } cases[] = {
+      {"fixed, nothing yet", 0, "", {}},
+      {"fixed, mid-reply", 4, "", {0x06, 0x41}},
+      {"open, in the status block", -1, "", {0x06}},
+      {"open, in the data", -1, "", {0x06, 0x00, 0x00, 'a'}},
+      {"GPRS", 0, "GPRS", {0x06, 0x00}},
+  };
+  for (const Case& k : cases) {
+    FakePortScript gone = Reply({Bytes(k.before)});
+    gone.breakAfterBytes = static_cast<int>(k.before.size());
+    gone.lossOnBreak = LinkLossKind::kHangup;
+    ports.Script("COM1:", gone);
+    CommandRecord c = Command(k.declared);
+    c.group = k.group;
+    const std::int64_t before = clock.MonotonicMs();
+    EXPECT_EQ(Run(c), kExchangeFailed) << k.what;
+    EXPECT_EQ(clock.MonotonicMs() - before, 0) << k.what << ": no pause waited out";
+    EXPECT_EQ(ports.Last().receives, static_cast<int>(k.before.size()) + 1) << k.what;
+    EXPECT_THAT(c.ResultText, EndsWith(std::string("Falha no envio do comando\r\n") +
+                                       Cp("Conexão com a impressora perdida: a linha serial /dev/fake caiu "
+                                          "(cabo ou adaptador desconectado, impressora desligada, ou o outro "
+                                          "lado fechou a porta).")))
+        << k.what;
+    EXPECT_THAT(c.HexTrace, EndsWith(Hex(k.before) + "\r\n")) << k.what;
+  }
+  // Every one of them reached the port, so every one is in the daily log.
+  const std::string log = Log();
+  size_t count = 0;
+  for (size_t at = log.find(Cp("Conexão com a impressora perdida")); at != std::string::npos;
+       at = log.find(Cp("Conexão com a impressora perdida"), at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, std::size(cases));
+}
+
+TEST_F(ExchangeTest, ARefusedConnectionIsToldAsALostOne) {
+  // A loopback port nobody listens on: bound, then closed again.
+  const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof a;
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&a), size), 0);
+  ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &size), 0);
+  ::close(probe);
+  settings.g_portName = "SOCKET";
+  settings.g_printerAddress = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  SystemPortFactory real(PortContext{&settings, &clock});
+  ExchangeContext context = Context();
+  context.ports = &real;
+  CommandRecord c = Command(0);
+  EXPECT_EQ(ExecuteCommand(c, context), kExchangeFailed);
+  EXPECT_EQ(c.portFailure, Cp("Conexão com a impressora perdida: a ponte TCP em " + settings.g_printerAddress +
+                              " recusou a conexão (nada atende nesse endereço e porta)."));
+  EXPECT_THAT(c.ResultText, EndsWith("Falha no envio do comando\r\n" + c.portFailure));
+  EXPECT_THAT(Log(), HasSubstr(c.portFailure));
 }
 
 }  // namespace

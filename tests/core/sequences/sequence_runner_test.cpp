@@ -206,6 +206,23 @@ TEST_F(SequenceRunnerTest, RepeatedRunsStopAfterAFailingRunWithTheCodeText) {
   for (const CommandRecord& c : commands) EXPECT_TRUE(c.ResultText.empty() && c.HexTrace.empty());
 }
 
+TEST_F(SequenceRunnerTest, EachRunsCommandsAreHandedOverOnlyWhenAsked) {
+  for (int i = 0; i < 3; ++i) ports.Script("COM1:", Ok());
+  ports.Script("COM1:", Nak());  // the second run's first command fails
+  std::vector<std::vector<CommandRecord>> runs;
+  SequenceRunContext context = Context();
+  context.runCommands = &runs;
+  const SequenceExecution execution = ExecuteSequence(ThreeCommands(), 2, false, 0, context);
+  EXPECT_EQ(execution.code, kExchangeFailed);
+  ASSERT_EQ(runs.size(), 2u);
+  ASSERT_EQ(runs[0].size(), 3u);
+  for (const CommandRecord& c : runs[0]) EXPECT_EQ(c.replyData, (std::vector<std::uint8_t>{0x06, 0x00, 0x00}));
+  EXPECT_EQ(runs[1][0].replyData, std::vector<std::uint8_t>{0x15});
+  // The commands the failing run did not reach were never framed.
+  EXPECT_EQ(runs[1][1].frame.length, 0u);
+  EXPECT_TRUE(runs[1][2].ResultText.empty());
+}
+
 TEST_F(SequenceRunnerTest, AStepModeStopEndsOnlyThatRunAndACancelEndsThemAll) {
   for (int i = 0; i < 2; ++i) ports.Script("COM1:", Ok());
   prompter.QueueOkCancel(false).QueueOkCancel(false);

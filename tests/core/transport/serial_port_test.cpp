@@ -98,6 +98,7 @@ TEST(SerialPort, ReadWaitsTheLineTimeOutAsleepAndTakesLateBytes) {
   EXPECT_FALSE(port.Receive(&byte, 1, 10)) << "a shorter wait asked for is kept (the drain's)";
   EXPECT_GE(ElapsedMs(start), 9);
   EXPECT_LT(ElapsedMs(start), 300);
+  EXPECT_FALSE(port.LinkLost()) << "a silent line that is still there is not a lost one";
 
   std::thread late([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
@@ -162,6 +163,8 @@ TEST(SerialPort, HangUpFailsPromptlyThenFastAndCloseReleasesEverything) {
     unplug.join();
     EXPECT_LT(ElapsedMs(start), 600);
     EXPECT_TRUE(port.HasHungUp());
+    EXPECT_EQ(port.LinkLoss().kind, LinkLossKind::kHangup);
+    EXPECT_EQ(port.LinkLoss().device, pty.slave);
     for (int i = 0; i < 1000; ++i) EXPECT_FALSE(port.Receive(&byte, 1, 2000));
     EXPECT_FALSE(port.Send(&byte, 1, 20000));
     EXPECT_FALSE(port.Purge());

@@ -89,6 +89,7 @@ TEST(SocketPort, FrameWithLengthOutRawReplyInAndTimeOutsBoundTheWholeRead) {
   start = Steady::now();
   EXPECT_FALSE(port.Receive(got, 2, 200));
   EXPECT_LT(ElapsedMs(start), 600);
+  EXPECT_FALSE(port.LinkLost()) << "a silent peer that is still connected keeps the link";
 
   // A time-out does not kill the link.
   ASSERT_EQ(::write(peer, "\x06\x80\x00", 3), 3);
@@ -117,8 +118,11 @@ TEST(SocketPort, ClosedOrResetPeerFailsAtOnceReportsAndNeverRaisesSigpipe) {
     std::uint8_t byte = 0;
     CaptureStderr();
     const auto start = Steady::now();
+    EXPECT_FALSE(port.LinkLost());
     EXPECT_FALSE(port.Receive(&byte, 1, 2000));
     EXPECT_EQ(GetCapturedStderr(), reports[reset]);
+    EXPECT_EQ(port.LinkLoss().kind, reset ? LinkLossKind::kPeerReset : LinkLossKind::kPeerClosed);
+    EXPECT_EQ(port.LinkLoss().device, server.Address());
     EXPECT_FALSE(port.Receive(&byte, 1, 2000));
     EXPECT_FALSE(port.Send(&byte, 1, 1));
     EXPECT_LT(ElapsedMs(start), 300);
@@ -147,6 +151,8 @@ TEST(SocketPort, OpenFailsCleanlyOnBadAddressesRefusalsAndSilence) {
   const auto start = Steady::now();
   EXPECT_FALSE(refused.Open(0));
   EXPECT_LT(ElapsedMs(start), 1000);
+  EXPECT_EQ(refused.LinkLoss().kind, LinkLossKind::kRefused);
+  EXPECT_EQ(refused.LinkLoss().error, ECONNREFUSED);
   std::uint8_t byte = 0;
   EXPECT_FALSE(refused.Send(&byte, 1, -1));
   EXPECT_FALSE(refused.Receive(&byte, 1, 10));
@@ -155,7 +161,9 @@ TEST(SocketPort, OpenFailsCleanlyOnBadAddressesRefusalsAndSilence) {
                           "256.1.1.1", ":21", "1.2.3.4:21:22"}) {
     sockaddr_in address{};
     EXPECT_FALSE(ParsePrinterAddress(bad, &address)) << bad;
-    EXPECT_FALSE(CSocketPort(bad, SystemClock()).Open(0)) << bad;
+    CSocketPort badPort(bad, SystemClock());
+    EXPECT_FALSE(badPort.Open(0)) << bad;
+    EXPECT_FALSE(badPort.LinkLost()) << bad << ": an address that is not one is no lost link";
   }
   EXPECT_EQ(testing::CountOpenFds(), fdsBefore);
   sockaddr_in address{};

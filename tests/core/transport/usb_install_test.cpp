@@ -4,12 +4,14 @@
 #include <CLI/CLI.hpp>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 
 #include "cli/cli_run.h"
 #include "cli/usb_command.h"
 #include "core/common/atomic_file.h"
+#include "core/common/xml_document.h"
 #include "support/fake_usb_backend.h"
 #include "core/transport/transport_test_util.h"
 #include "core/transport/usb_driver_install.h"
@@ -110,17 +112,27 @@ TEST_F(UsbInstallTest, WritesOneRuleLinePerIdentifierAndReloadsUdev) {
             std::string::npos)
       << rules;
   EXPECT_NE(rules.find("ATTR{idVendor}==\"7e4b\", ATTR{idProduct}==\"0010\""), std::string::npos);
-  size_t ruleLines = 0;
-  for (size_t at = rules.find("SUBSYSTEM"); at != std::string::npos; at = rules.find("SUBSYSTEM", at + 1)) ++ruleLines;
+  size_t ruleLines = 0, unprobed = 0;
+  for (size_t at = rules.find("SUBSYSTEM==\"usb\""); at != std::string::npos; at = rules.find("SUBSYSTEM==\"usb\"", at + 1)) {
+    ++ruleLines;
+    const std::string line = rules.substr(at, rules.find('\n', at) - at);
+    if (line.ends_with(", ENV{ID_MM_DEVICE_IGNORE}=\"1\"")) ++unprobed;
+  }
   EXPECT_EQ(ruleLines, 2u);
-  EXPECT_EQ(ReadFile(dir / "udevadm.log"), "control --reload-rules\ntrigger --subsystem-match=usb --action=change\n");
+  EXPECT_EQ(unprobed, 2u) << "ModemManager must not probe a printer: " << rules;
+  EXPECT_NE(rules.find("SUBSYSTEM==\"tty\", KERNEL==\"ttyUSB[0-9]*\", DRIVERS==\"ftdi_sio|pl2303|ch341|cp210x\", "
+                       "ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n"),
+            std::string::npos)
+      << "nor a printer behind a USB-serial converter";
+  EXPECT_EQ(ReadFile(dir / "udevadm.log"),
+            "control --reload-rules\ntrigger --subsystem-match=usb --subsystem-match=tty --action=change\n");
 
   // Without reloading, only the file is written.
   UsbDriverInstallOptions quiet = Options();
   quiet.reloadUdev = false;
   ASSERT_TRUE(InstallUsbDriver(quiet, &result, &error));
   EXPECT_TRUE(result.udevadm.empty());
-  EXPECT_EQ(ReadFile(dir / "udevadm.log"), "control --reload-rules\ntrigger --subsystem-match=usb --action=change\n");
+  EXPECT_EQ(ReadFile(dir / "udevadm.log"), "control --reload-rules\ntrigger --subsystem-match=usb --subsystem-match=tty --action=change\n");
   EXPECT_FALSE(DefaultUsbGroup().empty());
 }
 
@@ -167,7 +179,7 @@ TEST_F(UsbInstallTest, CliInstallWritesTheRuleOrPrintsTheFailureMessage) {
   EXPECT_NE(run.err.find("absent/60-tervane.rules"), std::string::npos);
 }
 
-TEST(UsbCli, ListShowsThePrintersPresentAndWhetherTheyOpen) {
+TEST(UsbCli, ListNamesTheIdentifiersTheirFileThePrintersAndTheOtherCandidates) {
   testing::FakeClock clock;
   testing::FakeUsbBackend usb(clock);
   TempDir dir;
@@ -183,18 +195,171 @@ TEST(UsbCli, ListShowsThePrintersPresentAndWhetherTheyOpen) {
     *out = o.str() + e.str();
     return code;
   };
+  const std::string looked = "Identifiers looked for, from " + dir / "ids.txt" + ":\n  7e4a:0001\n";
   std::string out;
   EXPECT_EQ(list(&out), 0);
-  EXPECT_EQ(out, "USB bus 001 device 004 (7e4a:0001): ready\n");
+  EXPECT_EQ(out, looked + "USB bus 001 device 004 (7e4a:0001): ready\n");
   EXPECT_EQ(usb.OpenHandles(), 0) << "the check leaves nothing open";
   usb.Fail(testing::FakeUsbBackend::Op::kOpen, UsbError::kAccess);
   EXPECT_EQ(list(&out), 0);
-  EXPECT_NE(out.find("device cannot be opened (no permission?"), std::string::npos) << out;
+  EXPECT_NE(out.find("no permission to open it (run tervane-cli usb install)"), std::string::npos) << out;
+
+  // Other devices: a printer-class one and a vendor-class one are offered, with their
+  // strings cleaned; a keyboard is not.
   usb.Unplug();
+  usb.otherDevices = {
+      {{1, 7, 0x04b8, 0x0202}, 0, {kUsbClassPrinter}, "EPSON", "TM-T20"},
+      {{2, 3, 0x1a86, 0x7584}, kUsbClassVendorSpecific, {}, std::string("Maker\x01\xFF") + std::string(100, 'x'), ""},
+      {{1, 9, 0x046d, 0xc31c}, 0, {0x03}, "Logitech", "Keyboard"},
+  };
   EXPECT_EQ(list(&out), 0);
-  EXPECT_EQ(out, "No USB printer present.\n");
+  EXPECT_EQ(out, looked + "No USB printer present.\n"
+                          "Other USB devices of printer or vendor class present, not configured:\n"
+                          "  04b8:0202  EPSON TM-T20 (printer class, bus 001 device 007)\n"
+                          "  1a86:7584  Maker??" + std::string(57, 'x') + " (vendor class, bus 002 device 003)\n"
+                          "To use one: tervane-cli usb ids add VID:PID, then tervane-cli usb install.\n");
   usb.enumerationWorks = false;
   EXPECT_EQ(list(&out), 1);
+  EXPECT_NE(out.find(looked), std::string::npos) << "the identifiers are named even then";
+}
+
+TEST(UsbIds, TheUserFileIsMergedAfterTheShippedOneAndTakesAddedIdentifiers) {
+  TempDir dir;
+  ::mkdir((dir / "usb").c_str(), 0755);
+  WriteFile(dir / "usb/ids.txt", "7e4a:0001\n7e4b:0010\n");
+  ScopedEnv none(kUsbIdsEnvironment, std::nullopt);
+  ScopedEnv config("XDG_CONFIG_HOME", dir / "config");
+  const std::string user = dir / "config/tervane/usb-ids.txt";
+  EXPECT_EQ(UserUsbIdsFile(), user);
+
+  std::string path, error;
+  bool added = false;
+  ASSERT_TRUE(AddUserUsbId({0x04b8, 0x0202}, &path, &added, &error)) << error;
+  EXPECT_TRUE(added);
+  EXPECT_EQ(path, user);
+  ASSERT_TRUE(AddUserUsbId({0x7e4a, 0x0001}, &path, &added, &error)) << error;
+  ASSERT_TRUE(AddUserUsbId({0x04b8, 0x0202}, &path, &added, &error)) << error;
+  EXPECT_FALSE(added) << "listed once";
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "config/tervane").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  UsbIdConfiguration merged = LoadUsbIdConfiguration(dir.path());
+  EXPECT_TRUE(merged.error.empty()) << merged.error;
+  ASSERT_EQ(merged.sources.size(), 2u);
+  EXPECT_EQ(merged.sources[0].path, dir / "usb/ids.txt");
+  EXPECT_EQ(merged.sources[1].path, user);
+  EXPECT_EQ(merged.ids, (std::vector<UsbHardwareId>{{0x7e4a, 0x0001}, {0x7e4b, 0x0010}, {0x04b8, 0x0202}}));
+  EXPECT_EQ(ConfiguredUsbIds(dir.path()), merged.ids);
+
+  // A user file spoilt by hand is named; the shipped identifiers still count, and
+  // nothing is added to it until it is mended.
+  WriteFile(user, "04b8:0202\nnot an id\n");
+  merged = LoadUsbIdConfiguration(dir.path());
+  EXPECT_NE(merged.error.find(user + ": line 2"), std::string::npos) << merged.error;
+  EXPECT_EQ(merged.ids.size(), 2u);
+  EXPECT_FALSE(AddUserUsbId({0x1111, 0x2222}, &path, &added, &error));
+  EXPECT_EQ(ReadFile(user), "04b8:0202\nnot an id\n");
+
+  UsbHardwareId id;
+  EXPECT_TRUE(ParseUsbIdText(" 04B8:0202 ", id));
+  EXPECT_EQ(id, (UsbHardwareId{0x04b8, 0x0202}));
+  for (const char* bad : {"", "04b8", "04b8:202", "04b8-0202", "0x04:0202"}) EXPECT_FALSE(ParseUsbIdText(bad, id)) << bad;
+}
+
+TEST(UsbPrivilegedInstall, ANormalUserGoesThroughPkexecWithTheIdentifiersAndSaysWhyItFailed) {
+  TempDir dir;
+  WriteFile(dir / "ids.txt", "7e4a:0001\n04b8:0202\n");
+  std::vector<std::vector<std::string>> runs;
+  int status = 0;
+  std::string output;
+  PrivilegedInstall how;
+  how.cli = "/usr/bin/tervane-cli";
+  how.pkexec = "/usr/bin/pkexec";
+  how.run = [&](const std::vector<std::string>& argv, std::string& out) {
+    runs.push_back(argv);
+    out = output;
+    return status;
+  };
+  UsbDriverInstallOptions options;
+  options.idsFile = dir / "ids.txt";
+  options.group = "plugdev";
+  UsbDriverInstallResult result;
+  std::string error;
+  ASSERT_TRUE(InstallUsbDriverAsUser(options, how, &result, &error)) << error;
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0], (std::vector<std::string>{"/usr/bin/pkexec", "/usr/bin/tervane-cli", "usb", "install", "--group",
+                                               "plugdev", "--id", "7e4a:0001", "--id", "04b8:0202"}));
+  EXPECT_EQ(result.rulesPath, "/etc/udev/rules.d/60-tervane.rules");
+
+  // The reasons a technician can act on.
+  status = 126;
+  EXPECT_FALSE(InstallUsbDriverAsUser(options, how, &result, &error));
+  EXPECT_NE(error.find("recusada"), std::string::npos) << error;
+  status = 127;
+  EXPECT_FALSE(InstallUsbDriverAsUser(options, how, &result, &error));
+  EXPECT_NE(error.find("agente polkit"), std::string::npos) << error;
+  status = 1;
+  output = "Erro na instalação do driver USB\nthe group \"plugdev\" does not exist\n";
+  EXPECT_FALSE(InstallUsbDriverAsUser(options, how, &result, &error));
+  EXPECT_EQ(error, "the group \"plugdev\" does not exist");
+  how.pkexec = dir / "no-pkexec";
+  how.run = nullptr;
+  EXPECT_FALSE(InstallUsbDriverAsUser(options, how, &result, &error));
+  EXPECT_EQ(runs.size(), 4u);
+
+  // The command line says so, and passes the failure on after the message.
+  how.pkexec = "/usr/bin/pkexec";
+  status = 126;
+  cli::OutputOptions text;
+  cli::UsbInstallSeams seams;
+  seams.run = [&](const std::vector<std::string>& argv, std::string&) {
+    runs.push_back(argv);
+    return 126;
+  };
+  seams.pkexec = "/usr/bin/pkexec";
+  seams.asRoot = false;
+  cli::UsbCommand command(text, SystemUsbBackend(), seams);
+  CLI::App app;
+  command.attach(app);
+  app.parse(std::vector<std::string>{"04b8:0202", "--id", "7e4a:0001", "--id", "install", "usb"});
+  std::ostringstream o, e;
+  EXPECT_EQ(command.execute(o, e), 1);
+  EXPECT_EQ(e.str(), "Erro na instalação do driver USB\na autorização de administrador foi recusada ou o pedido foi "
+                     "fechado (pkexec)\n");
+  ASSERT_EQ(runs.size(), 5u);
+  EXPECT_EQ(runs.back()[0], "/usr/bin/pkexec");
+  EXPECT_TRUE(runs.back()[1].ends_with("/tervane-cli")) << runs.back()[1];
+  EXPECT_EQ(std::vector<std::string>(runs.back().begin() + 2, runs.back().end()),
+            (std::vector<std::string>{"usb", "install", "--group", DefaultUsbGroup(), "--id", "7e4a:0001", "--id",
+                                      "04b8:0202"}));
+}
+
+TEST(UsbPrivilegedInstall, TheShippedPolkitActionIsWellFormedAndNamesTheProgram) {
+  const std::string path = std::string(TERVANE_REPO_DIR) + "/packaging/polkit/" + kUsbInstallPolkitAction + ".policy";
+  const std::string text = ReadFile(path);
+  ASSERT_FALSE(text.empty()) << path;
+  if (::access("/usr/bin/xmllint", X_OK) == 0) {
+    EXPECT_EQ(std::system(("/usr/bin/xmllint --noout --nonet '" + path + "' 2>/dev/null").c_str()), 0);
+  }
+  XmlDocument doc;
+  ASSERT_TRUE(doc.LoadFile(path).ok);
+  const XmlNodeList actions = doc.SelectElements("action");
+  ASSERT_EQ(actions.size(), 1);
+  EXPECT_EQ(actions[0].Attribute("id"), kUsbInstallPolkitAction);
+  std::map<std::string, std::string> annotations;
+  const XmlNodeList annotates = doc.SelectElements("annotate");
+  for (int i = 0; i < annotates.size(); ++i) annotations[annotates[i].Attribute("key")] = annotates[i].Text();
+  EXPECT_EQ(annotations["org.freedesktop.policykit.exec.path"], "/usr/bin/tervane-cli");
+  EXPECT_EQ(annotations["org.freedesktop.policykit.exec.argv1"], "usb");
+  std::map<std::string, std::string> defaults;
+  for (const char* key : {"allow_any", "allow_inactive", "allow_active"}) {
+    const XmlNodeList nodes = doc.SelectElements(key);
+    ASSERT_EQ(nodes.size(), 1) << key;
+    defaults[key] = nodes[0].Text();
+  }
+  EXPECT_EQ(defaults["allow_any"], "auth_admin");
+  EXPECT_EQ(defaults["allow_active"], "auth_admin_keep") << "an administrator's password, never none";
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "support/fake_usb_backend.h"
 #include "core/transport/usb_link.h"
+#include "core/common/charset.h"
+#include "core/transport/open_failure.h"
 #include "core/transport/usb_port.h"
 
 namespace tervane {
@@ -98,6 +100,7 @@ TEST_F(UsbLinkTest, AnIdlePrinterEndsAReceiveAtItsTimeOutPlusHalfASecond) {
   EXPECT_GE(Since(start), 2500);
   EXPECT_LE(Since(start), 2540);
   EXPECT_LE(usb.Count(Op::kPoll), 2540 / 30) << "idle answers are paced by 30 ms";
+  EXPECT_FALSE(port.LinkLost()) << "an idle printer is a live link";
 
   // With a long time-out, 1000 idle answers in a row are allowed, the next ends it.
   usb.ClearRecords();
@@ -182,6 +185,7 @@ TEST_F(UsbLinkTest, RemovalBetweenCommandsLeadsToAReopenAttemptAndAZeroResult) {
   EXPECT_TRUE(next.Purge());
   EXPECT_FALSE(next.Send(Bytes(5).data(), 5, 20000));
   EXPECT_EQ(usb.calls, (std::vector<Op>{Op::kStatus, Op::kEnumerate})) << "device removed, then a reopen";
+  EXPECT_EQ(next.LinkLoss().kind, LinkLossKind::kDeviceRemoved);
   EXPECT_FALSE(next.Open(9600));
   EXPECT_EQ(usb.OpenHandles(), 0);
   EXPECT_FALSE(link.IsOpen());
@@ -190,6 +194,8 @@ TEST_F(UsbLinkTest, RemovalBetweenCommandsLeadsToAReopenAttemptAndAZeroResult) {
 
   usb.Plug();
   ASSERT_TRUE(next.Open(9600));
+  EXPECT_FALSE(next.LinkLost()) << "a new open starts with a live link";
+  EXPECT_FALSE(link.DeviceRemoved());
   ASSERT_TRUE(next.Send(Bytes(5).data(), 5, 20000)) << "plugged back, the next command goes through";
   EXPECT_EQ(usb.OpenHandles(), 2);
 }
@@ -310,13 +316,42 @@ TEST_F(UsbLinkTest, PollFaultsRecoverTwiceAndIgnoreOverrunsWithoutSpinning) {
   EXPECT_GE(Since(start), 2500);
 }
 
+TEST_F(UsbLinkTest, AStatusThatOverrunsOrAnEndpointThatStallsForeverEndsInBoundedTime) {
+  // A status answer longer than 8 bytes, or a status request that always stalls: the
+  // status cannot be read, which counts as not busy, once per chunk.
+  for (const UsbError error : {UsbError::kOverflow, UsbError::kPipe}) {
+    usb.ClearRecords();
+    usb.FailAlways(Op::kStatus, error);
+    ASSERT_TRUE(SendBytes(Bytes(600)));
+    EXPECT_EQ(usb.Trace(), "S512 S88 ");
+    usb.StopFailing();
+  }
+  // A bulk endpoint that stalls forever: one recovery pair, then a zero result, with
+  // nothing leaked and no loop.
+  usb.ClearRecords();
+  usb.FailAlways(Op::kBulk, UsbError::kPipe);
+  const std::int64_t start = clock.MonotonicMs();
+  EXPECT_FALSE(port.Send(Bytes(5).data(), 5, 20000));
+  EXPECT_LT(Since(start), 1000);
+  EXPECT_EQ(usb.Count(Op::kBulk), 2);
+  EXPECT_EQ(usb.Count(Op::kReset), 1);
+  EXPECT_FALSE(port.LinkLost()) << "a stalled printer is still there";
+  EXPECT_EQ(usb.OpenHandles(), 2);
+  link.CloseAll();
+  EXPECT_EQ(usb.OpenHandles(), 0);
+  EXPECT_EQ(usb.badHandleCalls, 0);
+}
+
 TEST_F(UsbLinkTest, ADeviceGoneInTheMiddleOfAPollGivesZeroAndNoLeakedHandle) {
   usb.QueueAnswer({'a', 'b', 'c'});
   usb.onCall = [&](Op op) {
     if (op == Op::kPoll && usb.Count(Op::kPoll) == 2) usb.Unplug();
   };
   std::uint8_t buffer[5];
+  const std::int64_t start = clock.MonotonicMs();
   EXPECT_FALSE(port.Receive(buffer, 5, 2000));
+  EXPECT_LT(Since(start), 100) << "a removed printer is not waited for";
+  EXPECT_EQ(port.LinkLoss().kind, LinkLossKind::kDeviceRemoved);
   EXPECT_EQ(usb.OpenHandles(), 0);
   EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(usb.Count(Op::kPoll), 2);
@@ -330,6 +365,60 @@ TEST_F(UsbLinkTest, ADeviceGoneInTheMiddleOfAPollGivesZeroAndNoLeakedHandle) {
   EXPECT_FALSE(link.ReadStatus(status));
   EXPECT_EQ(usb.OpenHandles(), 0);
   EXPECT_EQ(usb.badHandleCalls, 0);
+}
+
+TEST_F(UsbLinkTest, NoPermissionHeldElsewhereAndAbsentAreToldApartAndNeverReset) {
+  struct Case {
+    Op op;
+    UsbError error;
+    OpenFailureKind kind;
+    const char* text;
+  } cases[] = {
+      {Op::kOpen, UsbError::kAccess, OpenFailureKind::kPermission, "sem permissão para abrir a impressora USB"},
+      {Op::kClaim, UsbError::kBusy, OpenFailureKind::kBusy, "a impressora USB está em uso por outro programa"},
+  };
+  for (const Case& k : cases) {
+    usb.ClearRecords();
+    usb.FailAlways(k.op, k.error);
+    CUsbPort attempt(link);
+    const std::int64_t start = clock.MonotonicMs();
+    EXPECT_FALSE(attempt.Open(9600));
+    EXPECT_LT(Since(start), kUsbRecoveryPauseMs) << "no pause, no second attempt";
+    EXPECT_EQ(usb.Count(Op::kOpen), 1);
+    EXPECT_EQ(usb.Count(Op::kClearHalt), 0) << "no recovery for a device that is not ours";
+    EXPECT_EQ(usb.Count(Op::kReset), 0);
+    EXPECT_EQ(usb.OpenHandles(), 0);
+    EXPECT_EQ(attempt.OpenFailure().kind, k.kind);
+    EXPECT_EQ(attempt.OpenFailure().device, "/dev/bus/usb/001/004");
+    const std::string text = OpenFailureText("USB", attempt.OpenFailure());
+    EXPECT_NE(text.find(Cp("Não foi possível abrir a porta USB (/dev/bus/usb/001/004): ") + Cp(k.text)),
+              std::string::npos)
+        << Cp1252ToUtf8(text);
+    usb.StopFailing();
+  }
+  const std::string permission = OpenFailureText("USB", {OpenFailureKind::kPermission, 0, "/dev/bus/usb/001/004"});
+  EXPECT_NE(permission.find("tervane-cli usb install"), std::string::npos);
+
+  // Not present: the third text, and still nothing reset.
+  usb.ClearRecords();
+  usb.Unplug();
+  CUsbPort absent(link);
+  EXPECT_FALSE(absent.Open(9600));
+  EXPECT_EQ(absent.OpenFailure().kind, OpenFailureKind::kMissing);
+  EXPECT_NE(OpenFailureText("USB", absent.OpenFailure()).find("nenhuma impressora USB foi encontrada"),
+            std::string::npos);
+  EXPECT_EQ(usb.Count(Op::kReset), 0);
+
+  // Another failure keeps the two attempts with the recovery pair between them.
+  usb.Plug();
+  usb.ClearRecords();
+  usb.Fail(Op::kClaim, UsbError::kIo, 2);
+  CUsbPort stalled(link);
+  EXPECT_FALSE(stalled.Open(9600));
+  EXPECT_EQ(usb.Count(Op::kOpen), 2);
+  EXPECT_EQ(usb.Count(Op::kReset), 1);
+  EXPECT_EQ(stalled.OpenFailure().kind, OpenFailureKind::kOther);
+  EXPECT_EQ(usb.OpenHandles(), 0);
 }
 
 }  // namespace
