@@ -69,7 +69,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(Ids(MenuAt(window, 2)), (std::vector<int>{1084}));
     QCOMPARE(MenuAt(window, 1)->actions().at(1)->text(), QStringLiteral("Terceiro"));
     QCOMPARE(Ids(MenuAt(window, 0)), (std::vector<int>{kProgramarEquipamento, kSequencias, kClicheGrafico, kMfMfd,
-                                                        kConfiguracoes, kSair}));
+                                                        kMonitor, kConfiguracoes, kSair}));
     QCOMPARE(Ids(MenuAt(window, 3)), (std::vector<int>{kSobre, kAjuda, kReferencia}));
     QCOMPARE(window.ActionFor(kSair)->text(), QStringLiteral("Sair"));
     QCOMPARE(window.ActionFor(kReferencia)->text(), QStringLiteral("Referência dos Comandos"));

@@ -41,6 +41,7 @@
 #include "gui/equipment/program_equipment_dialog.h"
 #include "gui/sequences/sequence_dialog.h"
 #include "gui/fiscalmemory/mf_mfd_window.h"
+#include "gui/monitor/monitor_window.h"
 #include "core/protocol/command_exchange.h"
 #include "core/transport/com_port_map.h"
 #include "core/transport/port_factory.h"
@@ -320,6 +321,11 @@ void CMainWindow::BuildMenus() {
   AddOperation(operations, ids::kSequencias, str::kSequenciasComandos, true);
   AddOperation(operations, ids::kClicheGrafico, str::kProgramarClicheGrafico, true);
   AddOperation(operations, ids::kMfMfd, str::kMfMfd, true);
+  // Beyond the fixed entries: the live monitor of another program's traffic.
+  QAction* monitor = operations->addAction(QStringLiteral("M&onitor"));
+  monitor->setData(ids::kMonitor);
+  monitor->setToolTip(QStringLiteral("Mostra, decodificado, o que um programa de PDV troca com a impressora"));
+  connect(monitor, &QAction::triggered, this, [this] { DispatchId(ids::kMonitor); });
   operations->addSeparator();
   AddOperation(operations, ids::kConfiguracoes, str::kConfiguracoes, true);
   AddOperation(operations, ids::kSair, str::kSair, true);
@@ -455,6 +461,7 @@ void CMainWindow::DispatchId(int id) {
       break;
     }
     case ids::kMfMfd: OpenMemoryTools(); break;
+    case ids::kMonitor: OpenMonitor(); break;
     default: break;  // operations not available in this version are disabled
   }
 }
@@ -557,6 +564,13 @@ void CMainWindow::OpenGraphicCliche() {
   // not open (its entries are disabled then, with a tip saying how to register it).
   CGraphicClicheDlg dialog(this, settings_, *prompter_);
   dialog.Run();
+}
+
+void CMainWindow::OpenMonitor() {
+  QStringList devices;
+  for (const std::string& device : SerialDevices()) devices << QString::fromStdString(device);
+  CMonitorWnd window(this, catalogue_, devices);
+  window.exec();
 }
 
 void CMainWindow::OpenCommandReference() {

@@ -42,6 +42,7 @@ constexpr int kSequencias = 112;
 constexpr int kSobre = 113;
 constexpr int kConfiguracoes = 119;
 constexpr int kReferencia = 120;
+constexpr int kMonitor = 121;
 constexpr int kFirstCommandId = 1083;
 constexpr int kToolSequencias = 32791;
 constexpr int kToolClicheGrafico = 32794;
@@ -150,6 +151,8 @@ class CMainWindow final : public QMainWindow {
   void OpenMemoryTools();
   // "Programar Clichê Gráfico": the logo control's dialog, modal.
   void OpenGraphicCliche();
+  // "Monitor": the protocol monitor between a point-of-sale program and the printer.
+  void OpenMonitor();
 
  protected:
   // A close during start-up waits until start-up ends; every close keeps the size.
