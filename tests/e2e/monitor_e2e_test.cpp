@@ -142,6 +142,22 @@ TEST_F(MonitorTest, HandBuiltFramesFromAnIndependentClientCorruptOnesFlaggedAndF
   EXPECT_EQ(monitor_.Stop(SIGINT), 0);
 }
 
+TEST_F(MonitorTest, RandomBytesFromThePrinterAreForwardedAndShownUndecoded) {
+  StartPair({"--fault", "garbage", "--seed", "7"});
+  const CliRun run = Cli({"send", "--workdir", workDir(), "--port", pos(), "--title", kModelQuery, "--trace"});
+  EXPECT_EQ(run.code, 4) << run.out;
+  const Json exchange = NextExchange();
+  EXPECT_EQ(exchange["summary"]["title"], kModelQuery);
+  const std::string reply = exchange["reply"].get<std::string>();
+  EXPECT_FALSE(reply.empty());
+  EXPECT_THAT(run.out, ::testing::HasSubstr(reply.substr(0, 8)));
+  if (reply.rfind("06", 0) != 0 && reply.rfind("15", 0) != 0) {
+    EXPECT_EQ(exchange["summary"]["reply"], "unknown");
+  }
+  // Still forwarding afterwards.
+  EXPECT_EQ(monitor_.Stop(SIGTERM), 0);
+}
+
 TEST_F(MonitorTest, APrinterUnpluggedMidSessionEndsTheMonitorAndReleasesEverything) {
   StartPair();
   ASSERT_EQ(Cli({"send", "--workdir", workDir(), "--port", pos(), "--title", kModelQuery}).code, 0);
