@@ -79,7 +79,10 @@ class ProtocolMonitor {
   void PosByte(std::uint8_t b, std::int64_t now);
   void StartFrame(std::int64_t now);
   void FrameDone(std::int64_t now);
+  // A new exchange of `command` (which is left empty).
+  static Pending Collect(WireBytes& command, const CivilTime& time, std::int64_t startMs, std::int64_t endMs);
   void Emit(Pending& pending);
+  void EmitUnsolicited();
   void EmitExchange();
   void EmitStray();
 
