@@ -45,8 +45,9 @@ void OnMonitorStop(int) {
   }
 }
 
-// SIGINT, SIGTERM and SIGHUP end the monitor cleanly while it runs; the previous
-// handlers come back afterwards.
+// SIGINT, SIGTERM and SIGHUP end the monitor cleanly while it runs, and a side that
+// closes while bytes are written to it is a write error rather than SIGPIPE; the
+// previous handlers come back afterwards.
 class StopSignals {
  public:
   StopSignals() {
@@ -56,9 +57,14 @@ class StopSignals {
     action.sa_handler = OnMonitorStop;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &action, &saved_[i]);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &savedPipe_);
   }
   ~StopSignals() {
     for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &saved_[i], nullptr);
+    ::sigaction(SIGPIPE, &savedPipe_, nullptr);
     g_monitorWake.store(-1);
     g_monitorRun.store(nullptr);
     if (wake_[0] >= 0) ::close(wake_[0]);
@@ -69,6 +75,7 @@ class StopSignals {
  private:
   static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
   struct sigaction saved_[3] {};
+  struct sigaction savedPipe_ {};
   int wake_[2] = {-1, -1};
 };
 

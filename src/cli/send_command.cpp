@@ -27,7 +27,7 @@ CLI::App* SendCommand::attach(CLI::App& app) {
   sub->add_option("--set", values_, kSetOptionHelp)->type_name("N=VALUE");
   sub->add_flag("--trace", trace_, "Also print the bytes sent and received (CMD: and RET: lines)");
   sub->add_flag("--dump", dump_, "Also print the bytes as a hexadecimal dump with a character column");
-  sub->add_option("--record", record_, "Also write the exchange as a transcript (JSON Lines, docs/transcripts.md)")
+  sub->add_option("--record", record_, "Also write the exchange as a transcript (JSON Lines, docs/transcripts.md); one that cannot be written makes a successful exchange end with status 1")
       ->type_name("FILE");
   sub->footer(std::string(kRawOptionNote) +
               "\nEvery exchange is appended to the daily log, <workdir>/log/Log_YYYY_MM_DD.txt.\n" +

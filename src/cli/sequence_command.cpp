@@ -1,7 +1,5 @@
 #include "cli/sequence_command.h"
 
-#include "cli/transcript_command.h"
-
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -13,6 +11,7 @@
 #include "core/catalogue/catalogue.h"
 #include "cli/json_output.h"
 #include "cli/terminal_dialogs.h"
+#include "cli/transcript_command.h"
 #include "core/common/charset.h"
 #include "core/protocol/command_log.h"
 #include "core/sequences/sequence_editor.h"
@@ -105,7 +104,7 @@ CLI::App* SequenceCommand::attach(CLI::App& app) {
       ->type_name("S");
   run_->add_flag("--step", step_, "Step mode: after each command but the last, ask on the terminal whether to go on");
   run_->add_flag("--hex", hex_, "Also print the dump of the bytes sent and received");
-  run_->add_option("--record", record_, "Also write the exchanges as a transcript (JSON Lines, docs/transcripts.md)")
+  run_->add_option("--record", record_, "Also write the exchanges as a transcript (JSON Lines, docs/transcripts.md); one that cannot be written makes a successful run end with status 1")
       ->type_name("FILE");
   run_->footer(
       "Exit status: 0 the sequence ran (or was stopped at a step question); 1 bad arguments, no such "

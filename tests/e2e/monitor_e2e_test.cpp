@@ -4,6 +4,8 @@
 // their schema.
 #include <nlohmann/json.hpp>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +142,22 @@ TEST_F(MonitorTest, HandBuiltFramesFromAnIndependentClientCorruptOnesFlaggedAndF
   EXPECT_EQ(monitor_.Stop(SIGINT), 0);
 }
 
+TEST_F(MonitorTest, RandomBytesFromThePrinterAreForwardedAndShownUndecoded) {
+  StartPair({"--fault", "garbage", "--seed", "7"});
+  const CliRun run = Cli({"send", "--workdir", workDir(), "--port", pos(), "--title", kModelQuery, "--trace"});
+  EXPECT_EQ(run.code, 4) << run.out;
+  const Json exchange = NextExchange();
+  EXPECT_EQ(exchange["summary"]["title"], kModelQuery);
+  const std::string reply = exchange["reply"].get<std::string>();
+  EXPECT_FALSE(reply.empty());
+  EXPECT_THAT(run.out, ::testing::HasSubstr(reply.substr(0, 8)));
+  if (reply.rfind("06", 0) != 0 && reply.rfind("15", 0) != 0) {
+    EXPECT_EQ(exchange["summary"]["reply"], "unknown");
+  }
+  // Still forwarding afterwards.
+  EXPECT_EQ(monitor_.Stop(SIGTERM), 0);
+}
+
 TEST_F(MonitorTest, APrinterUnpluggedMidSessionEndsTheMonitorAndReleasesEverything) {
   StartPair();
   ASSERT_EQ(Cli({"send", "--workdir", workDir(), "--port", pos(), "--title", kModelQuery}).code, 0);
@@ -187,7 +205,9 @@ TEST_F(MonitorTest, ARecordedSequenceReplaysIdenticallyAndTranscriptsValidate) {
                             "  jsonschema.validate(json.loads(line), schema); n+=1\n"
                             "print(n)' " +
                             std::string(TERVANE_REPO_DIR) + "/docs/transcript.schema.json " + transcript + " 2>&1";
-  if (!python.empty()) EXPECT_EQ(Output(check), "2\n");
+  if (!python.empty()) {
+    EXPECT_EQ(Output(check), "2\n");
+  }
 }
 
 TEST_F(MonitorTest, TranscriptsOfTwoModelsDifferInTheModelQuerysFields) {
@@ -219,6 +239,62 @@ TEST_F(MonitorTest, TranscriptsOfTwoModelsDifferInTheModelQuerysFields) {
   EXPECT_EQ(shown.code, 0);
   EXPECT_THAT(shown.out, ::testing::HasSubstr("ZK-110 A"));
   EXPECT_THAT(shown.out, ::testing::HasSubstr(">> 02 05 00 1B 23 3C 7A 00"));
+}
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  return address;
+}
+
+// A TCP port free on the loopback a moment ago.
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+bool WaitForListener(int port) {
+  for (int i = 0; i < 500; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address = Loopback(port);
+    const bool up = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    if (up) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST_F(MonitorTest, TheNetworkBridgeIsMonitoredConnectionByConnection) {
+  SimProcess bridge;
+  const std::string upstream = StartSim(bridge, {"--tcp", "0"}, "tcp");
+  ASSERT_FALSE(upstream.empty());
+  const int port = FreePort();
+  const std::string listen = "127.0.0.1:" + std::to_string(port);
+  ASSERT_TRUE(monitor_.Start(CliPath(), {"monitor", "--workdir", workDir(), "--listen", listen, "--forward", upstream,
+                                         "--json"}));
+  ASSERT_TRUE(WaitForListener(port));
+  const CliRun run =
+      Cli({"send", "--workdir", workDir(), "--port", "SOCKET", "--address", listen, "--title", kModelQuery});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, ::testing::HasSubstr("ZT-300 A"));
+  // A second command on a new connection.
+  ASSERT_EQ(Cli({"send", "--workdir", workDir(), "--port", "SOCKET", "--address", listen, "--title",
+                 "Status do Equipamento"})
+                .code,
+            0);
+  const Json exchange = NextExchange();
+  EXPECT_EQ(exchange["summary"]["title"], kModelQuery);
+  EXPECT_EQ(exchange["command"], "02 05 00 1B 23 3C 7A 00") << "the announced length is not part of the frame";
+  EXPECT_EQ(NextExchange()["summary"]["title"], "Status do Equipamento");
+  EXPECT_EQ(monitor_.Stop(SIGTERM), 0);
 }
 
 }  // namespace

@@ -62,18 +62,28 @@ void ProtocolMonitor::StartFrame(std::int64_t now) {
   frameTime_ = clock_.UtcNow();
 }
 
+MonitorPending ProtocolMonitor::Collect(WireBytes& command, const CivilTime& time, std::int64_t startMs,
+                                       std::int64_t endMs) {
+  Pending pending;
+  pending.command = std::move(command);
+  command.clear();
+  pending.time = time;
+  pending.sentMs = startMs;
+  pending.frameEndMs = endMs;
+  pending.lastMs = endMs;
+  return pending;
+}
+
+void ProtocolMonitor::EmitUnsolicited() {
+  if (!unsolicited_) return;
+  Emit(*unsolicited_);
+  unsolicited_.reset();
+}
+
 void ProtocolMonitor::FrameDone(std::int64_t now) {
   EmitExchange();
-  if (unsolicited_) {
-    Emit(*unsolicited_);
-    unsolicited_.reset();
-  }
-  Pending pending;
-  pending.command = std::move(frame_);
-  pending.time = frameTime_;
-  pending.sentMs = frameStartMs_;
-  pending.frameEndMs = now;
-  pending.lastMs = now;
+  EmitUnsolicited();
+  Pending pending = Collect(frame_, frameTime_, frameStartMs_, now);
   const int index = MatchCommand(catalogue_, pending.command);
   pending.layout = ExpectedReply(catalogue_, index, pending.command);
   pending.tracker.emplace(pending.layout);
@@ -108,10 +118,7 @@ void ProtocolMonitor::FromPrinter(const std::uint8_t* data, std::size_t size) {
     }
     unsolicited_->reply.push_back(b);
     unsolicited_->lastMs = now;
-    if (unsolicited_->reply.size() >= kMaxUnsolicitedBytes) {
-      Emit(*unsolicited_);
-      unsolicited_.reset();
-    }
+    if (unsolicited_->reply.size() >= kMaxUnsolicitedBytes) EmitUnsolicited();
   }
 }
 
@@ -140,13 +147,7 @@ void ProtocolMonitor::EmitExchange() {
 void ProtocolMonitor::EmitStray() {
   if (stray_.empty()) return;
   EmitExchange();
-  Pending pending;
-  pending.command = std::move(stray_);
-  pending.time = strayTime_;
-  pending.sentMs = strayStartMs_;
-  pending.frameEndMs = strayStartMs_;
-  pending.lastMs = strayStartMs_;
-  stray_.clear();
+  Pending pending = Collect(stray_, strayTime_, strayStartMs_, strayStartMs_);
   Emit(pending);
 }
 
@@ -169,10 +170,7 @@ void ProtocolMonitor::Tick() {
   const std::int64_t now = clock_.MonotonicMs();
   if (!frame_.empty() && now >= frameLastMs_ + kUnfinishedFrameMs) FrameDone(frameLastMs_);
   if (!stray_.empty() && now >= strayStartMs_ + kUnknownReplyQuietMs) EmitStray();
-  if (unsolicited_ && now >= unsolicited_->lastMs + kUnknownReplyQuietMs) {
-    Emit(*unsolicited_);
-    unsolicited_.reset();
-  }
+  if (unsolicited_ && now >= unsolicited_->lastMs + kUnknownReplyQuietMs) EmitUnsolicited();
   if (exchange_) {
     const bool unknown = exchange_->layout.shape == ReplyShape::kUnknown;
     const std::int64_t wait = unknown && exchange_->replyMs >= 0 ? kUnknownReplyQuietMs : kAbandonedReplyMs;
@@ -184,10 +182,7 @@ void ProtocolMonitor::Finish() {
   if (!frame_.empty()) FrameDone(frameLastMs_);
   EmitStray();
   EmitExchange();
-  if (unsolicited_) {
-    Emit(*unsolicited_);
-    unsolicited_.reset();
-  }
+  EmitUnsolicited();
 }
 
 }  // namespace tervane

@@ -33,6 +33,19 @@ inline constexpr std::int64_t kUnfinishedFrameMs = 1000;  // a frame that stops 
 inline constexpr std::int64_t kUnknownReplyQuietMs = 300; // a reply of unknown layout
 inline constexpr std::int64_t kAbandonedReplyMs = 30000;  // a known reply that stops coming
 
+// An exchange the monitor is still collecting.
+struct MonitorPending {
+  WireBytes command;
+  WireBytes reply;
+  CivilTime time;
+  std::int64_t sentMs = 0;
+  std::int64_t frameEndMs = 0;
+  std::int64_t replyMs = -1;
+  std::int64_t lastMs = 0;
+  ReplyLayout layout;
+  std::optional<ReplyTracker> tracker;
+  int announced = -1;
+};
 class ProtocolMonitor {
  public:
   using Sink = std::function<void(const MonitoredExchange&)>;
@@ -59,23 +72,17 @@ class ProtocolMonitor {
   void SetBridgeFraming(bool on) { bridgeFraming_ = on; }
 
  private:
-  struct Pending {
-    WireBytes command;
-    WireBytes reply;
-    CivilTime time;
-    std::int64_t sentMs = 0;
-    std::int64_t frameEndMs = 0;
-    std::int64_t replyMs = -1;
-    std::int64_t lastMs = 0;
-    ReplyLayout layout;
-    std::optional<ReplyTracker> tracker;
-    int announced = -1;
-  };
+
+
+  using Pending = MonitorPending;
 
   void PosByte(std::uint8_t b, std::int64_t now);
   void StartFrame(std::int64_t now);
   void FrameDone(std::int64_t now);
+  // A new exchange of `command` (which is left empty).
+  static Pending Collect(WireBytes& command, const CivilTime& time, std::int64_t startMs, std::int64_t endMs);
   void Emit(Pending& pending);
+  void EmitUnsolicited();
   void EmitExchange();
   void EmitStray();
 
