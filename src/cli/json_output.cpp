@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "cli/cli_support.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/interpret/status_text.h"
@@ -56,17 +57,8 @@ Json ReplyStatusJson(const CommandRecord& command, bool extended) {
 }  // namespace
 
 std::string JsonText(std::string_view coreText) {
-  std::string lines;
-  lines.reserve(coreText.size());
-  for (size_t k = 0; k < coreText.size(); ++k) {
-    if (coreText[k] == '\r') {
-      lines += '\n';
-      if (k + 1 < coreText.size() && coreText[k + 1] == '\n') ++k;
-    } else {
-      lines += coreText[k];
-    }
-  }
-  return Cp1252ToUtf8(lines);
+  // The same lines a terminal gets, never the raw bytes.
+  return ForTerminal(coreText, OutputOptions{});
 }
 
 std::string JsonUtf8(std::string_view text) {

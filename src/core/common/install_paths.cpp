@@ -42,4 +42,14 @@ std::string ShippedDocDir() {
   return LexicallyNormal(program + "/../share/doc/tervane");
 }
 
+std::string UserConfigDir() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    return std::string(xdg) + "/tervane";
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return std::string(home) + "/.config/tervane";
+  }
+  return {};
+}
+
 }  // namespace tervane

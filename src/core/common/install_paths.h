@@ -23,6 +23,10 @@ std::string ShippedDataDir();
 // when ProgramDir() is "".
 std::string ShippedDocDir();
 
+// The user's settings folder for Tervane: $XDG_CONFIG_HOME/tervane when that is an
+// absolute path, else $HOME/.config/tervane; "" when neither is set. Not created here.
+std::string UserConfigDir();
+
 // `path` with "." and "dir/.." parts removed, lexically. Exposed for tests.
 std::string LexicallyNormal(const std::string& path);
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/common/ini_file.h"
+#include "core/common/install_paths.h"
 #include "core/common/text.h"
 #include "core/transport/open_failure.h"
 #include "core/transport/serial_adapters.h"
@@ -54,15 +55,8 @@ int ComPortNumber(const std::string& name) {
 }
 
 std::string PortSettingsFilePath() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    base = std::string(home) + "/.config";
-  } else {
-    return {};
-  }
-  return base + "/tervane/tervane.ini";
+  const std::string folder = UserConfigDir();
+  return folder.empty() ? std::string() : folder + "/tervane.ini";
 }
 
 std::vector<ComMapEntry> ComPortMap() {

@@ -183,15 +183,24 @@ std::string UdevRuleText(const std::vector<UsbHardwareId>& ids, const std::strin
   return text;
 }
 
-bool InstallUsbDriver(const UsbDriverInstallOptions& options, UsbDriverInstallResult* result, std::string* error) {
-  UsbDriverInstallResult done;
-  if (!ReadInstallIds(options, done, error)) return false;
+namespace {
 
+// The identifiers to install and the group to give them to, checked.
+bool ReadIdsAndGroup(const UsbDriverInstallOptions& options, UsbDriverInstallResult& done, std::string* error) {
+  if (!ReadInstallIds(options, done, error)) return false;
   done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
   if (!IsSafeGroupName(done.group)) {
     if (error) *error = done.group.empty() ? "no group to give access to" : "\"" + done.group + "\" is not a group name";
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool InstallUsbDriver(const UsbDriverInstallOptions& options, UsbDriverInstallResult* result, std::string* error) {
+  UsbDriverInstallResult done;
+  if (!ReadIdsAndGroup(options, done, error)) return false;
   if (::getgrnam(done.group.c_str()) == nullptr) {
     if (error) *error = "the group \"" + done.group + "\" does not exist";
     return false;
@@ -295,12 +304,7 @@ bool InstallUsbDriverAsUser(const UsbDriverInstallOptions& options, const Privil
   UsbDriverInstallResult done;
   // Read here, as this user: root would read its own configuration, without the
   // identifiers this user added.
-  if (!ReadInstallIds(options, done, error)) return false;
-  done.group = options.group.empty() ? DefaultUsbGroup() : options.group;
-  if (!IsSafeGroupName(done.group)) {
-    if (error) *error = done.group.empty() ? "no group to give access to" : "\"" + done.group + "\" is not a group name";
-    return false;
-  }
+  if (!ReadIdsAndGroup(options, done, error)) return false;
   done.rulesPath = std::string(kUdevRulesDir) + "/" + kUsbRulesFileName;
   if (result) *result = done;
 

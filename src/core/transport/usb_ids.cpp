@@ -95,15 +95,8 @@ std::string FindUsbIdsFile(const std::string& workDir) {
 }
 
 std::string UserUsbIdsFile() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    base = std::string(home) + "/.config";
-  } else {
-    return {};
-  }
-  return base + "/tervane/" + kUserUsbIdsFileName;
+  const std::string folder = UserConfigDir();
+  return folder.empty() ? std::string() : folder + "/" + kUserUsbIdsFileName;
 }
 
 bool ParseUsbIdText(std::string_view text, UsbHardwareId& id) {
