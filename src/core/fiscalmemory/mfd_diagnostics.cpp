@@ -14,6 +14,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// The marker search has an AVX2 version, chosen at run time, where the compiler can
+// build one.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TERVANE_MFD_AVX2 1
+#include <immintrin.h>
+#endif
 
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
@@ -190,12 +196,81 @@ void FindMarks(std::string_view line, LineMarks& marks) {
   for (; p < end; ++p) NoteMarksAt(from, end, p, marks);
 }
 
+// The scalar end of a search for a marker line: from `p` (a position the vector loop
+// reached, `found` when it found one) to `end`, then the line start before the find.
+const char* FinishMarkerLine(const char* from, const char* end, const char* p, const char* found, long long counted,
+                             bool withReduction, long long& lineEnds, const char*& afterLastLf) {
+  for (; p < end && found == nullptr; ++p) {
+    if (*p == '\n') {
+      ++counted;
+    } else if (AnyMarkerAt(from, end, p, withReduction)) {
+      found = p;
+    }
+  }
+  lineEnds = counted;
+  const char* lastLf = static_cast<const char*>(memrchr(from, '\n', static_cast<std::size_t>((found ? found : end) - from)));
+  afterLastLf = lastLf != nullptr ? lastLf + 1 : from;
+  return found != nullptr ? afterLastLf : nullptr;
+}
+
+#if defined(TERVANE_MFD_AVX2)
+// Sum of the 32 byte counters.
+__attribute__((target("avx2"))) inline long long CounterSum256(__m256i counters) {
+  const __m256i sums = _mm256_sad_epu8(counters, _mm256_setzero_si256());
+  return _mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) + _mm256_extract_epi64(sums, 2) +
+         _mm256_extract_epi64(sums, 3);
+}
+
+// The same search 32 bytes at a time, on processors that have AVX2 (chosen at run time).
+__attribute__((target("avx2"))) const char* FindMarkerLineAvx2(const char* from, const char* end,
+                                                                bool withReduction, long long& lineEnds,
+                                                                const char*& afterLastLf) {
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i star = _mm256_set1_epi8(static_cast<char>(kAnchorStar));
+  const __m256i cedilla = _mm256_set1_epi8(static_cast<char>(kAnchorCedilla));
+  const __m256i colon = _mm256_set1_epi8(static_cast<char>(kAnchorColon));
+  const __m256i q = _mm256_set1_epi8(static_cast<char>(kAnchorQ));
+  long long counted = 0;
+  const char* p = from;
+  const char* found = nullptr;
+  __m256i counters = _mm256_setzero_si256();  // LFs per byte lane, emptied before they overflow
+  int blocksCounted = 0;
+  for (; end - p >= 32; p += 32) {
+    const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i isLf = _mm256_cmpeq_epi8(block, lf);
+    const __m256i anchors = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(block, star), _mm256_cmpeq_epi8(block, cedilla)),
+                                            _mm256_or_si256(_mm256_cmpeq_epi8(block, colon), _mm256_cmpeq_epi8(block, q)));
+    for (unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(anchors)); bits != 0; bits &= bits - 1) {
+      const int bit = __builtin_ctz(bits);
+      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
+        found = p + bit;
+        counted += Popcount(static_cast<unsigned>(_mm256_movemask_epi8(isLf)) & ((1u << bit) - 1u));
+        break;
+      }
+    }
+    if (found != nullptr) break;
+    counters = _mm256_sub_epi8(counters, isLf);
+    if (++blocksCounted == 255) {
+      counted += CounterSum256(counters);
+      counters = _mm256_setzero_si256();
+      blocksCounted = 0;
+    }
+  }
+  counted += CounterSum256(counters);
+  return FinishMarkerLine(from, end, p, found, counted, withReduction, lineEnds, afterLastLf);
+}
+#endif
+
 // Finds, from the line start `from`, the first line that may hold a marker. Returns its
 // start and sets `lineEnds` to the number of LFs before it; or returns null when no line
 // in [from, end) holds one, with `lineEnds` the number of LFs in the range and
 // `afterLastLf` just past the last of them (`from` when there is none).
 const char* FindMarkerLine(const char* from, const char* end, bool withReduction, long long& lineEnds,
                            const char*& afterLastLf) {
+#if defined(TERVANE_MFD_AVX2)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return FindMarkerLineAvx2(from, end, withReduction, lineEnds, afterLastLf);
+#endif
   long long counted = 0;
   const char* p = from;
   const char* found = nullptr;
@@ -224,17 +299,7 @@ const char* FindMarkerLine(const char* from, const char* end, bool withReduction
   }
   counted += CounterSum(counters);
 #endif
-  for (; p < end && found == nullptr; ++p) {
-    if (*p == '\n') {
-      ++counted;
-    } else if (AnyMarkerAt(from, end, p, withReduction)) {
-      found = p;
-    }
-  }
-  lineEnds = counted;
-  const char* lastLf = static_cast<const char*>(memrchr(from, '\n', static_cast<std::size_t>((found ? found : end) - from)));
-  afterLastLf = lastLf != nullptr ? lastLf + 1 : from;
-  return found != nullptr ? afterLastLf : nullptr;
+  return FinishMarkerLine(from, end, p, found, counted, withReduction, lineEnds, afterLastLf);
 }
 
 // ---------------------------------------------------------------------------------------
