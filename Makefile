@@ -4,7 +4,7 @@ JOBS      ?= $(shell nproc)
 BUILD     ?= build
 CHECK     ?= build-check
 BENCH     ?= build-bench
-FUZZ_SECONDS ?= 15
+FUZZ_SECONDS ?= 10
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
 .PHONY: all deps configure build test check-build test-unit fuzz run bench clean deb package-check test-all run-workbench
