@@ -9,17 +9,20 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-// The marker search has an AVX2 version, chosen at run time, where the compiler can
-// build one.
+// The marker search has AVX2 and AVX-512 versions, chosen at run time, where the
+// compiler can build them.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TERVANE_MFD_AVX2 1
 #include <immintrin.h>
 #endif
+
+#include <atomic>
 
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
@@ -143,6 +146,25 @@ inline long long CounterSum(__m128i counters) {
 }
 #endif
 
+std::atomic<int> g_vectorBitsLimit{512};
+
+// The widest vector search to use: the processor's widest, within the limit.
+int VectorBits() {
+  static const int widest = [] {
+#if defined(TERVANE_MFD_AVX2)
+    if (__builtin_cpu_supports("avx512bw")) return 512;
+    if (__builtin_cpu_supports("avx2")) return 256;
+#endif
+#if defined(__SSE2__)
+    return 128;
+#else
+    return 0;
+#endif
+  }();
+  const int limit = g_vectorBitsLimit.load(std::memory_order_relaxed);
+  return limit < widest ? limit : widest;
+}
+
 inline int Popcount(unsigned bits) {
   int n = 0;
   for (; bits != 0; bits &= bits - 1) ++n;
@@ -180,13 +202,39 @@ void NoteMarksAt(const char* from, const char* end, const char* p, LineMarks& ma
   }
 }
 
+#if defined(TERVANE_MFD_AVX2)
+// FindMarks 64 bytes at a time with masked loads, so a line of a report (some 50
+// characters) takes one block and no byte past it is read.
+__attribute__((target("avx512f,avx512bw"))) void FindMarksAvx512(std::string_view line, LineMarks& marks) {
+  const __m512i star = _mm512_set1_epi8(static_cast<char>(kAnchorStar));
+  const __m512i cedilla = _mm512_set1_epi8(static_cast<char>(kAnchorCedilla));
+  const __m512i colon = _mm512_set1_epi8(static_cast<char>(kAnchorColon));
+  const __m512i q = _mm512_set1_epi8(static_cast<char>(kAnchorQ));
+  const char* from = line.data();
+  const char* end = from + line.size();
+  for (const char* p = from; p < end; p += 64) {
+    const auto left = static_cast<std::size_t>(end - p);
+    const unsigned long long valid = left >= 64 ? ~0ull : (1ull << left) - 1u;
+    const __m512i block = _mm512_maskz_loadu_epi8(valid, p);
+    unsigned long long bits = (_mm512_cmpeq_epi8_mask(block, star) | _mm512_cmpeq_epi8_mask(block, cedilla) |
+                               _mm512_cmpeq_epi8_mask(block, colon) | _mm512_cmpeq_epi8_mask(block, q)) &
+                              valid;
+    for (; bits != 0; bits &= bits - 1) NoteMarksAt(from, end, p + __builtin_ctzll(bits), marks);
+  }
+}
+#endif
+
 void FindMarks(std::string_view line, LineMarks& marks) {
   for (long& a : marks.at) a = -1;
+  [[maybe_unused]] const int width = VectorBits();
+#if defined(TERVANE_MFD_AVX2)
+  if (width >= 512) return FindMarksAvx512(line, marks);
+#endif
   const char* from = line.data();
   const char* end = from + line.size();
   const char* p = from;
 #if defined(__SSE2__)
-  for (; end - p >= 16; p += 16) {
+  for (; width >= 128 && end - p >= 16; p += 16) {
     for (unsigned bits = AnchorBits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))); bits != 0;
          bits &= bits - 1) {
       NoteMarksAt(from, end, p + __builtin_ctz(bits), marks);
@@ -261,15 +309,52 @@ __attribute__((target("avx2"))) const char* FindMarkerLineAvx2(const char* from,
 }
 #endif
 
+#if defined(TERVANE_MFD_AVX2)
+// The same search 64 bytes at a time, on processors that have AVX-512 for bytes (chosen at
+// run time): each comparison gives its bit mask at once, so the line ends are counted
+// with one popcount per block.
+__attribute__((target("avx512f,avx512bw,popcnt"))) const char* FindMarkerLineAvx512(const char* from, const char* end,
+                                                                                 bool withReduction,
+                                                                                 long long& lineEnds,
+                                                                                 const char*& afterLastLf) {
+  const __m512i lf = _mm512_set1_epi8('\n');
+  const __m512i star = _mm512_set1_epi8(static_cast<char>(kAnchorStar));
+  const __m512i cedilla = _mm512_set1_epi8(static_cast<char>(kAnchorCedilla));
+  const __m512i colon = _mm512_set1_epi8(static_cast<char>(kAnchorColon));
+  const __m512i q = _mm512_set1_epi8(static_cast<char>(kAnchorQ));
+  long long counted = 0;
+  const char* p = from;
+  const char* found = nullptr;
+  for (; end - p >= 64; p += 64) {
+    const __m512i block = _mm512_loadu_si512(p);
+    const unsigned long long isLf = _mm512_cmpeq_epi8_mask(block, lf);
+    const unsigned long long anchors = _mm512_cmpeq_epi8_mask(block, star) | _mm512_cmpeq_epi8_mask(block, cedilla) |
+                                       _mm512_cmpeq_epi8_mask(block, colon) | _mm512_cmpeq_epi8_mask(block, q);
+    for (unsigned long long bits = anchors; bits != 0; bits &= bits - 1) {
+      const int bit = __builtin_ctzll(bits);
+      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
+        found = p + bit;
+        counted += _mm_popcnt_u64(isLf & ((1ull << bit) - 1u));
+        break;
+      }
+    }
+    if (found != nullptr) break;
+    counted += _mm_popcnt_u64(isLf);
+  }
+  return FinishMarkerLine(from, end, p, found, counted, withReduction, lineEnds, afterLastLf);
+}
+#endif
+
 // Finds, from the line start `from`, the first line that may hold a marker. Returns its
 // start and sets `lineEnds` to the number of LFs before it; or returns null when no line
 // in [from, end) holds one, with `lineEnds` the number of LFs in the range and
 // `afterLastLf` just past the last of them (`from` when there is none).
 const char* FindMarkerLine(const char* from, const char* end, bool withReduction, long long& lineEnds,
                            const char*& afterLastLf) {
+  [[maybe_unused]] const int width = VectorBits();
 #if defined(TERVANE_MFD_AVX2)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return FindMarkerLineAvx2(from, end, withReduction, lineEnds, afterLastLf);
+  if (width >= 512) return FindMarkerLineAvx512(from, end, withReduction, lineEnds, afterLastLf);
+  if (width >= 256) return FindMarkerLineAvx2(from, end, withReduction, lineEnds, afterLastLf);
 #endif
   long long counted = 0;
   const char* p = from;
@@ -278,7 +363,7 @@ const char* FindMarkerLine(const char* from, const char* end, bool withReduction
   const __m128i lf = _mm_set1_epi8('\n');
   __m128i counters = _mm_setzero_si128();  // LFs per byte lane, emptied before they overflow
   int blocksCounted = 0;
-  for (; end - p >= 16 && found == nullptr; p += 16) {
+  for (; width >= 128 && end - p >= 16 && found == nullptr; p += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i isLf = _mm_cmpeq_epi8(block, lf);
     for (unsigned bits = AnchorBits(block); bits != 0; bits &= bits - 1) {
@@ -506,10 +591,11 @@ constexpr std::size_t kTimeOffsets[] = {39, 40, 42, 43, 45, 46};
 void Scanner::TakeDateTime(std::string_view from, std::size_t base) {
   // Taken only when the line holds every position; a shorter line leaves them as they were.
   if (from.size() <= base + kTimeOffsets[5]) return;
-  date_.clear();
-  time_.clear();
-  for (std::size_t offset : kDateOffsets) date_ += from[base + offset];
-  for (std::size_t offset : kTimeOffsets) time_ += from[base + offset];
+  char date[std::size(kDateOffsets)], time[std::size(kTimeOffsets)];
+  for (std::size_t i = 0; i < std::size(kDateOffsets); ++i) date[i] = from[base + kDateOffsets[i]];
+  for (std::size_t i = 0; i < std::size(kTimeOffsets); ++i) time[i] = from[base + kTimeOffsets[i]];
+  date_.assign(date, sizeof date);
+  time_.assign(time, sizeof time);
 }
 
 // Reads the lines after a counter gap and tells whether they show a credit/debit voucher
@@ -693,6 +779,8 @@ std::string FileError(int error, const std::string& path) {
 }
 
 }  // namespace
+
+int LimitMfdVectorBits(int bits) { return g_vectorBitsLimit.exchange(bits); }
 
 MfdScanOutcome ScanMfdReport(MfdByteSource& source, MfdFindingsWriter& out, const MfdScanOptions& options) {
   Scanner scanner(source, out, options);

@@ -80,6 +80,11 @@ struct MfdScanOutcome {
 // A write failure stops the scan at once (End::kWriteFailed) and nothing more is written.
 MfdScanOutcome ScanMfdReport(MfdByteSource& source, MfdFindingsWriter& out, const MfdScanOptions& options);
 
+// The widest vector search the scan may use (512, 256, 128 bits, or 0 for byte by byte),
+// so that tests and benchmarks reach each version; the processor's widest is used when
+// it is narrower. Returns the limit before. The findings are the same at every width.
+int LimitMfdVectorBits(int bits);
+
 // Diagnoses the report file `reportPath` into the findings file `outputPath` (created
 // anew). Returns kMfdDiagOk, or kMfdDiagInputError, kMfdDiagSameFile, kMfdDiagOutputError
 // (nothing scanned, or the scan stopped at a write failure) or kMfdDiagReadError (the

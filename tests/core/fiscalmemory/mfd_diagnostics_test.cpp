@@ -66,7 +66,23 @@ std::string GoldenReport() {
 
 std::string Golden() { return ReadAll(std::string(TERVANE_TEST_DATA) + "/golden/mfd_diagnostics_findings.txt"); }
 
-TEST(MfdDiagnostics, SyntheticReportGivesTheFindingsTextForText) {
+// The scan has a version for each vector width the processor may have; each must give
+// the same findings, so these cases run at every width this processor can reach.
+class MfdDiagnosticsAtEveryWidth : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override { before_ = LimitMfdVectorBits(GetParam()); }
+  void TearDown() override { LimitMfdVectorBits(before_); }
+
+ private:
+  int before_ = 512;
+};
+
+INSTANTIATE_TEST_SUITE_P(Widths, MfdDiagnosticsAtEveryWidth, ::testing::Values(512, 256, 128, 0),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                           return param.param == 0 ? std::string("Bytewise") : "Bits" + std::to_string(param.param);
+                         });
+
+TEST_P(MfdDiagnosticsAtEveryWidth, SyntheticReportGivesTheFindingsTextForText) {
   const std::string golden = Golden();
   ASSERT_FALSE(golden.empty());
   MfdScanOutcome outcome;
@@ -218,7 +234,7 @@ TEST(MfdDiagnostics, ReportWithoutLineEndsIsOneLine) {
   EXPECT_EQ(outcome.lines, 1);
 }
 
-TEST(MfdDiagnostics, BinaryGarbageGivesTheSameFindingsHoweverItIsRead) {
+TEST_P(MfdDiagnosticsAtEveryWidth, BinaryGarbageGivesTheSameFindingsHoweverItIsRead) {
   // Random bytes rich in line ends, NULs, anchor bytes and whole markers.
   std::mt19937 random(1234);
   const std::string pieces[] = {"\n", "\r\n", std::string(1, '\0'), "COO:", "FAB:", "*", ":", "Q", "\xC7",
@@ -246,7 +262,7 @@ TEST(MfdDiagnostics, BinaryGarbageGivesTheSameFindingsHoweverItIsRead) {
   }
 }
 
-TEST(MfdDiagnostics, MarkersAreFoundWhereverTheyFallInTheScanBlocks) {
+TEST_P(MfdDiagnosticsAtEveryWidth, MarkersAreFoundWhereverTheyFallInTheScanBlocks) {
   // The scan looks at the report in blocks of bytes; a first line of every length from
   // 0 to 150 puts each marker of the report at every place in a block, across the
   // block and read-buffer edges, and moves every line number by one.
