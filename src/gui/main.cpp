@@ -137,6 +137,9 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationVersion(QString::fromLatin1(tervane::kVersion));
   QApplication::setDesktopFileName(QStringLiteral("tervane"));
   QApplication::setWindowIcon(tervane::gui::AppIcon());
+  // The style Qt chose (or the one asked for with -style), with the toolbar's arrows
+  // drawn in code.
+  QApplication::setStyle(new tervane::gui::WorkbenchStyle(QApplication::style()->name()));
 
   CommandLine line;
   line.parser.process(app);

@@ -9,12 +9,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
 #include "core/app/model_table.h"
+#include "gui/app/app_icon.h"
 #include "gui/app/main_window.h"
 #include "gui/common/app_profile.h"
 #include "gui/gui_test.h"
@@ -197,6 +199,34 @@ class MainWindowTest : public QObject {
              QIcon(QStringLiteral(":/tervane/icons/tervane.svg")).pixmap(64, 64).toImage());
   }
 
+  // The toolbar's pictures and its overflow arrow are drawn in code at the size asked
+  // for, greyed when disabled, and the arrow comes from the window's style.
+  void drawnIconsAtEverySizeAndGreyedWhenDisabled() {
+    auto inked = [](const QPixmap& pixmap) {
+      const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+      int opaque = 0;
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) opaque += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+      }
+      return opaque;
+    };
+    const QIcon memory = gui::ToolIcon(gui::ToolPicture::kMemory);
+    for (int size : {16, 32, 48, 100}) {
+      const QPixmap pixmap = memory.pixmap(size, size);
+      QCOMPARE(pixmap.size(), QSize(size, size));
+      QVERIFY2(inked(pixmap) > size * size / 10, qPrintable(QString::number(size)));
+    }
+    QVERIFY(memory.pixmap(32, 32, QIcon::Disabled).toImage() != memory.pixmap(32, 32).toImage());
+
+    gui::WorkbenchStyle style(QApplication::style()->name());
+    for (auto arrow : {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+      QVERIFY(inked(style.standardIcon(arrow).pixmap(16, 16)) > 10);
+    }
+    QVERIFY(style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton).pixmap(16, 16).toImage() !=
+            style.standardIcon(QStyle::SP_ToolBarVerticalExtensionButton).pixmap(16, 16).toImage());
+    QVERIFY(!style.standardIcon(QStyle::SP_DialogOkButton).isNull());  // the rest from the base style
+  }
+
   // With more groups than fit, "Ajuda" stays on the bar at 1024 pixels: the last groups
   // move into "Mais", keeping their commands; a wide window has them all on the bar.
   void menuBarKeepsAjudaInSightAt1024Pixels() {
@@ -216,6 +246,29 @@ class MainWindowTest : public QObject {
     QVERIFY(bar->actionGeometry(bar->actions().back()).right() < bar->width());
     for (int k = 0; k < 14; ++k) QVERIFY(window.ActionFor(kFirstCommandId + k));  // none lost
     QVERIFY(window.ActionFor(kFirstCommandId + 13)->isEnabled());
+    // The groups keep their order, on the bar and then in "Mais", however the window got
+    // to its width.
+    auto groupOrder = [&] {
+      QStringList order;
+      for (QAction* top : bar->actions()) {
+        if (top->text() == QStringLiteral("&Mais")) {
+          for (QAction* inMore : top->menu()->actions()) order << inMore->text();
+        } else if (top->text().startsWith(QStringLiteral("Grupo"))) {
+          order << top->text();
+        }
+      }
+      return order;
+    };
+    QStringList expected;
+    for (int k = 0; k < 14; ++k) expected << QStringLiteral("Grupo de comandos %1").arg(k);
+    QCOMPARE(groupOrder(), expected);
+    const int onBarAt1024 = static_cast<int>(titles.size());
+    window.resize(600, 768);
+    QTRY_VERIFY(MenuTitles(window).size() < onBarAt1024);
+    QCOMPARE(groupOrder(), expected);
+    window.resize(1024, 768);
+    QTRY_COMPARE(MenuTitles(window), titles);
+    QCOMPARE(groupOrder(), expected);
 
     window.resize(4000, 768);
     QTRY_COMPARE(MenuTitles(window).size(), 16);

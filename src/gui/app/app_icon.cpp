@@ -1,8 +1,18 @@
 #include "gui/app/app_icon.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
+#include <QStyleOption>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <utility>
 
 namespace tervane::gui {
 namespace {
@@ -123,21 +133,79 @@ void DrawTool(QPainter& p, ToolPicture picture) {
   }
 }
 
+// Two chevrons pointing at the toolbar's hidden buttons, on a 16 x 16 grid.
+void DrawExtensionArrow(QPainter& p, bool vertical) {
+  if (vertical) {
+    p.translate(16, 0);
+    p.rotate(90);
+  }
+  QPen pen(QColor(0x44, 0x51, 0x5f), 1.6);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  p.setPen(pen);
+  for (double x : {4.0, 9.0}) p.drawPolyline(QPolygonF({QPointF(x, 4), QPointF(x + 3.5, 8), QPointF(x, 12)}));
+}
+
+// An icon drawn in code at the size asked for, when it is first asked for: nothing is
+// painted for the sizes never shown, and no image file or image plugin is involved.
+class DrawnIconEngine final : public QIconEngine {
+ public:
+  // Draws the picture on a grid of `grid` x `grid` units.
+  using Painter = std::function<void(QPainter&)>;
+  DrawnIconEngine(Painter draw, double grid) : draw_(std::move(draw)), grid_(grid) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    (void)state;
+    const auto key = std::make_tuple(size.width(), size.height(), static_cast<int>(mode));
+    if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    {
+      QPainter p(&pixmap);
+      p.setRenderHint(QPainter::Antialiasing);
+      const int side = std::min(size.width(), size.height());
+      p.translate((size.width() - side) / 2.0, (size.height() - side) / 2.0);
+      p.scale(side / grid_, side / grid_);
+      draw_(p);
+    }
+    if (mode != QIcon::Normal) {
+      // Greyed (or highlighted) by the style, as it does for icons made of pixmaps.
+      QStyleOption option;
+      option.palette = QGuiApplication::palette();
+      pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+    }
+    drawn_.emplace(key, pixmap);
+    return pixmap;
+  }
+
+  QIconEngine* clone() const override { return new DrawnIconEngine(draw_, grid_); }
+
+ private:
+  Painter draw_;
+  double grid_;
+  std::map<std::tuple<int, int, int>, QPixmap> drawn_;
+};
+
 }  // namespace
 
 QIcon ToolIcon(ToolPicture picture) {
-  QIcon icon;
-  for (int size : {16, 24, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    DrawTool(p, picture);
-    p.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
+  return QIcon(new DrawnIconEngine([picture](QPainter& p) { DrawTool(p, picture); }, 32));
+}
+
+QIcon ToolBarExtensionIcon(bool vertical) {
+  return QIcon(new DrawnIconEngine([vertical](QPainter& p) { DrawExtensionArrow(p, vertical); }, 16));
+}
+
+QIcon WorkbenchStyle::standardIcon(StandardPixmap icon, const QStyleOption* option, const QWidget* widget) const {
+  // The base style would read these from image files, which loads every image-format
+  // plugin installed: some milliseconds of the window's start, for one small arrow.
+  if (icon == SP_ToolBarHorizontalExtensionButton) return ToolBarExtensionIcon(false);
+  if (icon == SP_ToolBarVerticalExtensionButton) return ToolBarExtensionIcon(true);
+  return QProxyStyle::standardIcon(icon, option, widget);
 }
 
 QIcon AppIcon() {

@@ -94,7 +94,11 @@ CMainWindow::CMainWindow(Options options)
   centre_ = new QLabel(centre);
   centre_->setAlignment(Qt::AlignCenter);
   centre_->setTextFormat(Qt::PlainText);
-  centre_->setStyleSheet(QStringLiteral("color: #44515f;"));
+  // A palette rather than a style sheet: a style sheet puts the window under the style
+  // sheet style, slower to set up and to lay out.
+  QPalette text = centre_->palette();
+  text.setColor(QPalette::WindowText, QColor(0x44, 0x51, 0x5f));
+  centre_->setPalette(text);
   layout->addStretch();
   layout->addWidget(mark);
   layout->addWidget(centre_);
@@ -356,6 +360,7 @@ void CMainWindow::BuildMenus() {
   AddOperation(helpMenu_, ids::kSobre, str::kSobre, true);
   AddOperation(helpMenu_, ids::kAjuda, str::kTopicosAjuda, true);
   AddOperation(helpMenu_, ids::kReferencia, str::kReferenciaComandos, true);
+  groupsOnBar_ = static_cast<int>(groupMenus_.size());
   RefreshGraphicCliche();
   FitMenuBar();
 }
@@ -366,23 +371,37 @@ void CMainWindow::FitMenuBar() {
   const int available = width();
   const int count = static_cast<int>(groupMenus_.size());
   // Every group on the bar when they fit; otherwise the last groups go, as submenus, into
-  // "Mais" before "Ajuda", so that "Ajuda" never falls into the bar's overflow.
+  // "Mais" before "Ajuda", so that "Ajuda" never falls into the bar's overflow. Each step
+  // moves one group, and each move makes the bar lay itself out again, so the search
+  // starts from all on the bar and moves only what must move.
   for (int onBar = count; onBar >= 0; --onBar) {
-    for (QMenu* group : groupMenus_) {
-      bar->removeAction(group->menuAction());
-      moreMenu_->removeAction(group->menuAction());
-    }
-    bar->removeAction(moreMenu_->menuAction());
-    for (int k = 0; k < count; ++k) {
-      if (k < onBar) {
-        bar->insertAction(helpMenu_->menuAction(), groupMenus_[k]->menuAction());
-      } else {
-        moreMenu_->addAction(groupMenus_[k]->menuAction());
-      }
-    }
-    if (onBar < count) bar->insertAction(helpMenu_->menuAction(), moreMenu_->menuAction());
+    ArrangeMenuBar(onBar);
     if (bar->actionGeometry(helpMenu_->menuAction()).right() < available) return;
   }
+}
+
+void CMainWindow::ArrangeMenuBar(int onBar) {
+  QMenuBar* bar = menuBar();
+  const int count = static_cast<int>(groupMenus_.size());
+  QAction* more = moreMenu_->menuAction();
+  QAction* help = helpMenu_->menuAction();
+  // Groups back on the bar, in order, before "Mais" (or "Ajuda" when "Mais" is not there).
+  QAction* before = bar->actions().contains(more) ? more : help;
+  for (; groupsOnBar_ < onBar; ++groupsOnBar_) {
+    QAction* group = groupMenus_[groupsOnBar_]->menuAction();
+    moreMenu_->removeAction(group);
+    bar->insertAction(before, group);
+  }
+  // Groups off the bar, the last first, each at the head of "Mais".
+  for (; groupsOnBar_ > onBar; --groupsOnBar_) {
+    QAction* group = groupMenus_[groupsOnBar_ - 1]->menuAction();
+    bar->removeAction(group);
+    const QList<QAction*> inMore = moreMenu_->actions();
+    moreMenu_->insertAction(inMore.isEmpty() ? nullptr : inMore.front(), group);
+  }
+  const bool moreOnBar = bar->actions().contains(more);
+  if (onBar < count && !moreOnBar) bar->insertAction(help, more);
+  if (onBar == count && moreOnBar) bar->removeAction(more);
 }
 
 void CMainWindow::resizeEvent(QResizeEvent* event) {

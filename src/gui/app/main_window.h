@@ -165,6 +165,8 @@ class CMainWindow final : public QMainWindow {
  private:
   void SetOperationsEnabled(bool enabled);
   void FitMenuBar();
+  // Puts the first `onBar` group menus on the bar and the others in "Mais".
+  void ArrangeMenuBar(int onBar);
   void DispatchId(int id);
   void CreateToolBar();
   // The status bar's port and model, and the centre's connection text, from the settings.
@@ -213,6 +215,7 @@ class CMainWindow final : public QMainWindow {
   std::vector<QMenu*> builtMenus_;
   std::vector<QMenu*> groupMenus_;
   QMenu* moreMenu_ = nullptr;
+  int groupsOnBar_ = 0;  // how many of groupMenus_ are on the bar; the rest are in "Mais"
   QMenu* helpMenu_ = nullptr;
 };
 

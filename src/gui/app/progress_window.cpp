@@ -160,8 +160,20 @@ long CProgressWindow::SetPosition(long position) {
   }
   const long previous = position_;
   position_ = position;
-  bar_->setValue(ClampToInt(std::clamp(position, lower_, std::max(lower_, upper_))));
+  // The bar repaints at once whenever it moves; a reply read byte by byte moves it for
+  // each byte. It takes the position at most every 10 ms, and at the next pump.
+  if (!sinceBarMoved_.isValid() || sinceBarMoved_.elapsed() >= kBarIntervalMs) {
+    MoveBar();
+  } else {
+    barBehind_ = true;
+  }
   return previous;
+}
+
+void CProgressWindow::MoveBar() {
+  bar_->setValue(ClampToInt(std::clamp(position_, lower_, std::max(lower_, upper_))));
+  sinceBarMoved_.start();
+  barBehind_ = false;
 }
 
 long CProgressWindow::Step() {
@@ -184,6 +196,7 @@ QString CProgressWindow::Message() const {
 
 void CProgressWindow::PumpMessages(bool cancelOnEscape) {
   if (!open_ || cancelled_) return;
+  if (barBehind_) MoveBar();
   escapeCancels_ = cancelOnEscape;
   // Escape pressed in any of the program's windows while the operation waits is the
   // operation's, never a dialog's underneath (which would close under the exchange).

@@ -71,6 +71,8 @@ class CProgressWindow final : public QWidget {
   void PlaceWindow();
   void SavePosition();
   void UpdateTitle(int percent);
+  void MoveBar();
+  static constexpr qint64 kBarIntervalMs = 10;
 
   QLabel* message_;
   QProgressBar* bar_;
@@ -81,6 +83,8 @@ class CProgressWindow final : public QWidget {
   long step_ = 1;
   long position_ = 0;
   int shownPercent_ = 0;
+  QElapsedTimer sinceBarMoved_;  // since the bar last took a position
+  bool barBehind_ = false;       // a position the bar has not taken yet
   bool cancelled_ = false;
   bool open_ = false;
   bool rememberPosition_ = true;
