@@ -165,6 +165,17 @@ int VectorBits() {
   return limit < widest ? limit : widest;
 }
 
+// The first of the anchor positions in `bits` (bit i for the byte at p + i) where a marker
+// (the reduction only `withReduction`) stands, or -1.
+inline int FirstMarkerBit(unsigned long long bits, const char* from, const char* end, const char* p,
+                          bool withReduction) {
+  for (; bits != 0; bits &= bits - 1) {
+    const int bit = __builtin_ctzll(bits);
+    if (AnyMarkerAt(from, end, p + bit, withReduction)) return bit;
+  }
+  return -1;
+}
+
 inline int Popcount(unsigned bits) {
   int n = 0;
   for (; bits != 0; bits &= bits - 1) ++n;
@@ -288,15 +299,12 @@ __attribute__((target("avx2"))) const char* FindMarkerLineAvx2(const char* from,
     const __m256i isLf = _mm256_cmpeq_epi8(block, lf);
     const __m256i anchors = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(block, star), _mm256_cmpeq_epi8(block, cedilla)),
                                             _mm256_or_si256(_mm256_cmpeq_epi8(block, colon), _mm256_cmpeq_epi8(block, q)));
-    for (unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(anchors)); bits != 0; bits &= bits - 1) {
-      const int bit = __builtin_ctz(bits);
-      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
-        found = p + bit;
-        counted += Popcount(static_cast<unsigned>(_mm256_movemask_epi8(isLf)) & ((1u << bit) - 1u));
-        break;
-      }
+    const int bit = FirstMarkerBit(static_cast<unsigned>(_mm256_movemask_epi8(anchors)), from, end, p, withReduction);
+    if (bit >= 0) {
+      found = p + bit;
+      counted += Popcount(static_cast<unsigned>(_mm256_movemask_epi8(isLf)) & ((1u << bit) - 1u));
+      break;
     }
-    if (found != nullptr) break;
     counters = _mm256_sub_epi8(counters, isLf);
     if (++blocksCounted == 255) {
       counted += CounterSum256(counters);
@@ -330,15 +338,12 @@ __attribute__((target("avx512f,avx512bw,popcnt"))) const char* FindMarkerLineAvx
     const unsigned long long isLf = _mm512_cmpeq_epi8_mask(block, lf);
     const unsigned long long anchors = _mm512_cmpeq_epi8_mask(block, star) | _mm512_cmpeq_epi8_mask(block, cedilla) |
                                        _mm512_cmpeq_epi8_mask(block, colon) | _mm512_cmpeq_epi8_mask(block, q);
-    for (unsigned long long bits = anchors; bits != 0; bits &= bits - 1) {
-      const int bit = __builtin_ctzll(bits);
-      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
-        found = p + bit;
-        counted += _mm_popcnt_u64(isLf & ((1ull << bit) - 1u));
-        break;
-      }
+    const int bit = FirstMarkerBit(anchors, from, end, p, withReduction);
+    if (bit >= 0) {
+      found = p + bit;
+      counted += _mm_popcnt_u64(isLf & ((1ull << bit) - 1u));
+      break;
     }
-    if (found != nullptr) break;
     counted += _mm_popcnt_u64(isLf);
   }
   return FinishMarkerLine(from, end, p, found, counted, withReduction, lineEnds, afterLastLf);
@@ -363,18 +368,15 @@ const char* FindMarkerLine(const char* from, const char* end, bool withReduction
   const __m128i lf = _mm_set1_epi8('\n');
   __m128i counters = _mm_setzero_si128();  // LFs per byte lane, emptied before they overflow
   int blocksCounted = 0;
-  for (; width >= 128 && end - p >= 16 && found == nullptr; p += 16) {
+  for (; width >= 128 && end - p >= 16; p += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i isLf = _mm_cmpeq_epi8(block, lf);
-    for (unsigned bits = AnchorBits(block); bits != 0; bits &= bits - 1) {
-      const int bit = __builtin_ctz(bits);
-      if (AnyMarkerAt(from, end, p + bit, withReduction)) {
-        found = p + bit;
-        counted += Popcount(static_cast<unsigned>(_mm_movemask_epi8(isLf)) & ((1u << bit) - 1u));
-        break;
-      }
+    const int bit = FirstMarkerBit(AnchorBits(block), from, end, p, withReduction);
+    if (bit >= 0) {
+      found = p + bit;
+      counted += Popcount(static_cast<unsigned>(_mm_movemask_epi8(isLf)) & ((1u << bit) - 1u));
+      break;
     }
-    if (found != nullptr) break;
     counters = _mm_sub_epi8(counters, isLf);
     if (++blocksCounted == 255) {
       counted += CounterSum(counters);
