@@ -9,6 +9,7 @@
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/common/xml_document.h"
+#include "core/common/xml_walk.h"
 
 namespace tervane {
 namespace {
@@ -147,13 +148,32 @@ class CatalogueBuilder final : public XmlVisitor {
 
     void Reset(size_t index) {
       entry = index;
-      parameter = ParameterRecord();
-      returnField = ReturnFieldRecord();
+      // Back to a default record field by field, so that the texts keep their buffers
+      // from one command to the next.
+      ResetParameter(parameter);
+      ResetReturnField(returnField);
       parameters.clear();
       returnFields.clear();
       seen = 0;
     }
   };
+
+  static void ResetParameter(ParameterRecord& p) {
+    p.size = ParameterRecord().size;
+    p.mandatory = ParameterRecord().mandatory;
+    p.title.clear();
+    p.kind.clear();
+    p.value.clear();
+    p.extra.clear();
+  }
+
+  static void ResetReturnField(ReturnFieldRecord& f) {
+    f.size = ReturnFieldRecord().size;
+    f.title.clear();
+    f.kind.clear();
+    f.text.clear();
+    f.value.clear();
+  }
 
   // Where a field's text goes: straight into the text it sets, or into a scratch text
   // that is read as a number or flag when the field ends.
@@ -277,12 +297,12 @@ int Load(LoadFunction load, CommandCatalogue& catalogue, CatalogueLoadResult* re
   XmlLoadResult loaded = load(document, XmlLoadMode::kWalkOnly);
   if (!loaded) return Fail(loaded, result);
   auto builder = std::make_unique<CatalogueBuilder>();
-  document.Walk(*builder);
+  WalkDocument(document, *builder);
   if (builder->needsAllWhitespace()) {
     loaded = load(document, XmlLoadMode::kFull);
     if (!loaded) return Fail(loaded, result);
     builder = std::make_unique<CatalogueBuilder>();
-    document.Walk(*builder);
+    WalkDocument(document, *builder);
   }
   Store(*builder, catalogue);
   if (result) {
