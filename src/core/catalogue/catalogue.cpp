@@ -158,6 +158,12 @@ class CatalogueBuilder final : public XmlVisitor {
     }
   };
 
+  // A field added to either record must be reset below too: these fail when one is.
+  static_assert(sizeof(ParameterRecord) == 2 * sizeof(int) + 4 * sizeof(std::string),
+                "ResetParameter must reset every field of ParameterRecord");
+  static_assert(sizeof(ReturnFieldRecord) == 2 * sizeof(int) + 4 * sizeof(std::string),
+                "ResetReturnField must reset every field of ReturnFieldRecord");
+
   static void ResetParameter(ParameterRecord& p) {
     p.size = ParameterRecord().size;
     p.mandatory = ParameterRecord().mandatory;

@@ -163,6 +163,41 @@ TEST(CatalogueLoader, CommandsAtAnyDepthInDocumentOrder) {
   EXPECT_EQ(c.commands[3].title, "4");
 }
 
+// Documents unlike the usual file: every command comes out once, whole and in order.
+TEST(CatalogueLoader, UnusualDocumentsReadWhole) {
+  // Elements nested far deeper than any catalogue: no recursion runs out of stack.
+  std::string deep = "<r>";
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  deep += "<cmd><titulo>fundo</titulo><parametro><titulo>p</titulo></parametro></cmd>";
+  for (int i = 0; i < 100000; ++i) deep += "</a>";
+  deep += "<cmd><titulo>raso</titulo></cmd></r>";
+  CommandCatalogue c = Load(deep);
+  ASSERT_EQ(c.count(), 2);
+  EXPECT_EQ(c.commands[0].title, "fundo");
+  EXPECT_EQ(c.commands[0].parameters.at(0).title, "p");
+  EXPECT_EQ(c.commands[1].title, "raso");
+
+  // Plain commands, then one whose field holds a comment: its blanks count, and the
+  // commands read before it are neither lost nor doubled.
+  c = Load("<comandos>\n\t<cmd><titulo>um</titulo><parametro><titulo>p</titulo></parametro></cmd>\n"
+           "\t<cmd><titulo>dois <!-- nota --> </titulo></cmd>\n\t<cmd><titulo>tr\xEAs</titulo></cmd>\n"
+           "</comandos>");
+  ASSERT_EQ(c.count(), 3);
+  EXPECT_EQ(c.commands[0].title, "um");
+  EXPECT_EQ(c.commands[0].parameterCount(), 1);
+  EXPECT_EQ(c.commands[1].title, "dois  ");
+  EXPECT_EQ(c.commands[2].title, "tr\xEAs");
+
+  // A processing instruction named like a field is not that field.
+  c = Load("<comandos><cmd><?titulo x?><titulo>T</titulo>"
+           "<parametro><?valor v?><titulo>P</titulo></parametro><?cmd c?></cmd></comandos>");
+  ASSERT_EQ(c.count(), 1);
+  EXPECT_EQ(c.commands[0].title, "T");
+  ASSERT_EQ(c.commands[0].parameterCount(), 1);
+  EXPECT_EQ(c.commands[0].parameters[0].value, "");
+  EXPECT_EQ(c.commands[0].parameters[0].title, "P");
+}
+
 TEST(CatalogueLoader, EscapeTextBecomesBytes) {
   EXPECT_EQ(EscapeOf(One("<escape>35 60</escape>")), (std::vector<int>{0x23, 0x3C}));
   EXPECT_EQ(EscapeOf(One("<escape>8</escape>")), (std::vector<int>{8}));
