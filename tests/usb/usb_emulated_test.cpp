@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -300,6 +301,30 @@ TEST_F(EmulatedUsbTest, BackendTransfersShortStalledOverflowingAndTimedOut) {
   EXPECT_EQ(backend.BulkWrite(handle, 0x02, frame.data(), 10, 1000, &got), UsbError::kNoDevice);
   backend.Close(handle);
   ExpectNothingLeftOpen();
+}
+
+// The listing of every USB device (`usb list`): the printer with its class per interface,
+// each device opened only for its strings and closed again, gone once unplugged.
+TEST_F(EmulatedUsbTest, DescribeListsThePrinterByItsInterfaceClass) {
+  std::vector<UsbDeviceDescription> devices;
+  ASSERT_EQ(backend.Describe(&devices), UsbError::kSuccess);
+  const auto printerIn = [](const std::vector<UsbDeviceDescription>& list) {
+    return std::find_if(list.begin(), list.end(), [](const UsbDeviceDescription& d) {
+      return d.info.vendorId == kPrinterId.vendorId && d.info.productId == kPrinterId.productId;
+    });
+  };
+  const auto found = printerIn(devices);
+  ASSERT_NE(found, devices.end());
+  EXPECT_EQ(found->info.bus, 1);
+  EXPECT_EQ(found->info.address, 4);
+  EXPECT_EQ(found->deviceClass, 0);
+  EXPECT_EQ(found->interfaceClasses, std::vector<std::uint8_t>{kUsbClassPrinter});
+  EXPECT_TRUE(NothingMoreOpenThan(baseline));
+
+  printer.Unplug();
+  ASSERT_EQ(backend.Describe(&devices), UsbError::kSuccess);
+  EXPECT_EQ(printerIn(devices), devices.end());
+  EXPECT_TRUE(NothingMoreOpenThan(baseline));
 }
 
 TEST_F(EmulatedUsbTest, DeviceAccessOpensBindsAndRecovers) {
