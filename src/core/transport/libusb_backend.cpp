@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,30 @@ UsbError FromLibusb(int code) {
     default: return code >= 0 ? UsbError::kSuccess : UsbError::kOther;
   }
 }
+
+// The devices on the buses at one moment, freed with it. Without a context (libusb
+// could not start) the listing is not supported.
+class DeviceList {
+ public:
+  explicit DeviceList(libusb_context* context)
+      : count_(context != nullptr ? libusb_get_device_list(context, &list_)
+                                  : static_cast<ssize_t>(LIBUSB_ERROR_NOT_SUPPORTED)) {}
+  ~DeviceList() {
+    if (list_ != nullptr) libusb_free_device_list(list_, 1);
+  }
+  DeviceList(const DeviceList&) = delete;
+  DeviceList& operator=(const DeviceList&) = delete;
+
+  UsbError Error() const { return count_ < 0 ? FromLibusb(static_cast<int>(count_)) : UsbError::kSuccess; }
+  std::span<libusb_device* const> Devices() const {
+    return count_ > 0 ? std::span<libusb_device* const>(list_, static_cast<size_t>(count_))
+                      : std::span<libusb_device* const>();
+  }
+
+ private:
+  libusb_device** list_ = nullptr;
+  ssize_t count_;
+};
 
 }  // namespace
 
@@ -68,28 +93,24 @@ std::shared_ptr<LibusbBackend::OpenDevice> LibusbBackend::Find(UsbHandle handle)
 UsbError LibusbBackend::Enumerate(std::span<const UsbHardwareId> ids, std::vector<UsbDeviceInfo>* devices) {
   devices->clear();
   std::lock_guard<std::mutex> lock(mutex_);
-  libusb_context* context = Context();
-  if (context == nullptr) return UsbError::kNotSupported;
-  libusb_device** list = nullptr;
-  const ssize_t count = libusb_get_device_list(context, &list);
-  if (count < 0) return FromLibusb(static_cast<int>(count));
+  const DeviceList list(Context());
+  if (list.Error() != UsbError::kSuccess) return list.Error();
 
   struct Found {
     size_t rank;
     UsbDeviceInfo info;
   };
   std::vector<Found> found;
-  for (ssize_t i = 0; i < count; ++i) {
+  for (libusb_device* device : list.Devices()) {
     libusb_device_descriptor descriptor{};
-    if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS) continue;
+    if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) continue;
     const UsbHardwareId id{descriptor.idVendor, descriptor.idProduct};
     const auto match = std::find(ids.begin(), ids.end(), id);
     if (match == ids.end()) continue;
     found.push_back({static_cast<size_t>(match - ids.begin()),
-                     {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i]), id.vendorId,
+                     {libusb_get_bus_number(device), libusb_get_device_address(device), id.vendorId,
                       id.productId}});
   }
-  libusb_free_device_list(list, 1);
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
     if (a.rank != b.rank) return a.rank < b.rank;
     if (a.info.bus != b.info.bus) return a.info.bus < b.info.bus;
@@ -109,23 +130,20 @@ UsbError LibusbBackend::Open(const UsbDeviceInfo& device, UsbHandle* handle) {
       return UsbError::kSuccess;
     }
   }
-  libusb_context* context = Context();
-  if (context == nullptr) return UsbError::kNotSupported;
-  libusb_device** list = nullptr;
-  const ssize_t count = libusb_get_device_list(context, &list);
-  if (count < 0) return FromLibusb(static_cast<int>(count));
+  const DeviceList list(Context());
+  if (list.Error() != UsbError::kSuccess) return list.Error();
   UsbError result = UsbError::kNoDevice;
-  for (ssize_t i = 0; i < count; ++i) {
-    if (libusb_get_bus_number(list[i]) != device.bus || libusb_get_device_address(list[i]) != device.address) {
+  for (libusb_device* present : list.Devices()) {
+    if (libusb_get_bus_number(present) != device.bus || libusb_get_device_address(present) != device.address) {
       continue;
     }
     libusb_device_descriptor descriptor{};
-    if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS ||
+    if (libusb_get_device_descriptor(present, &descriptor) != LIBUSB_SUCCESS ||
         descriptor.idVendor != device.vendorId || descriptor.idProduct != device.productId) {
       break;  // another device took the address: the one enumerated is gone
     }
     libusb_device_handle* opened = nullptr;
-    result = FromLibusb(libusb_open(list[i], &opened));
+    result = FromLibusb(libusb_open(present, &opened));
     if (result == UsbError::kSuccess) {
       // Let claiming the interface take it from a kernel driver (usblp) and give it back
       // on release; where the system cannot, ClaimInterface detaches by hand.
@@ -139,7 +157,6 @@ UsbError LibusbBackend::Open(const UsbDeviceInfo& device, UsbHandle* handle) {
     }
     break;
   }
-  libusb_free_device_list(list, 1);
   return result;
 }
 
@@ -287,34 +304,31 @@ std::string DeviceString(libusb_device_handle* handle, std::uint8_t index) {
 UsbError LibusbBackend::Describe(std::vector<UsbDeviceDescription>* devices) {
   devices->clear();
   std::lock_guard<std::mutex> lock(mutex_);
-  libusb_context* context = Context();
-  if (context == nullptr) return UsbError::kNotSupported;
-  libusb_device** list = nullptr;
-  const ssize_t count = libusb_get_device_list(context, &list);
-  if (count < 0) return FromLibusb(static_cast<int>(count));
-  for (ssize_t i = 0; i < count; ++i) {
+  const DeviceList list(Context());
+  if (list.Error() != UsbError::kSuccess) return list.Error();
+  for (libusb_device* device : list.Devices()) {
     libusb_device_descriptor descriptor{};
-    if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS) continue;
+    if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) continue;
     UsbDeviceDescription item;
-    item.info = {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i]), descriptor.idVendor,
+    item.info = {libusb_get_bus_number(device), libusb_get_device_address(device), descriptor.idVendor,
                  descriptor.idProduct};
     item.deviceClass = descriptor.bDeviceClass;
     // libusb checks every length in the descriptors it parses; one it cannot parse
     // leaves the interfaces unknown, not the listing broken.
     libusb_config_descriptor* config = nullptr;
-    if (descriptor.bNumConfigurations > 0 && libusb_get_config_descriptor(list[i], 0, &config) == LIBUSB_SUCCESS) {
+    if (descriptor.bNumConfigurations > 0 && libusb_get_config_descriptor(device, 0, &config) == LIBUSB_SUCCESS) {
       for (int k = 0; k < config->bNumInterfaces; ++k) {
         const libusb_interface& entry = config->interface[k];
         for (int a = 0; a < entry.num_altsetting; ++a) item.interfaceClasses.push_back(entry.altsetting[a].bInterfaceClass);
       }
       libusb_free_config_descriptor(config);
     }
-    item.manufacturer = SysfsAttribute(list[i], "manufacturer");
-    item.product = SysfsAttribute(list[i], "product");
+    item.manufacturer = SysfsAttribute(device, "manufacturer");
+    item.product = SysfsAttribute(device, "product");
     if ((item.manufacturer.empty() && descriptor.iManufacturer != 0) ||
         (item.product.empty() && descriptor.iProduct != 0)) {
       libusb_device_handle* handle = nullptr;
-      if (libusb_open(list[i], &handle) == LIBUSB_SUCCESS) {
+      if (libusb_open(device, &handle) == LIBUSB_SUCCESS) {
         if (item.manufacturer.empty()) item.manufacturer = DeviceString(handle, descriptor.iManufacturer);
         if (item.product.empty()) item.product = DeviceString(handle, descriptor.iProduct);
         libusb_close(handle);
@@ -322,7 +336,6 @@ UsbError LibusbBackend::Describe(std::vector<UsbDeviceDescription>* devices) {
     }
     devices->push_back(std::move(item));
   }
-  libusb_free_device_list(list, 1);
   return UsbError::kSuccess;
 }
 
