@@ -94,11 +94,7 @@ CMainWindow::CMainWindow(Options options)
   centre_ = new QLabel(centre);
   centre_->setAlignment(Qt::AlignCenter);
   centre_->setTextFormat(Qt::PlainText);
-  // A palette rather than a style sheet: a style sheet puts the window under the style
-  // sheet style, slower to set up and to lay out.
-  QPalette text = centre_->palette();
-  text.setColor(QPalette::WindowText, QColor(0x44, 0x51, 0x5f));
-  centre_->setPalette(text);
+  SetTextColour(centre_, QColor(0x44, 0x51, 0x5f));
   layout->addStretch();
   layout->addWidget(mark);
   layout->addWidget(centre_);
@@ -190,7 +186,7 @@ void CMainWindow::StartUp() {
                 .arg(lines.front()),
             this);
         catalogueWarning_->setToolTip(lines.join(QStringLiteral("\n")));
-        catalogueWarning_->setStyleSheet(QStringLiteral("color: #9a5b00;"));
+        SetTextColour(catalogueWarning_, QColor(0x9a, 0x5b, 0x00));
         statusBar()->addWidget(catalogueWarning_, 1);
       }
     } else if (options_.unattended) {
@@ -269,7 +265,7 @@ void CMainWindow::ShowStartupNotices() {
     if (lines.size() > 1) text += QStringLiteral(" (e mais %1; veja a dica)").arg(lines.size() - 1);
     startupWarning_ = new QLabel(text, this);
     startupWarning_->setToolTip(lines.join(QStringLiteral("\n")));
-    startupWarning_->setStyleSheet(QStringLiteral("color: #9a5b00;"));
+    SetTextColour(startupWarning_, QColor(0x9a, 0x5b, 0x00));
     statusBar()->addWidget(startupWarning_, 1);
     if (options_.unattended) {
       for (const QString& line : lines) std::fprintf(stderr, "tervane: %s\n", qPrintable(line));
@@ -284,7 +280,7 @@ void CMainWindow::ShowStartupNotices() {
     rootWarning_ = new QLabel(QStringLiteral("Atenção: o Tervane está sendo executado como root; use um usuário normal."),
                               this);
     rootWarning_->setToolTip(rootWarning_->text());
-    rootWarning_->setStyleSheet(QStringLiteral("color: #a00000;"));
+    SetTextColour(rootWarning_, QColor(0xa0, 0x00, 0x00));
     statusBar()->addWidget(rootWarning_);
   }
 }

@@ -161,7 +161,7 @@ CSettingsDlg::CSettingsDlg(QWidget* parent, const ProgramSettings& settings, con
   form->addRow(Str(str::kPortaComunicacao), port_);
   form->addRow(Str(str::kEquipamento), model_);
   form->addRow(QStringLiteral("Endereço IP da impressora"), address_);
-  addressError_->setStyleSheet(QStringLiteral("color: #b00020;"));
+  SetTextColour(addressError_, QColor(0xb0, 0x00, 0x20));
   addressError_->hide();
   form->addRow(QString(), addressError_);
 

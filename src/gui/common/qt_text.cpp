@@ -1,5 +1,8 @@
 #include "gui/common/qt_text.h"
 
+#include <QPalette>
+#include <QWidget>
+
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
 
@@ -21,6 +24,13 @@ std::string FromQt(const QString& text) {
 
 QString Str(int id) {
   return ToQt(LoadString(id));
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  palette.setColor(QPalette::Text, colour);
+  widget->setPalette(palette);
 }
 
 }  // namespace tervane::gui

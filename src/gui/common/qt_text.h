@@ -1,8 +1,11 @@
 // Text at the edge between the core (Windows-1252 bytes) and Qt (UTF-16).
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <string>
+
+class QWidget;
 
 namespace tervane::gui {
 
@@ -19,5 +22,9 @@ std::string FromQt(const QString& text);
 
 // String number `id` of the string table as a QString (empty for an unknown number).
 QString Str(int id);
+
+// Shows the widget's text in `colour`, through its palette: a style sheet would put the
+// widget under Qt's style sheet style, slower to set up and to lay out.
+void SetTextColour(QWidget* widget, const QColor& colour);
 
 }  // namespace tervane::gui
