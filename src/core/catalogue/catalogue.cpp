@@ -9,7 +9,6 @@
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/common/xml_document.h"
-#include "core/common/xml_walk.h"
 
 namespace tervane {
 namespace {
@@ -148,38 +147,13 @@ class CatalogueBuilder final : public XmlVisitor {
 
     void Reset(size_t index) {
       entry = index;
-      // Back to a default record field by field, so that the texts keep their buffers
-      // from one command to the next.
-      ResetParameter(parameter);
-      ResetReturnField(returnField);
+      parameter = ParameterRecord();
+      returnField = ReturnFieldRecord();
       parameters.clear();
       returnFields.clear();
       seen = 0;
     }
   };
-
-  // A field added to either record must be reset below too: these fail when one is.
-  static_assert(sizeof(ParameterRecord) == 2 * sizeof(int) + 4 * sizeof(std::string),
-                "ResetParameter must reset every field of ParameterRecord");
-  static_assert(sizeof(ReturnFieldRecord) == 2 * sizeof(int) + 4 * sizeof(std::string),
-                "ResetReturnField must reset every field of ReturnFieldRecord");
-
-  static void ResetParameter(ParameterRecord& p) {
-    p.size = ParameterRecord().size;
-    p.mandatory = ParameterRecord().mandatory;
-    p.title.clear();
-    p.kind.clear();
-    p.value.clear();
-    p.extra.clear();
-  }
-
-  static void ResetReturnField(ReturnFieldRecord& f) {
-    f.size = ReturnFieldRecord().size;
-    f.title.clear();
-    f.kind.clear();
-    f.text.clear();
-    f.value.clear();
-  }
 
   // Where a field's text goes: straight into the text it sets, or into a scratch text
   // that is read as a number or flag when the field ends.
@@ -303,12 +277,12 @@ int Load(LoadFunction load, CommandCatalogue& catalogue, CatalogueLoadResult* re
   XmlLoadResult loaded = load(document, XmlLoadMode::kWalkOnly);
   if (!loaded) return Fail(loaded, result);
   auto builder = std::make_unique<CatalogueBuilder>();
-  WalkDocument(document, *builder);
+  document.Walk(*builder);
   if (builder->needsAllWhitespace()) {
     loaded = load(document, XmlLoadMode::kFull);
     if (!loaded) return Fail(loaded, result);
     builder = std::make_unique<CatalogueBuilder>();
-    WalkDocument(document, *builder);
+    document.Walk(*builder);
   }
   Store(*builder, catalogue);
   if (result) {

@@ -9,7 +9,6 @@
 #include "core/common/atomic_file.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
-#include "core/common/xml_walk.h"
 
 namespace tervane {
 namespace {
@@ -669,13 +668,61 @@ XmlNodeList XmlDocument::SelectElements(std::string_view name) const {
   return list;
 }
 
-void XmlDocument::Walk(XmlVisitor& visitor) const { WalkDocument(*this, visitor); }
-
-XmlDocument::Tree XmlDocument::TreeForWalk() const {
-  Tree tree;
-  tree.top = Raw(static_cast<const pugi::xml_node&>(impl_->doc));
-  tree.embedded = impl_->embedded;
-  return tree;
+void XmlDocument::Walk(XmlVisitor& visitor) const {
+  // A loop over the tree rather than the library's traverse: no virtual call and no
+  // depth count per node, and an element's end is reported as the walk leaves it.
+  const bool embedded = impl_->embedded;
+  const pugi::xml_node top = impl_->doc;
+  pugi::xml_node n = top.first_child();
+  int depth = 0;  // elements open around n
+  while (Raw(n)) {
+    bool element = false;
+    switch (n.type()) {
+      case pugi::node_element:
+        element = true;
+        visitor.StartElement(n.name());
+        // Its leading text, when the load stored it with the element.
+        if (embedded && visitor.wantsText) {
+          if (const char* text = n.value(); *text) visitor.Text(text, false);
+        }
+        break;
+      case pugi::node_pcdata:
+        if (visitor.wantsText) visitor.Text(n.value(), false);
+        break;
+      case pugi::node_cdata:
+        if (visitor.wantsText) visitor.Text(n.value(), true);
+        break;
+      case pugi::node_comment:
+      case pugi::node_pi:
+        if (depth > 0) visitor.Markup();
+        break;
+      default:
+        break;
+    }
+    if (element) {
+      if (const pugi::xml_node child = n.first_child(); Raw(child)) {
+        n = child;
+        ++depth;
+        continue;
+      }
+      visitor.EndElement();
+    }
+    // On to the next node in document order, ending the elements left on the way up
+    // (only elements hold children below the document).
+    for (;;) {
+      if (const pugi::xml_node sibling = n.next_sibling(); Raw(sibling)) {
+        n = sibling;
+        break;
+      }
+      n = n.parent();
+      if (!Raw(n) || Raw(n) == Raw(top)) {
+        n = pugi::xml_node();
+        break;
+      }
+      --depth;
+      visitor.EndElement();
+    }
+  }
 }
 
 XmlNode XmlDocument::AppendProcessingInstruction(std::string_view target, std::string_view data) {

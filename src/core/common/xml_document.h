@@ -184,14 +184,6 @@ class XmlDocument {
   // document whole.
   void Walk(XmlVisitor& visitor) const;
 
-  // What WalkDocument (core/common/xml_walk.h) reads: the document node, and whether
-  // elements hold their leading text (walk-only loads).
-  struct Tree {
-    pugi::xml_node_struct* top = nullptr;
-    bool embedded = false;
-  };
-  Tree TreeForWalk() const;
-
   // Building at the top level. A processing instruction with target "xml" is the
   // declaration: saving always writes it as version 1.0, encoding Windows-1252. Each
   // returns a null node when a name or data holds a NUL byte, or when a second root
