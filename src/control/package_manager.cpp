@@ -6,13 +6,12 @@
 
 #include "control/logo_package.h"
 #include "control/raster_encoder.h"
+#include "core/common/frame_bytes.h"
 #include "core/interpret/status_text.h"
 
 namespace tervane {
 namespace {
 
-constexpr std::uint8_t kAck = 0x06;
-constexpr std::uint8_t kNak = 0x15;
 constexpr std::uint8_t kWakeUp[] = {0x02, 0x05, 0x00, 0x1B, 0x23, 0x00, 0x3E, 0x00};
 constexpr int kWriteLimitMs = 3000;
 constexpr int kWakeReadLimitMs = 800;

@@ -1,6 +1,7 @@
 #include "core/app/printer_detection.h"
 
 #include "core/app/model_table.h"
+#include "core/common/frame_bytes.h"
 #include "core/common/string_table.h"
 #include "core/common/text.h"
 #include "core/protocol/command_exchange.h"
@@ -10,7 +11,6 @@
 namespace tervane {
 namespace {
 
-constexpr std::uint8_t kAck = 0x06;
 constexpr std::uint8_t kNormalMode = 0x55;
 
 struct ProbeReply {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/common/frame_bytes.h"
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
@@ -13,9 +14,6 @@
 namespace tervane {
 namespace interpret {
 namespace {
-
-constexpr std::uint8_t kAck = 0x06;
-constexpr std::uint8_t kNak = 0x15;
 
 // Kinds holding one value: the value goes to the value slot, its shown form to the
 // work text.

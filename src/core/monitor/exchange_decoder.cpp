@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/common/frame_bytes.h"
 #include "core/common/charset.h"
 #include "core/common/settings.h"
 #include "core/common/string_ids.h"
@@ -16,11 +17,6 @@
 namespace tervane {
 namespace {
 
-constexpr std::uint8_t kStx = 0x02;
-constexpr std::uint8_t kReplyAck = 0x06;
-constexpr std::uint8_t kReplyNak = 0x15;
-constexpr std::uint8_t kEscNormal = 0x1B;
-constexpr std::uint8_t kEscExtended = 0x1C;
 constexpr std::size_t kHeaderBytes = 3;  // STX and the length field
 
 bool IsGprsGroup(const std::string& group) { return group == "GPRS"; }
@@ -285,7 +281,7 @@ int MatchCommand(const CommandCatalogue& catalogue, const WireBytes& frame) {
 
 ReplyLayout ExpectedReply(const CommandCatalogue& catalogue, int index, const WireBytes& frame) {
   ReplyLayout layout;
-  if (frame.size() > kHeaderBytes) layout.extended = frame[kHeaderBytes] == kEscExtended;
+  if (frame.size() > kHeaderBytes) layout.extended = frame[kHeaderBytes] == kFs;
   if (index < 0 || index >= catalogue.count()) return layout;
   const CommandRecord& command = catalogue.commands[static_cast<std::size_t>(index)];
   if (command.declaredReturnSize == -2) {
@@ -315,9 +311,9 @@ ReplyTracker::ReplyTracker(ReplyLayout layout) : layout_(layout), gprs_(layout.e
 bool ReplyTracker::Feed(std::uint8_t b) {
   if (complete_) return true;
   ++count_;
-  if (count_ == 1 && b != kReplyAck) {
+  if (count_ == 1 && b != kAck) {
     // NAK, or an answer the layout cannot explain: nothing more belongs to it by rule.
-    complete_ = layout_.shape != ReplyShape::kUnknown || b == kReplyNak;
+    complete_ = layout_.shape != ReplyShape::kUnknown || b == kNak;
     return complete_;
   }
   switch (layout_.shape) {
@@ -346,7 +342,7 @@ DecodedExchange DecodeExchange(const CommandCatalogue& catalogue, const WireByte
   out.command = command;
   out.reply = reply;
   out.check = CheckFrame(command);
-  if (command.size() > kHeaderBytes) out.extended = command[kHeaderBytes] == kEscExtended;
+  if (command.size() > kHeaderBytes) out.extended = command[kHeaderBytes] == kFs;
   out.commandIndex = MatchCommand(catalogue, command);
   const ReplyLayout layout = ExpectedReply(catalogue, out.commandIndex, command);
   out.shape = layout.shape;
@@ -363,12 +359,12 @@ DecodedExchange DecodeExchange(const CommandCatalogue& catalogue, const WireByte
     if (tracker.Feed(b)) break;
   }
   out.replyComplete = tracker.Complete();
-  if (reply[0] == kReplyNak) {
+  if (reply[0] == kNak) {
     out.outcome = ReplyOutcome::kNak;
     out.resultText = LoadString(str::kComandoNaoRecebido);
     return out;
   }
-  if (reply[0] != kReplyAck) {
+  if (reply[0] != kAck) {
     out.outcome = ReplyOutcome::kUnknown;
     out.resultText = UnknownReplyText(reply);
     return out;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/common/frame_bytes.h"
 #include "core/common/string_table.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
@@ -17,9 +18,6 @@
 namespace tervane {
 namespace {
 
-constexpr std::uint8_t kAck = 0x06;
-constexpr std::uint8_t kNak = 0x15;
-constexpr std::uint8_t kEtx = 0x03;
 constexpr std::uint8_t kNul = 0x00;
 
 constexpr long kOpenReplyRange = 1000;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/common/frame_bytes.h"
 #include "core/common/string_table.h"
 #include "core/catalogue/parameter_kinds.h"
 #include "core/common/charset.h"
@@ -14,9 +15,6 @@
 namespace tervane {
 namespace {
 
-constexpr std::uint8_t kStx = 0x02;
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kFs = 0x1C;
 constexpr size_t kHeaderBytes = 3;    // STX and the two length bytes
 constexpr size_t kChecksumBytes = 2;
 // Parameters may fill the frame only up to where the checksum still fits.
