@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,22 @@ std::vector<GuiTestFactory>& GuiTests();
 struct GuiTestRegistration {
   explicit GuiTestRegistration(GuiTestFactory factory) { GuiTests().push_back(std::move(factory)); }
 };
+
+// The simulator's program, once the shipped catalogue is copied into `work` for it to
+// learn. Empty, with `why` saying what is missing, when either is not built or the copy
+// fails.
+inline QString SimulatorWithCatalogue(const QTemporaryDir& work, QString* why) {
+  const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
+  const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
+  if (!QFile::exists(program) || !QFile::exists(catalogue)) {
+    *why = QStringLiteral("the simulator or the catalogue is not built");
+  } else if (!work.isValid() || !QFile::copy(catalogue, work.filePath(QStringLiteral("comandos.xml")))) {
+    *why = QStringLiteral("the catalogue could not be copied into ") + work.path();
+  } else {
+    return program;
+  }
+  return {};
+}
 
 // How many times `part` occurs in `text`.
 inline int Count(const QString& text, const QString& part) { return static_cast<int>(text.count(part)); }

@@ -133,11 +133,9 @@ class SequenceDialogFlowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
-    const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
-    if (!QFile::exists(program) || !QFile::exists(catalogue)) QFAIL("the simulator or the catalogue is not built");
-    QVERIFY(work_.isValid());
-    QVERIFY(QFile::copy(catalogue, work_.filePath(QStringLiteral("comandos.xml"))));
+    QString why;
+    const QString program = SimulatorWithCatalogue(work_, &why);
+    if (program.isEmpty()) QFAIL(qPrintable(why));
     QVERIFY2(sim_.Start(program, {QStringLiteral("--workdir"), work_.path()}), qPrintable(sim_.Error()));
     qputenv("TERVANE_COM1", sim_.PtyPath().toLocal8Bit());
   }

@@ -52,11 +52,9 @@ class StartUpTest : public QObject {
 
  private slots:
   void initTestCase() {
-    const QString program = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
-    const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
-    if (!QFile::exists(program) || !QFile::exists(catalogue)) QFAIL("the simulator or the catalogue is not built");
-    QVERIFY(work_.isValid());
-    QVERIFY(QFile::copy(catalogue, work_.filePath(QStringLiteral("comandos.xml"))));
+    QString why;
+    const QString program = SimulatorWithCatalogue(work_, &why);
+    if (program.isEmpty()) QFAIL(qPrintable(why));
     // ZT-710 A: recognised by detection but not in the settings list.
     QVERIFY2(sim_.Start(program, {QStringLiteral("--workdir"), work_.path(), QStringLiteral("--baud"),
                                   QStringLiteral("110"), QStringLiteral("--model"), QStringLiteral("ZT-710 A")}),

@@ -91,13 +91,9 @@ class WorkbenchFlowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    simProgram_ = QStringLiteral(TERVANE_BIN_DIR "/tervane-sim");
-    const QString catalogue = QStringLiteral(TERVANE_REPO_DIR "/data/comandos.xml");
-    if (!QFile::exists(simProgram_) || !QFile::exists(catalogue)) {
-      QFAIL("the simulator or the catalogue is not built");
-    }
-    QVERIFY(work_.isValid());
-    QVERIFY(QFile::copy(catalogue, work_.filePath(QStringLiteral("comandos.xml"))));
+    QString why;
+    simProgram_ = SimulatorWithCatalogue(work_, &why);
+    if (simProgram_.isEmpty()) QFAIL(qPrintable(why));
     QVERIFY2(sim_.Start(simProgram_, {QStringLiteral("--workdir"), work_.path(), QStringLiteral("--intervention")}), qPrintable(sim_.Error()));
     qputenv("TERVANE_COM1", sim_.PtyPath().toLocal8Bit());
   }
