@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the catalogue loader and checks what must hold for any input:
-// no crash or overrun, a failed load leaves the catalogue alone, the one-pass reading
+// no crash or overrun, a failed load leaves the catalogue alone, the quick reader and
+// the document reader give the same commands or the same failure, the one-pass reading
 // finds the same commands as a full document selection, escape data stays in bounds,
 // and a document that loads can be saved and read again.
 #include <cstddef>
@@ -9,7 +10,9 @@
 #include <string_view>
 
 #include "core/catalogue/catalogue.h"
+#include "core/catalogue/catalogue_scanner.h"
 #include "core/common/xml_document.h"
+#include "support/catalogue_records.h"
 
 namespace {
 
@@ -26,6 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   catalogue.commands.emplace_back();
   tervane::CatalogueLoadResult result;
   const int code = tervane::LoadCatalogueBytes(bytes, catalogue, &result);
+
+  tervane::CommandCatalogue throughDocument;
+  throughDocument.commands.emplace_back();
+  tervane::CatalogueLoadResult documentResult;
+  Check(tervane::LoadCatalogueBytesThroughDocument(bytes, throughDocument, &documentResult) == code);
+  Check(documentResult.description == result.description);
+  Check(tervane::testing::CatalogueDifference(catalogue.commands, throughDocument.commands).empty());
 
   tervane::XmlDocument document;
   const tervane::XmlLoadResult loaded = document.LoadBytes(bytes);

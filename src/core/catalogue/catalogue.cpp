@@ -5,7 +5,9 @@
 #include <iterator>
 #include <memory>
 
+#include "core/catalogue/catalogue_scanner.h"
 #include "core/catalogue/command_xml_fields.h"
+#include "core/common/atomic_file.h"
 #include "core/common/charset.h"
 #include "core/common/text.h"
 #include "core/common/xml_document.h"
@@ -292,6 +294,22 @@ int Load(LoadFunction load, CommandCatalogue& catalogue, CatalogueLoadResult* re
   return kOk;
 }
 
+// A plain document, read by the quick reader straight into the catalogue. False, with
+// the catalogue untouched, when the document is not one (`bytes` may then be changed).
+bool LoadPlain(std::string& bytes, CommandCatalogue& catalogue, CatalogueLoadResult* result) {
+  const size_t base = catalogue.commands.size();
+  if (!ToDocumentBytes(bytes) || !ScanPlainCatalogue(bytes, catalogue.commands)) return false;
+  for (size_t i = base; i < catalogue.commands.size(); ++i) {
+    CommandRecord& command = catalogue.commands[i];
+    if (command.hasEscape) ParseEscapeText(command.escapeText, command);
+  }
+  if (result) {
+    result->code = kOk;
+    result->description.clear();
+  }
+  return true;
+}
+
 std::string EscapeError(const CommandRecord& command, const char* reasonUtf8) {
   return Utf8ToCp1252Lossy("Comando \"") + command.title +
          Utf8ToCp1252Lossy("\": texto de escape inválido (") + Utf8ToCp1252Lossy(reasonUtf8) + ")";
@@ -309,12 +327,22 @@ int LoadCatalogue(const std::string& directory, CommandCatalogue& catalogue,
 
 int LoadCatalogueFile(const std::string& path, CommandCatalogue& catalogue,
                       CatalogueLoadResult* result) {
+  std::string bytes;
+  if (ReadWholeFile(path, bytes) && LoadPlain(bytes, catalogue, result)) return kOk;
+  // Unreadable, or beyond the quick reader: the document reader reads it or says why not.
   return Load([&path](XmlDocument& d, XmlLoadMode w) { return d.LoadFile(path, w); },
               catalogue, result);
 }
 
 int LoadCatalogueBytes(std::string_view bytes, CommandCatalogue& catalogue,
                        CatalogueLoadResult* result) {
+  std::string copy(bytes);
+  if (LoadPlain(copy, catalogue, result)) return kOk;
+  return LoadCatalogueBytesThroughDocument(bytes, catalogue, result);
+}
+
+int LoadCatalogueBytesThroughDocument(std::string_view bytes, CommandCatalogue& catalogue,
+                                      CatalogueLoadResult* result) {
   return Load([bytes](XmlDocument& d, XmlLoadMode w) { return d.LoadBytes(bytes, w); },
               catalogue, result);
 }

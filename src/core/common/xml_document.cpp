@@ -65,19 +65,21 @@ size_t FirstNonAscii(std::string_view text) {
   return text.size();
 }
 
-// UTF-8 to document bytes. On failure `badOffset` is the offset of the offending
-// sequence in `in`.
-ConvertStatus Utf8ToDocument(std::string_view in, std::string& out, size_t& badOffset) {
-  out.clear();
+// UTF-8 to document bytes, in place from `start` on (a document byte never takes more
+// room than its UTF-8). On failure `badOffset` is the offset of the offending sequence
+// in the original text, and `text` holds a mixture to be thrown away.
+ConvertStatus Utf8ToDocumentInPlace(std::string& text, size_t start, size_t& badOffset) {
+  const std::string_view in = std::string_view(text).substr(start);
+  char* const begin = text.data() + start;
   size_t i = FirstNonAscii(in);
-  out.reserve(in.size());
-  out.append(in.data(), i);
+  char* out = begin + i;
   while (i < in.size()) {
     const auto b = static_cast<unsigned char>(in[i]);
     if (b < 0x80) {
-      const size_t end = i + FirstNonAscii(in.substr(i));
-      out.append(in.data() + i, end - i);
-      i = end;
+      const size_t run = FirstNonAscii(in.substr(i));
+      std::memmove(out, begin + i, run);
+      out += run;
+      i += run;
       continue;
     }
     char32_t cp = 0;
@@ -91,10 +93,17 @@ ConvertStatus Utf8ToDocument(std::string_view in, std::string& out, size_t& badO
       badOffset = i;
       return ConvertStatus::kUnrepresentable;
     }
-    out += static_cast<char>(byte);
+    *out++ = static_cast<char>(byte);
     i += len;
   }
+  text.resize(static_cast<size_t>(out - text.data()));
   return ConvertStatus::kOk;
+}
+
+// The same into `out`, leaving `in` alone.
+ConvertStatus Utf8ToDocument(std::string_view in, std::string& out, size_t& badOffset) {
+  out.assign(in);
+  return Utf8ToDocumentInPlace(out, 0, badOffset);
 }
 
 // Document bytes to UTF-8 with one code point per byte (ISO-8859-1 sense), the form in
@@ -179,6 +188,7 @@ struct Source {
   std::string_view original;
   SourceEncoding encoding = SourceEncoding::kCp1252;
   size_t bomLength = 0;
+  bool declared = false;   // by a byte order mark or a declaration
   OffsetMap map = OffsetMap::kIdentity;
 };
 
@@ -206,6 +216,51 @@ size_t OriginalOffset(const Source& src, size_t parsed) {
       break;
   }
   return std::min(src.bomLength + i, src.original.size());
+}
+
+struct EncodingCheck {
+  bool ok = true;
+  size_t offset = 0;
+  std::string what;
+};
+
+// Reads the input's byte order mark and declaration into `src`: its encoding and whether
+// that is known (a mark or a declaration) rather than to be found from the bytes.
+// Refuses UTF-16 and UTF-32, NUL bytes and undeclarable encodings, saying where.
+EncodingCheck ResolveEncoding(std::string_view text, Source& src) {
+  auto refuse = [](size_t offset, std::string what) { return EncodingCheck{false, offset, std::move(what)}; };
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    src.encoding = SourceEncoding::kUtf8;
+    src.bomLength = 3;
+  } else if (text.substr(0, 2) == "\xFE\xFF" || text.substr(0, 2) == "\xFF\xFE" ||
+             (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0'))) {
+    return refuse(0, "UTF-16 and UTF-32 files are not supported (save it as Windows-1252 or UTF-8)");
+  }
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    return refuse(nul, "NUL byte (not allowed in an XML file)");
+  }
+  src.declared = src.bomLength > 0;
+  std::string_view declared;
+  size_t declaredAt = 0;
+  if (!DeclaredEncoding(text.substr(src.bomLength), declared, declaredAt)) return {};
+  declaredAt += src.bomLength;
+  if (EqualsIgnoreCase(declared, "utf-8") || EqualsIgnoreCase(declared, "utf8") ||
+      EqualsIgnoreCase(declared, "us-ascii") || EqualsIgnoreCase(declared, "ascii")) {
+    src.encoding = SourceEncoding::kUtf8;
+  } else if (EqualsIgnoreCase(declared, "windows-1252") || EqualsIgnoreCase(declared, "cp1252") ||
+             EqualsIgnoreCase(declared, "iso-8859-1") || EqualsIgnoreCase(declared, "iso8859-1") ||
+             EqualsIgnoreCase(declared, "iso_8859-1") || EqualsIgnoreCase(declared, "latin1")) {
+    if (src.bomLength > 0) {
+      return refuse(declaredAt, "the file starts with a UTF-8 byte order mark but declares \"" +
+                                    Utf8ToCp1252Lossy(declared) + "\"");
+    }
+    src.encoding = SourceEncoding::kCp1252;
+  } else {
+    return refuse(declaredAt, "unsupported encoding \"" + Utf8ToCp1252Lossy(declared) +
+                                  "\" (use Windows-1252, ISO-8859-1 or UTF-8)");
+  }
+  src.declared = true;
+  return {};
 }
 
 XmlLoadResult Failure(const Source& src, size_t offset, const std::string& what) {
@@ -509,42 +564,10 @@ XmlLoadResult XmlDocument::Impl::Load(std::string_view original, std::string* mo
     return r;
   };
 
-  // Byte order marks and the encodings this document model does not read.
+  // Byte order marks, the encodings this document model does not read, the declared one.
   const std::string_view text = original;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-    src.encoding = SourceEncoding::kUtf8;
-    src.bomLength = 3;
-  } else if (text.substr(0, 2) == "\xFE\xFF" || text.substr(0, 2) == "\xFF\xFE" ||
-             (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0'))) {
-    return fail(0, "UTF-16 and UTF-32 files are not supported (save it as Windows-1252 or UTF-8)");
-  }
-  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    return fail(nul, "NUL byte (not allowed in an XML file)");
-  }
-
-  // The declared encoding, else UTF-8 when the bytes are valid UTF-8, else Windows-1252.
-  bool known = src.bomLength > 0;
-  std::string_view declared;
-  size_t declaredAt = 0;
-  if (DeclaredEncoding(text.substr(src.bomLength), declared, declaredAt)) {
-    declaredAt += src.bomLength;
-    if (EqualsIgnoreCase(declared, "utf-8") || EqualsIgnoreCase(declared, "utf8") ||
-        EqualsIgnoreCase(declared, "us-ascii") || EqualsIgnoreCase(declared, "ascii")) {
-      src.encoding = SourceEncoding::kUtf8;
-    } else if (EqualsIgnoreCase(declared, "windows-1252") || EqualsIgnoreCase(declared, "cp1252") ||
-               EqualsIgnoreCase(declared, "iso-8859-1") || EqualsIgnoreCase(declared, "iso8859-1") ||
-               EqualsIgnoreCase(declared, "iso_8859-1") || EqualsIgnoreCase(declared, "latin1")) {
-      if (src.bomLength > 0) {
-        return fail(declaredAt, "the file starts with a UTF-8 byte order mark but declares \"" +
-                                    Utf8ToCp1252Lossy(declared) + "\"");
-      }
-      src.encoding = SourceEncoding::kCp1252;
-    } else {
-      return fail(declaredAt, "unsupported encoding \"" + Utf8ToCp1252Lossy(declared) +
-                                  "\" (use Windows-1252, ISO-8859-1 or UTF-8)");
-    }
-    known = true;
-  }
+  if (const EncodingCheck check = ResolveEncoding(text, src); !check.ok) return fail(check.offset, check.what);
+  const bool known = src.declared;
 
   const std::string_view body = text.substr(src.bomLength);
   const bool references = body.find("&#") != std::string_view::npos;
@@ -773,6 +796,33 @@ bool XmlDocument::SaveFile(const std::string& path, std::string* error) const {
   std::string bytes;
   if (!SaveToBytes(bytes, error)) return false;
   return SaveFileAtomically(path, bytes, error);
+}
+
+bool ToDocumentBytes(std::string& text) {
+  Source src;
+  if (!ResolveEncoding(text, src).ok) return false;
+  const std::string_view body = std::string_view(text).substr(src.bomLength);
+  if (body.find("&#") != std::string_view::npos) return false;
+  if (src.encoding == SourceEncoding::kUtf8 || !src.declared) {
+    // Without a declaration the bytes may yet be Windows-1252: kept until they are known
+    // to be UTF-8.
+    std::string undeclared;
+    if (!src.declared && FirstNonAscii(body) < body.size()) undeclared = text;
+    size_t bad = 0;
+    switch (Utf8ToDocumentInPlace(text, src.bomLength, bad)) {
+      case ConvertStatus::kOk:
+        text.erase(0, src.bomLength);
+        return true;
+      case ConvertStatus::kInvalid:
+        if (src.declared) return false;
+        text = std::move(undeclared);  // no declaration and not UTF-8: Windows-1252
+        break;
+      case ConvertStatus::kUnrepresentable:
+        return false;
+    }
+  }
+  text.erase(0, src.bomLength);
+  return true;
 }
 
 }  // namespace tervane

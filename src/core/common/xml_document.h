@@ -135,6 +135,13 @@ class XmlNodeList {
 // match, since their names start with "#".
 int FindChild(const XmlNodeList& children, std::string_view name, int k);
 
+// Turns a document's bytes into document bytes (Windows-1252, one byte per character,
+// no byte order mark), read in the encoding a load would read them in, for a reader of
+// its own that takes only plain documents. False, with `text` perhaps changed, when a
+// load would refuse the encoding or the bytes, or when the document holds a character
+// reference (&#...;): a load of the original then says what is wrong, or decodes them.
+bool ToDocumentBytes(std::string& text);
+
 // Receives the nodes of a document in document order (XmlDocument::Walk): one call when
 // an element starts, one for each text, CDATA, comment or processing instruction, one
 // when the element ends. The views stay valid while the document lives unchanged.

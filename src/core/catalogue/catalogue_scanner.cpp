@@ -1,0 +1,383 @@
+#include "core/catalogue/catalogue_scanner.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <utility>
+
+#include "core/catalogue/command_xml_fields.h"
+#include "core/common/text.h"
+
+namespace tervane {
+namespace {
+
+using Field = CommandXmlField;
+
+// What each byte may be in this reader's names (ASCII only; a name with any other byte
+// is left to the document reader).
+enum : std::uint8_t { kNameStart = 1, kNameChar = 2 };
+constexpr std::array<std::uint8_t, 256> kNameBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+    const bool other = (c >= '0' && c <= '9') || c == '-' || c == '.';
+    table[static_cast<size_t>(c)] = static_cast<std::uint8_t>((start ? kNameStart | kNameChar : 0) | (other ? kNameChar : 0));
+  }
+  return table;
+}();
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsNameStart(char c) { return kNameBytes[static_cast<unsigned char>(c)] & kNameStart; }
+bool IsNameChar(char c) { return kNameBytes[static_cast<unsigned char>(c)] & kNameChar; }
+
+// The character a named entity stands for, or 0 when `name` is none of the five.
+char EntityChar(std::string_view name) {
+  switch (name.size()) {
+    case 2:
+      if (name == "lt") return '<';
+      return name == "gt" ? '>' : 0;
+    case 3: return name == "amp" ? '&' : 0;
+    case 4:
+      if (name == "quot") return '"';
+      return name == "apos" ? '\'' : 0;
+    default: return 0;
+  }
+}
+
+// Reads the bytes from the current position; every method returns false as soon as the
+// document leaves the plain shape, and the caller then gives up on the whole document.
+class Scanner {
+ public:
+  explicit Scanner(std::string_view bytes) : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+
+  bool Document(std::vector<CommandRecord>& commands) {
+    if (!Declaration() || !Blanks()) return false;
+    if (!At("<") || p_ + 1 >= end_ || p_[1] == '/' || p_[1] == '!' || p_[1] == '?') return false;
+    ++p_;
+    std::string_view root;
+    bool empty = false;
+    if (!StartTag(root, empty) || NameEquals(root, "cmd")) return false;
+    if (!empty && !Root(root, commands)) return false;
+    return Blanks() && p_ == end_;
+  }
+
+ private:
+  template <size_t N>
+  bool At(const char (&literal)[N]) const {
+    return static_cast<size_t>(end_ - p_) >= N - 1 && std::memcmp(p_, literal, N - 1) == 0;
+  }
+
+  // A leading <?xml ...?> whose pseudo-attributes are well formed, or nothing. A
+  // processing instruction anywhere else is beyond this reader.
+  bool Declaration() {
+    if (!At("<?")) return true;
+    if (!At("<?xml") || p_ + 5 >= end_ || !IsBlank(p_[5])) return false;
+    p_ += 5;
+    for (;;) {
+      const char* before = p_;
+      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      if (At("?>")) {
+        p_ += 2;
+        return true;
+      }
+      std::string_view name;
+      if (p_ == before || !Name(name)) return false;
+      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      if (!At("=")) return false;
+      ++p_;
+      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
+      const char quote = *p_++;
+      const char* close = static_cast<const char*>(std::memchr(p_, quote, static_cast<size_t>(end_ - p_)));
+      if (close == nullptr) return false;
+      for (const char* c = p_; c < close; ++c) {
+        if (*c == '<' || *c == '&') return false;
+      }
+      p_ = close + 1;
+    }
+  }
+
+  // Blanks and comments between elements (at the top of the document).
+  bool Blanks() {
+    for (;;) {
+      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      if (!At("<!--")) return true;
+      if (!Comment()) return false;
+    }
+  }
+
+  // A comment, at "<!--". One holding "--" or ending in "-" is beyond this reader.
+  bool Comment() {
+    const std::string_view rest(p_ + 4, static_cast<size_t>(end_ - p_ - 4));
+    const size_t close = rest.find("-->");
+    if (close == std::string_view::npos) return false;
+    const std::string_view content = rest.substr(0, close);
+    if (content.find("--") != std::string_view::npos || (!content.empty() && content.back() == '-')) {
+      return false;
+    }
+    p_ += 4 + close + 3;
+    return true;
+  }
+
+  bool Name(std::string_view& name) {
+    const char* start = p_;
+    if (p_ == end_ || !IsNameStart(*p_)) return false;
+    while (++p_ < end_ && IsNameChar(*p_)) {
+    }
+    name = std::string_view(start, static_cast<size_t>(p_ - start));
+    return true;
+  }
+
+  // After "<": the name, blanks, then ">" or "/>" (an attribute is beyond this reader).
+  bool StartTag(std::string_view& name, bool& empty) {
+    if (!Name(name)) return false;
+    while (p_ < end_ && IsBlank(*p_)) ++p_;
+    if (At(">")) {
+      ++p_;
+      empty = false;
+      return true;
+    }
+    if (At("/>")) {
+      p_ += 2;
+      empty = true;
+      return true;
+    }
+    return false;
+  }
+
+  // At "</": the end tag of `name`.
+  bool EndTag(std::string_view name) {
+    p_ += 2;
+    if (static_cast<size_t>(end_ - p_) < name.size()) return false;
+    for (const char c : name) {   // names are short: no library call
+      if (*p_++ != c) return false;
+    }
+    if (p_ < end_ && IsNameChar(*p_)) return false;
+    while (p_ < end_ && IsBlank(*p_)) ++p_;
+    if (!At(">")) return false;
+    ++p_;
+    return true;
+  }
+
+  // The text up to the next "<", as a load reads it: the five entities decoded, CR LF
+  // and a lone CR made LF. Written to `out` when given, else only checked.
+  // The text up to the next "<" when it is not kept: only its entities need checking.
+  bool SkipText() {
+    const char* q = p_;
+    for (; q < end_ && *q != '<'; ++q) {
+      if (*q == '&') return Text(nullptr);
+    }
+    if (q == end_) return false;
+    p_ = q;
+    return true;
+  }
+
+  bool Text(std::string* out) {
+    // One pass to the "<": texts here are short (a value, the blanks between tags), so
+    // a plain loop beats a library search per text.
+    const char* q = p_;
+    bool plain = true;
+    for (; q < end_; ++q) {
+      const char c = *q;
+      if (c == '<') break;
+      if (c == '&' || c == '\r') plain = false;
+    }
+    if (q == end_) return false;
+    const std::string_view text(p_, static_cast<size_t>(q - p_));
+    p_ = q;
+    if (plain) {
+      if (out != nullptr) out->assign(text);
+      return true;
+    }
+    if (out != nullptr) out->clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+      char c = text[i];
+      if (c == '&') {
+        const size_t semicolon = text.find(';', i + 1);
+        if (semicolon == std::string_view::npos) return false;
+        c = EntityChar(text.substr(i + 1, semicolon - i - 1));
+        if (c == 0) return false;
+        i = semicolon;
+      } else if (c == '\r') {
+        c = '\n';
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      }
+      if (out != nullptr) *out += c;
+    }
+    return true;
+  }
+
+  // An element of text alone (its start tag read): its text into `out` (cleared even for
+  // an empty element) when given, then its end tag.
+  bool TextElement(std::string_view name, bool empty, std::string* out) {
+    if (empty) {
+      if (out != nullptr) out->clear();
+      return true;
+    }
+    return (out != nullptr ? Text(out) : SkipText()) && At("</") && EndTag(name);
+  }
+
+  // The content of an element up to its end tag: blanks, text and comments between the
+  // children, each child handed to `child(name, empty)` once its start tag is read.
+  template <typename Child>
+  bool Content(std::string_view name, Child&& child) {
+    for (;;) {
+      if (!SkipText()) return false;
+      if (p_ + 1 >= end_) return false;
+      if (p_[1] == '/') return EndTag(name);
+      if (p_[1] == '!') {
+        if (!At("<!--") || !Comment()) return false;
+        continue;
+      }
+      if (p_[1] == '?') return false;
+      ++p_;
+      std::string_view childName;
+      bool empty = false;
+      if (!StartTag(childName, empty) || !child(childName, empty)) return false;
+    }
+  }
+
+  bool Root(std::string_view name, std::vector<CommandRecord>& commands) {
+    return Content(name, [&](std::string_view child, bool empty) {
+      if (!NameEquals(child, "cmd")) return TextElement(child, empty, nullptr);
+      CommandRecord blank;
+      CommandRecord& command = commands.emplace_back(std::move(blank));
+      return empty || Command(command);
+    });
+  }
+
+  // A command's fields: the first of each name counts. Every parametro and retorno adds
+  // an entry, and a field it leaves out keeps the previous entry's value (only valor
+  // starts empty each time); each entry's own fields are read straight into it, and
+  // only the ones left out are copied from the entry before.
+  bool Command(CommandRecord& command) {
+    std::uint32_t seen = 0;
+    parameters_.clear();
+    returnFields_.clear();
+    const bool read = Content("cmd", [&](std::string_view child, bool empty) {
+      if (NameEquals(child, "parametro")) return Parameter(empty);
+      if (NameEquals(child, "retorno")) return ReturnField(empty);
+      if (NameEquals(child, "cmd")) return false;
+      const Field field = CommandFieldNamed(child);
+      if (!FirstOf(field, seen)) return TextElement(child, empty, nullptr);
+      switch (field) {
+        case Field::kGroup: return TextElement(child, empty, &command.group);
+        case Field::kTitle: return TextElement(child, empty, &command.title);
+        case Field::kReturnKind: return TextElement(child, empty, &command.returnKind);
+        case Field::kEscape:
+          command.hasEscape = true;
+          return TextElement(child, empty, &command.escapeText);
+        case Field::kMask:
+          if (!TextElement(child, empty, &scratch_)) return false;
+          command.modelMask = static_cast<std::uint32_t>(Atoi(scratch_));
+          return true;
+        case Field::kReturnSize:
+          if (!TextElement(child, empty, &scratch_)) return false;
+          command.declaredReturnSize = Atoi(scratch_);
+          return true;
+        default: return false;
+      }
+    });
+    // The lists are gathered in reused buffers and stored at their final size.
+    command.parameters.assign(std::make_move_iterator(parameters_.begin()),
+                              std::make_move_iterator(parameters_.end()));
+    command.returnFields.assign(std::make_move_iterator(returnFields_.begin()),
+                                std::make_move_iterator(returnFields_.end()));
+    return read;
+  }
+
+  static std::uint32_t Bit(Field field) { return 1u << static_cast<unsigned>(field); }
+
+  bool Parameter(bool empty) {
+    // Default-initialised and moved in: emplace_back() would first zero the whole record.
+    ParameterRecord blank;
+    ParameterRecord& parameter = parameters_.emplace_back(std::move(blank));
+    std::uint32_t seen = 0;
+    if (!empty && !Content("parametro", [&](std::string_view child, bool emptyChild) {
+          if (NameEquals(child, "cmd")) return false;
+          const Field field = ParameterFieldNamed(child);
+          if (!FirstOf(field, seen)) return TextElement(child, emptyChild, nullptr);
+          switch (field) {
+            case Field::kParamTitle: return TextElement(child, emptyChild, &parameter.title);
+            case Field::kParamKind: return TextElement(child, emptyChild, &parameter.kind);
+            case Field::kParamValue: return TextElement(child, emptyChild, &parameter.value);
+            case Field::kParamSize:
+              if (!TextElement(child, emptyChild, &scratch_)) return false;
+              parameter.size = Atoi(scratch_);
+              return true;
+            case Field::kParamMandatory:
+              if (!TextElement(child, emptyChild, &scratch_)) return false;
+              parameter.mandatory = scratch_ == "S";
+              return true;
+            default: return false;
+          }
+        })) {
+      return false;
+    }
+    if (parameters_.size() > 1) {
+      const ParameterRecord& previous = parameters_[parameters_.size() - 2];
+      if (!(seen & Bit(Field::kParamTitle))) parameter.title = previous.title;
+      if (!(seen & Bit(Field::kParamKind))) parameter.kind = previous.kind;
+      if (!(seen & Bit(Field::kParamSize))) parameter.size = previous.size;
+      if (!(seen & Bit(Field::kParamMandatory))) parameter.mandatory = previous.mandatory;
+    }
+    return true;
+  }
+
+  bool ReturnField(bool empty) {
+    ReturnFieldRecord blank;
+    ReturnFieldRecord& returnField = returnFields_.emplace_back(std::move(blank));
+    std::uint32_t seen = 0;
+    if (!empty && !Content("retorno", [&](std::string_view child, bool emptyChild) {
+          if (NameEquals(child, "cmd")) return false;
+          const Field field = ReturnFieldNamed(child);
+          if (!FirstOf(field, seen)) return TextElement(child, emptyChild, nullptr);
+          switch (field) {
+            case Field::kFieldTitle: return TextElement(child, emptyChild, &returnField.title);
+            case Field::kFieldKind: return TextElement(child, emptyChild, &returnField.kind);
+            case Field::kFieldSize:
+              if (!TextElement(child, emptyChild, &scratch_)) return false;
+              returnField.size = Atoi(scratch_);
+              return true;
+            default: return false;
+          }
+        })) {
+      return false;
+    }
+    if (returnFields_.size() > 1) {
+      const ReturnFieldRecord& previous = returnFields_[returnFields_.size() - 2];
+      if (!(seen & Bit(Field::kFieldTitle))) returnField.title = previous.title;
+      if (!(seen & Bit(Field::kFieldKind))) returnField.kind = previous.kind;
+      if (!(seen & Bit(Field::kFieldSize))) returnField.size = previous.size;
+    }
+    return true;
+  }
+
+  // True the first time a known field is met in its parent.
+  static bool FirstOf(Field field, std::uint32_t& seen) {
+    if (field == Field::kNone) return false;
+    const std::uint32_t bit = 1u << static_cast<unsigned>(field);
+    if (seen & bit) return false;
+    seen |= bit;
+    return true;
+  }
+
+  const char* p_;
+  const char* end_;
+  std::string scratch_;   // a number's or a flag's text
+  std::vector<ParameterRecord> parameters_;
+  std::vector<ReturnFieldRecord> returnFields_;
+};
+
+}  // namespace
+
+bool ScanPlainCatalogue(std::string_view bytes, std::vector<CommandRecord>& commands) {
+  const size_t before = commands.size();
+  if (Scanner(bytes).Document(commands)) return true;
+  commands.resize(before);
+  return false;
+}
+
+}  // namespace tervane
