@@ -45,7 +45,11 @@ TEST(UsbDetection, WithNoUsbPrinterDetectionMovesToTheSerialPortsWithin100Ms) {
   CUsbLink link(usb, clock, {{0x7e4a, 0x0001}});
   UsbFirstFactory factory(link, clock);
   ProgramSettings settings;
-  const DetectionResult result = DetectPrinter(DetectionContext{&settings, &factory, &clock});
+  DetectionContext context;
+  context.settings = &settings;
+  context.ports = &factory;
+  context.clock = &clock;
+  const DetectionResult result = DetectPrinter(context);
   EXPECT_FALSE(result.printerFound);
   ASSERT_GE(factory.created.size(), 2u);
   EXPECT_EQ(factory.created[0].first, "USB");
@@ -73,7 +77,11 @@ TEST(UsbDetection, APrinterOnUsbIsFoundAndAskedForItsModel) {
       usb.QueueData(reply);
     }
   };
-  const DetectionResult result = DetectPrinter(DetectionContext{&settings, &factory, &clock});
+  DetectionContext context;
+  context.settings = &settings;
+  context.ports = &factory;
+  context.clock = &clock;
+  const DetectionResult result = DetectPrinter(context);
   EXPECT_TRUE(result.printerFound);
   EXPECT_EQ(result.portName, "USB");
   EXPECT_TRUE(result.normalMode);
