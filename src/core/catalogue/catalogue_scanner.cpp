@@ -273,10 +273,7 @@ class Scanner {
           if (!TextElement(child, empty, &scratch_)) return false;
           command.modelMask = static_cast<std::uint32_t>(Atoi(scratch_));
           return true;
-        case Field::kReturnSize:
-          if (!TextElement(child, empty, &scratch_)) return false;
-          command.declaredReturnSize = Atoi(scratch_);
-          return true;
+        case Field::kReturnSize: return Number(child, empty, command.declaredReturnSize);
         default: return false;
       }
     });
@@ -288,71 +285,77 @@ class Scanner {
     return read;
   }
 
-  static std::uint32_t Bit(Field field) { return 1u << static_cast<unsigned>(field); }
+  static bool LeftOut(Field field, std::uint32_t seen) { return !(seen & (1u << static_cast<unsigned>(field))); }
+
+  // A number field's text as a number.
+  bool Number(std::string_view child, bool empty, int& out) {
+    if (!TextElement(child, empty, &scratch_)) return false;
+    out = Atoi(scratch_);
+    return true;
+  }
+
+  // One parametro or retorno: a new entry at the end of `list` whose own fields are read
+  // by `read(field, child, empty, entry)`, then the ones it left out copied from the
+  // entry before by `inherit(entry, previous, seen)`.
+  template <typename Record, typename Lookup, typename Read, typename Inherit>
+  bool Entry(std::vector<Record>& list, std::string_view name, bool empty, Lookup lookup, Read read,
+             Inherit inherit) {
+    // Default-initialised and moved in: emplace_back() would first zero the whole record.
+    Record blank;
+    Record& entry = list.emplace_back(std::move(blank));
+    std::uint32_t seen = 0;
+    if (!empty && !Content(name, [&](std::string_view child, bool emptyChild) {
+          if (NameEquals(child, "cmd")) return false;
+          const Field field = lookup(child);
+          if (!FirstOf(field, seen)) return TextElement(child, emptyChild, nullptr);
+          return read(field, child, emptyChild, entry);
+        })) {
+      return false;
+    }
+    if (list.size() > 1) inherit(entry, list[list.size() - 2], seen);
+    return true;
+  }
 
   bool Parameter(bool empty) {
-    // Default-initialised and moved in: emplace_back() would first zero the whole record.
-    ParameterRecord blank;
-    ParameterRecord& parameter = parameters_.emplace_back(std::move(blank));
-    std::uint32_t seen = 0;
-    if (!empty && !Content("parametro", [&](std::string_view child, bool emptyChild) {
-          if (NameEquals(child, "cmd")) return false;
-          const Field field = ParameterFieldNamed(child);
-          if (!FirstOf(field, seen)) return TextElement(child, emptyChild, nullptr);
+    return Entry(
+        parameters_, "parametro", empty, ParameterFieldNamed,
+        [this](Field field, std::string_view child, bool emptyChild, ParameterRecord& parameter) {
           switch (field) {
             case Field::kParamTitle: return TextElement(child, emptyChild, &parameter.title);
             case Field::kParamKind: return TextElement(child, emptyChild, &parameter.kind);
             case Field::kParamValue: return TextElement(child, emptyChild, &parameter.value);
-            case Field::kParamSize:
-              if (!TextElement(child, emptyChild, &scratch_)) return false;
-              parameter.size = Atoi(scratch_);
-              return true;
+            case Field::kParamSize: return Number(child, emptyChild, parameter.size);
             case Field::kParamMandatory:
               if (!TextElement(child, emptyChild, &scratch_)) return false;
               parameter.mandatory = scratch_ == "S";
               return true;
             default: return false;
           }
-        })) {
-      return false;
-    }
-    if (parameters_.size() > 1) {
-      const ParameterRecord& previous = parameters_[parameters_.size() - 2];
-      if (!(seen & Bit(Field::kParamTitle))) parameter.title = previous.title;
-      if (!(seen & Bit(Field::kParamKind))) parameter.kind = previous.kind;
-      if (!(seen & Bit(Field::kParamSize))) parameter.size = previous.size;
-      if (!(seen & Bit(Field::kParamMandatory))) parameter.mandatory = previous.mandatory;
-    }
-    return true;
+        },
+        [](ParameterRecord& parameter, const ParameterRecord& previous, std::uint32_t seen) {
+          if (LeftOut(Field::kParamTitle, seen)) parameter.title = previous.title;
+          if (LeftOut(Field::kParamKind, seen)) parameter.kind = previous.kind;
+          if (LeftOut(Field::kParamSize, seen)) parameter.size = previous.size;
+          if (LeftOut(Field::kParamMandatory, seen)) parameter.mandatory = previous.mandatory;
+        });
   }
 
   bool ReturnField(bool empty) {
-    ReturnFieldRecord blank;
-    ReturnFieldRecord& returnField = returnFields_.emplace_back(std::move(blank));
-    std::uint32_t seen = 0;
-    if (!empty && !Content("retorno", [&](std::string_view child, bool emptyChild) {
-          if (NameEquals(child, "cmd")) return false;
-          const Field field = ReturnFieldNamed(child);
-          if (!FirstOf(field, seen)) return TextElement(child, emptyChild, nullptr);
+    return Entry(
+        returnFields_, "retorno", empty, ReturnFieldNamed,
+        [this](Field field, std::string_view child, bool emptyChild, ReturnFieldRecord& returnField) {
           switch (field) {
             case Field::kFieldTitle: return TextElement(child, emptyChild, &returnField.title);
             case Field::kFieldKind: return TextElement(child, emptyChild, &returnField.kind);
-            case Field::kFieldSize:
-              if (!TextElement(child, emptyChild, &scratch_)) return false;
-              returnField.size = Atoi(scratch_);
-              return true;
+            case Field::kFieldSize: return Number(child, emptyChild, returnField.size);
             default: return false;
           }
-        })) {
-      return false;
-    }
-    if (returnFields_.size() > 1) {
-      const ReturnFieldRecord& previous = returnFields_[returnFields_.size() - 2];
-      if (!(seen & Bit(Field::kFieldTitle))) returnField.title = previous.title;
-      if (!(seen & Bit(Field::kFieldKind))) returnField.kind = previous.kind;
-      if (!(seen & Bit(Field::kFieldSize))) returnField.size = previous.size;
-    }
-    return true;
+        },
+        [](ReturnFieldRecord& returnField, const ReturnFieldRecord& previous, std::uint32_t seen) {
+          if (LeftOut(Field::kFieldTitle, seen)) returnField.title = previous.title;
+          if (LeftOut(Field::kFieldKind, seen)) returnField.kind = previous.kind;
+          if (LeftOut(Field::kFieldSize, seen)) returnField.size = previous.size;
+        });
   }
 
   // True the first time a known field is met in its parent.
