@@ -242,8 +242,7 @@ class Scanner {
   bool Root(std::string_view name, std::vector<CommandRecord>& commands) {
     return Content(name, [&](std::string_view child, bool empty) {
       if (!NameEquals(child, "cmd")) return TextElement(child, empty, nullptr);
-      CommandRecord blank;
-      CommandRecord& command = commands.emplace_back(std::move(blank));
+      CommandRecord& command = commands.emplace_back();
       return empty || Command(command);
     });
   }
@@ -300,9 +299,7 @@ class Scanner {
   template <typename Record, typename Lookup, typename Read, typename Inherit>
   bool Entry(std::vector<Record>& list, std::string_view name, bool empty, Lookup lookup, Read read,
              Inherit inherit) {
-    // Default-initialised and moved in: emplace_back() would first zero the whole record.
-    Record blank;
-    Record& entry = list.emplace_back(std::move(blank));
+    Record& entry = list.emplace_back();
     std::uint32_t seen = 0;
     if (!empty && !Content(name, [&](std::string_view child, bool emptyChild) {
           if (NameEquals(child, "cmd")) return false;

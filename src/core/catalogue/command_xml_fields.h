@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace tervane {
@@ -21,14 +22,10 @@ enum class CommandXmlField : std::uint8_t {
 };
 
 // Whether `name` is the element name `literal`: a comparison of known length, which the
-// compiler unrolls inline instead of calling a general string comparison.
+// compiler does inline instead of calling a general string comparison.
 template <std::size_t N>
 inline bool NameEquals(std::string_view name, const char (&literal)[N]) {
-  if (name.size() != N - 1) return false;
-  for (std::size_t i = 0; i + 1 < N; ++i) {
-    if (name[i] != literal[i]) return false;
-  }
-  return true;
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
 }
 
 // The lookups go by the name's length first, so that most names cost one comparison.
