@@ -5,7 +5,6 @@
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <utility>
 
 #include "core/catalogue/command_xml_fields.h"
 #include "core/common/text.h"
