@@ -368,7 +368,7 @@ class Generator {
 // other, give the records of looking each child up by name; the quick one takes the
 // plain documents among them.
 TEST(CatalogueLoader, GivesTheRecordsOfLookingEachChildUpByName) {
-  int quick = 0;
+  int quick = 0, quickUtf8 = 0;
   for (unsigned seed = 1; seed <= 400; ++seed) {
     const std::string xml = Generator(seed).Document();
     SCOPED_TRACE(::testing::Message() << "seed " << seed << "\n" << xml);
@@ -377,11 +377,21 @@ TEST(CatalogueLoader, GivesTheRecordsOfLookingEachChildUpByName) {
     CommandCatalogue throughDocument;
     ASSERT_EQ(LoadCatalogueBytesThroughDocument(xml, throughDocument), 0);
     EXPECT_EQ(testing::CatalogueDifference(throughDocument.commands, expected.commands), "");
+    std::string bytes = xml;
     std::vector<CommandRecord> scanned;
-    quick += ScanPlainCatalogue(xml, scanned) ? 1 : 0;
+    quick += ToDocumentBytes(bytes) && ScanPlainCatalogue(bytes, scanned) ? 1 : 0;
+
+    // The same document in UTF-8 gives the same records.
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\n";
+    const std::string body = xml.rfind(declaration, 0) == 0 ? xml.substr(declaration.size()) : xml;
+    const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Cp1252ToUtf8(body);
+    EXPECT_EQ(testing::CatalogueDifference(Load(utf8).commands, expected.commands), "") << "in UTF-8";
+    bytes = utf8;
+    quickUtf8 += ToDocumentBytes(bytes) && bytes.size() < utf8.size() && ScanPlainCatalogue(bytes, scanned) ? 1 : 0;
     if (HasFailure()) break;
   }
   EXPECT_GT(quick, 40) << "the quick reader took too few of the generated documents";
+  EXPECT_GT(quickUtf8, 4) << "the quick reader took too few of them in UTF-8";
 }
 
 // Documents at the edge of the quick reader's shape: it takes the plain ones and leaves
@@ -405,6 +415,12 @@ TEST(CatalogueLoader, QuickReaderTakesPlainDocumentsAndLeavesTheRest) {
        "\t</cmd><cmd/>\r\n</comandos >\r\n<!-- fim -->\r\n",
        true},
       {"<comandos><cmd><titulo>sem declara\xE7\xE3o</titulo></cmd></comandos>", true},
+      {"<comandos><cmd><titulo>sem declara\xC3\xA7\xC3\xA3o, em UTF-8</titulo></cmd></comandos>", true},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><comandos><cmd><titulo>Relat\xC3\xB3rio</titulo>"
+       "<parametro><titulo>C\xC3\xB3" "digo</titulo><valor>\xE2\x82\xAC 5</valor><tamanho>\xC2\xB2</tamanho>"
+       "</parametro></cmd></comandos>",
+       true},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><comandos><!-- \xE4\xB8\xAD --><cmd/></comandos>", false},
       {"<comandos/>", true},
       {"<comandos><cmd a=\"1\"><titulo>T</titulo></cmd></comandos>", false},
       {"<comandos><cmd><titulo><![CDATA[T]]></titulo></cmd></comandos>", false},
