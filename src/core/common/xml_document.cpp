@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -71,27 +72,39 @@ size_t FirstNonAscii(std::string_view text) {
 ConvertStatus Utf8ToDocumentInPlace(std::string& text, size_t start, size_t& badOffset) {
   const std::string_view in = std::string_view(text).substr(start);
   char* const begin = text.data() + start;
+  const size_t size = in.size();
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   size_t i = FirstNonAscii(in);
+  // `out` never passes `i`, so a word is always read before the bytes it covers are
+  // written, and the forward byte copies below are safe where the two overlap.
   char* out = begin + i;
-  while (i < in.size()) {
+  while (i < size) {
+    // Eight ASCII bytes at a time; of a word holding a lead byte, the ASCII before it.
+    while (i + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, begin + i, 8);
+      const std::uint64_t high = word & kHighBits;
+      if (high == 0) {
+        std::memcpy(out, &word, 8);
+        out += 8;
+        i += 8;
+        continue;
+      }
+      for (int ascii = std::countr_zero(high) / 8; ascii > 0; --ascii) *out++ = begin[i++];
+      break;
+    }
+    if (i == size) break;
     const auto b = static_cast<unsigned char>(in[i]);
     if (b < 0x80) {
-      const size_t run = FirstNonAscii(in.substr(i));
-      std::memmove(out, begin + i, run);
-      out += run;
-      i += run;
+      *out++ = static_cast<char>(b);
+      ++i;
       continue;
     }
-    char32_t cp = 0;
-    const size_t len = DecodeUtf8Char(in, i, cp);
-    if (len == 0) {
-      badOffset = i;
-      return ConvertStatus::kInvalid;
-    }
-    const int byte = DocumentByteOf(cp);
+    size_t len = 0;
+    const int byte = DocumentByteOfUtf8(in, i, len);
     if (byte < 0) {
       badOffset = i;
-      return ConvertStatus::kUnrepresentable;
+      return len == 0 ? ConvertStatus::kInvalid : ConvertStatus::kUnrepresentable;
     }
     *out++ = static_cast<char>(byte);
     i += len;
@@ -226,8 +239,9 @@ struct EncodingCheck {
 
 // Reads the input's byte order mark and declaration into `src`: its encoding and whether
 // that is known (a mark or a declaration) rather than to be found from the bytes.
-// Refuses UTF-16 and UTF-32, NUL bytes and undeclarable encodings, saying where.
-EncodingCheck ResolveEncoding(std::string_view text, Source& src) {
+// Refuses UTF-16 and UTF-32 and undeclarable encodings, saying where; NUL bytes past the
+// first two are left to ResolveEncoding.
+EncodingCheck ResolveDeclaredEncoding(std::string_view text, Source& src) {
   auto refuse = [](size_t offset, std::string what) { return EncodingCheck{false, offset, std::move(what)}; };
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     src.encoding = SourceEncoding::kUtf8;
@@ -235,9 +249,6 @@ EncodingCheck ResolveEncoding(std::string_view text, Source& src) {
   } else if (text.substr(0, 2) == "\xFE\xFF" || text.substr(0, 2) == "\xFF\xFE" ||
              (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0'))) {
     return refuse(0, "UTF-16 and UTF-32 files are not supported (save it as Windows-1252 or UTF-8)");
-  }
-  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    return refuse(nul, "NUL byte (not allowed in an XML file)");
   }
   src.declared = src.bomLength > 0;
   std::string_view declared;
@@ -260,6 +271,15 @@ EncodingCheck ResolveEncoding(std::string_view text, Source& src) {
                                   "\" (use Windows-1252, ISO-8859-1 or UTF-8)");
   }
   src.declared = true;
+  return {};
+}
+
+// ResolveDeclaredEncoding, and NUL bytes refused as well.
+EncodingCheck ResolveEncoding(std::string_view text, Source& src) {
+  if (EncodingCheck check = ResolveDeclaredEncoding(text, src); !check.ok) return check;
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    return EncodingCheck{false, nul, "NUL byte (not allowed in an XML file)"};
+  }
   return {};
 }
 
@@ -796,6 +816,27 @@ bool XmlDocument::SaveFile(const std::string& path, std::string* error) const {
   std::string bytes;
   if (!SaveToBytes(bytes, error)) return false;
   return SaveFileAtomically(path, bytes, error);
+}
+
+PlainEncoding DeclaredPlainEncoding(std::string_view text, size_t& bomLength) {
+  Source src;
+  if (!ResolveDeclaredEncoding(text, src).ok) return PlainEncoding::kRefused;
+  bomLength = src.bomLength;
+  if (!src.declared) return PlainEncoding::kUndeclared;
+  return src.encoding == SourceEncoding::kUtf8 ? PlainEncoding::kUtf8 : PlainEncoding::kDocument;
+}
+
+int DocumentByteOfUtf8(std::string_view text, size_t i, size_t& length) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  // U+0080..U+00FF, the accented letters of Portuguese, without the general decoder.
+  if ((b == 0xC2 || b == 0xC3) && i + 1 < text.size() &&
+      (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+    length = 2;
+    return ((b & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F);
+  }
+  char32_t cp = 0;
+  length = DecodeUtf8Char(text, i, cp);
+  return length == 0 ? -1 : DocumentByteOf(cp);
 }
 
 bool ToDocumentBytes(std::string& text) {

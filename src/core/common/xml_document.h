@@ -142,6 +142,19 @@ int FindChild(const XmlNodeList& children, std::string_view name, int k);
 // reference (&#...;): a load of the original then says what is wrong, or decodes them.
 bool ToDocumentBytes(std::string& text);
 
+// How a reader of plain documents may take a document's bytes as they stand: as document
+// bytes (declared Windows-1252 or ISO-8859-1), as UTF-8 (a byte order mark, whose length
+// is set in `bomLength`, or a declaration), or neither because nothing declares the
+// encoding (ToDocumentBytes then finds it) or a load refuses the one declared. Such a
+// reader must itself refuse NUL bytes and character references, as ToDocumentBytes does.
+enum class PlainEncoding { kDocument, kUtf8, kUndeclared, kRefused };
+PlainEncoding DeclaredPlainEncoding(std::string_view text, size_t& bomLength);
+
+// The document byte of the UTF-8 character at `text[i]`, which is at least 80h, with its
+// length in `length`; -1 when the bytes there are not UTF-8 or the character has no
+// document byte (a load then refuses the document).
+int DocumentByteOfUtf8(std::string_view text, size_t i, size_t& length);
+
 // Receives the nodes of a document in document order (XmlDocument::Walk): one call when
 // an element starts, one for each text, CDATA, comment or processing instruction, one
 // when the element ends. The views stay valid while the document lives unchanged.
