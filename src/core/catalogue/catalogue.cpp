@@ -295,10 +295,10 @@ int Load(LoadFunction load, CommandCatalogue& catalogue, CatalogueLoadResult* re
 }
 
 // A plain document, read by the quick reader straight into the catalogue. False, with
-// the catalogue untouched, when the document is not one (`bytes` may then be changed).
-bool LoadPlain(std::string& bytes, CommandCatalogue& catalogue, CatalogueLoadResult* result) {
+// the catalogue untouched, when the document is not one.
+bool LoadPlain(std::string_view bytes, CommandCatalogue& catalogue, CatalogueLoadResult* result) {
   const size_t base = catalogue.commands.size();
-  if (!ToDocumentBytes(bytes) || !ScanPlainCatalogue(bytes, catalogue.commands)) return false;
+  if (!ScanPlainCatalogue(bytes, catalogue.commands)) return false;
   for (size_t i = base; i < catalogue.commands.size(); ++i) {
     CommandRecord& command = catalogue.commands[i];
     if (command.hasEscape) ParseEscapeText(command.escapeText, command);
@@ -336,8 +336,7 @@ int LoadCatalogueFile(const std::string& path, CommandCatalogue& catalogue,
 
 int LoadCatalogueBytes(std::string_view bytes, CommandCatalogue& catalogue,
                        CatalogueLoadResult* result) {
-  std::string copy(bytes);
-  if (LoadPlain(copy, catalogue, result)) return kOk;
+  if (LoadPlain(bytes, catalogue, result)) return kOk;
   return LoadCatalogueBytesThroughDocument(bytes, catalogue, result);
 }
 

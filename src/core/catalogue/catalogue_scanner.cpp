@@ -8,6 +8,7 @@
 
 #include "core/catalogue/command_xml_fields.h"
 #include "core/common/text.h"
+#include "core/common/xml_document.h"
 
 namespace tervane {
 namespace {
@@ -26,6 +27,21 @@ constexpr std::array<std::uint8_t, 256> kNameBytes = [] {
   }
   return table;
 }();
+
+// What a text's bytes need: the "<" that ends it, and the bytes that need more than a
+// copy in a text that is kept (an entity, a CR, a NUL, which is refused, and in UTF-8 a
+// character's lead byte) or checking in one that is skipped (the same but the CR).
+enum : std::uint8_t { kEndsText = 1, kWorkWhenKept = 2, kWorkWhenSkipped = 4 };
+constexpr std::array<std::uint8_t, 256> TextBytes(bool utf8) {
+  std::array<std::uint8_t, 256> table{};
+  table['<'] = kEndsText;
+  table['&'] = table[0] = kWorkWhenKept | kWorkWhenSkipped;
+  table['\r'] = kWorkWhenKept;
+  for (int c = 0x80; c < 256 && utf8; ++c) table[static_cast<size_t>(c)] = kWorkWhenKept | kWorkWhenSkipped;
+  return table;
+}
+constexpr std::array<std::uint8_t, 256> kDocumentTextBytes = TextBytes(false);
+constexpr std::array<std::uint8_t, 256> kUtf8TextBytes = TextBytes(true);
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsNameStart(char c) { return kNameBytes[static_cast<unsigned char>(c)] & kNameStart; }
@@ -49,7 +65,11 @@ char EntityChar(std::string_view name) {
 // document leaves the plain shape, and the caller then gives up on the whole document.
 class Scanner {
  public:
-  explicit Scanner(std::string_view bytes) : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+  // `bytes` are document bytes, or UTF-8 when `utf8`: each character is then converted
+  // as a text is kept, and checked where one is skipped.
+  Scanner(std::string_view bytes, bool utf8)
+      : p_(bytes.data()), end_(bytes.data() + bytes.size()), utf8_(utf8),
+        textBytes_(utf8 ? kUtf8TextBytes.data() : kDocumentTextBytes.data()) {}
 
   bool Document(std::vector<CommandRecord>& commands) {
     if (!Declaration() || !Blanks()) return false;
@@ -76,23 +96,24 @@ class Scanner {
     p_ += 5;
     for (;;) {
       const char* before = p_;
-      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      p_ = SkipBlanks(p_);
       if (At("?>")) {
         p_ += 2;
         return true;
       }
       std::string_view name;
       if (p_ == before || !Name(name)) return false;
-      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      p_ = SkipBlanks(p_);
       if (!At("=")) return false;
       ++p_;
-      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      p_ = SkipBlanks(p_);
       if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
       const char quote = *p_++;
       const char* close = static_cast<const char*>(std::memchr(p_, quote, static_cast<size_t>(end_ - p_)));
       if (close == nullptr) return false;
+      // A "?>" in a value would end the declaration there for the document reader.
       for (const char* c = p_; c < close; ++c) {
-        if (*c == '<' || *c == '&') return false;
+        if (*c == '<' || *c == '&' || *c == '?' || *c == '\0' || (static_cast<unsigned char>(*c) & 0x80)) return false;
       }
       p_ = close + 1;
     }
@@ -101,7 +122,7 @@ class Scanner {
   // Blanks and comments between elements (at the top of the document).
   bool Blanks() {
     for (;;) {
-      while (p_ < end_ && IsBlank(*p_)) ++p_;
+      p_ = SkipBlanks(p_);
       if (!At("<!--")) return true;
       if (!Comment()) return false;
     }
@@ -113,33 +134,44 @@ class Scanner {
     const size_t close = rest.find("-->");
     if (close == std::string_view::npos) return false;
     const std::string_view content = rest.substr(0, close);
-    if (content.find("--") != std::string_view::npos || (!content.empty() && content.back() == '-')) {
+    if (content.find("--") != std::string_view::npos || (!content.empty() && content.back() == '-') ||
+        !Readable(content)) {
       return false;
     }
     p_ += 4 + close + 3;
     return true;
   }
 
+  // The hot loops below walk a local pointer and store p_ once at the end: walking the
+  // member itself, the compiler stores it back on every byte.
+
+  // The first byte from `q` on that is not a blank.
+  const char* SkipBlanks(const char* q) const {
+    while (q < end_ && IsBlank(*q)) ++q;
+    return q;
+  }
+
   bool Name(std::string_view& name) {
-    const char* start = p_;
-    if (p_ == end_ || !IsNameStart(*p_)) return false;
-    while (++p_ < end_ && IsNameChar(*p_)) {
-    }
-    name = std::string_view(start, static_cast<size_t>(p_ - start));
+    const char* const start = p_;
+    if (start == end_ || !IsNameStart(*start)) return false;
+    const char* q = start + 1;
+    while (q < end_ && IsNameChar(*q)) ++q;
+    name = std::string_view(start, static_cast<size_t>(q - start));
+    p_ = q;
     return true;
   }
 
   // After "<": the name, blanks, then ">" or "/>" (an attribute is beyond this reader).
   bool StartTag(std::string_view& name, bool& empty) {
     if (!Name(name)) return false;
-    while (p_ < end_ && IsBlank(*p_)) ++p_;
-    if (At(">")) {
-      ++p_;
+    const char* const q = SkipBlanks(p_);
+    if (q < end_ && *q == '>') {
+      p_ = q + 1;
       empty = false;
       return true;
     }
-    if (At("/>")) {
-      p_ += 2;
+    if (end_ - q >= 2 && q[0] == '/' && q[1] == '>') {
+      p_ = q + 2;
       empty = true;
       return true;
     }
@@ -148,50 +180,71 @@ class Scanner {
 
   // At "</": the end tag of `name`.
   bool EndTag(std::string_view name) {
-    p_ += 2;
-    if (static_cast<size_t>(end_ - p_) < name.size()) return false;
+    const char* q = p_ + 2;
+    if (static_cast<size_t>(end_ - q) < name.size()) return false;
     for (const char c : name) {   // names are short: no library call
-      if (*p_++ != c) return false;
+      if (*q++ != c) return false;
     }
-    if (p_ < end_ && IsNameChar(*p_)) return false;
-    while (p_ < end_ && IsBlank(*p_)) ++p_;
-    if (!At(">")) return false;
-    ++p_;
+    if (q < end_ && IsNameChar(*q)) return false;
+    q = SkipBlanks(q);
+    if (q == end_ || *q != '>') return false;
+    p_ = q + 1;
+    return true;
+  }
+
+  // Whether a load would take `text` as it stands: no NUL, and in UTF-8 only characters
+  // that have a document byte.
+  bool Readable(std::string_view text) const {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      if (b == 0) return false;
+      if (b >= 0x80 && utf8_) {
+        size_t length = 0;
+        if (DocumentByteOfUtf8(text, i, length) < 0) return false;
+        i += length - 1;
+      }
+    }
+    return true;
+  }
+
+  // The text up to the next "<" when it is not kept: only what a load would refuse or
+  // decode needs looking at.
+  bool SkipText() {
+    const char* q = p_;
+    while (q < end_ && !(textBytes_[static_cast<unsigned char>(*q)] & (kEndsText | kWorkWhenSkipped))) ++q;
+    if (q == end_) return false;
+    if (*q != '<') return Text(nullptr);
+    p_ = q;
     return true;
   }
 
   // The text up to the next "<", as a load reads it: the five entities decoded, CR LF
-  // and a lone CR made LF. Written to `out` when given, else only checked.
-  // The text up to the next "<" when it is not kept: only its entities need checking.
-  bool SkipText() {
-    const char* q = p_;
-    for (; q < end_ && *q != '<'; ++q) {
-      if (*q == '&') return Text(nullptr);
-    }
-    if (q == end_) return false;
-    p_ = q;
-    return true;
-  }
-
+  // and a lone CR made LF, UTF-8 made document bytes. Written to `out` when given, else
+  // only checked.
   bool Text(std::string* out) {
-    // One pass to the "<": texts here are short (a value, the blanks between tags), so
-    // a plain loop beats a library search per text.
+    // Texts here are short (a value, the blanks between tags), so a plain loop beats a
+    // library search per text.
     const char* q = p_;
-    bool plain = true;
-    for (; q < end_; ++q) {
-      const char c = *q;
-      if (c == '<') break;
-      if (c == '&' || c == '\r') plain = false;
-    }
+    while (q < end_ && !(textBytes_[static_cast<unsigned char>(*q)] & (kEndsText | kWorkWhenKept))) ++q;
     if (q == end_) return false;
-    const std::string_view text(p_, static_cast<size_t>(q - p_));
-    p_ = q;
-    if (plain) {
-      if (out != nullptr) out->assign(text);
+    if (*q == '<') {
+      if (out != nullptr) out->assign(p_, static_cast<size_t>(q - p_));
+      p_ = q;
       return true;
     }
-    if (out != nullptr) out->clear();
-    for (size_t i = 0; i < text.size(); ++i) {
+    const char* close = static_cast<const char*>(std::memchr(q, '<', static_cast<size_t>(end_ - q)));
+    if (close == nullptr) return false;
+    const std::string_view text(p_, static_cast<size_t>(close - p_));
+    size_t i = static_cast<size_t>(q - p_);
+    // Decoded text is never longer than its source: the whole source is copied once and
+    // the decoded bytes written over it from the first one that needs work.
+    char* written = nullptr;
+    if (out != nullptr) {
+      out->assign(text);
+      written = out->data() + i;
+    }
+    p_ = close;
+    for (; i < text.size(); ++i) {
       char c = text[i];
       if (c == '&') {
         const size_t semicolon = text.find(';', i + 1);
@@ -202,9 +255,18 @@ class Scanner {
       } else if (c == '\r') {
         c = '\n';
         if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      } else if (c == '\0') {
+        return false;
+      } else if (utf8_ && (static_cast<unsigned char>(c) & 0x80)) {
+        size_t length = 0;
+        const int byte = DocumentByteOfUtf8(text, i, length);
+        if (byte < 0) return false;
+        c = static_cast<char>(byte);
+        i += length - 1;
       }
-      if (out != nullptr) *out += c;
+      if (written != nullptr) *written++ = c;
     }
+    if (out != nullptr) out->resize(static_cast<size_t>(written - out->data()));
     return true;
   }
 
@@ -365,6 +427,8 @@ class Scanner {
 
   const char* p_;
   const char* end_;
+  bool utf8_;
+  const std::uint8_t* textBytes_;
   std::string scratch_;   // a number's or a flag's text
   std::vector<ParameterRecord> parameters_;
   std::vector<ReturnFieldRecord> returnFields_;
@@ -374,7 +438,20 @@ class Scanner {
 
 bool ScanPlainCatalogue(std::string_view bytes, std::vector<CommandRecord>& commands) {
   const size_t before = commands.size();
-  if (Scanner(bytes).Document(commands)) return true;
+  size_t bomLength = 0;
+  bool read = false;
+  switch (DeclaredPlainEncoding(bytes, bomLength)) {
+    case PlainEncoding::kDocument: read = Scanner(bytes, false).Document(commands); break;
+    case PlainEncoding::kUtf8: read = Scanner(bytes.substr(bomLength), true).Document(commands); break;
+    case PlainEncoding::kUndeclared: {
+      // UTF-8 if the bytes are, else Windows-1252: found by converting them first.
+      std::string converted(bytes);
+      read = ToDocumentBytes(converted) && Scanner(converted, false).Document(commands);
+      break;
+    }
+    case PlainEncoding::kRefused: break;
+  }
+  if (read) return true;
   commands.resize(before);
   return false;
 }

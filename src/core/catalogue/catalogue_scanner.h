@@ -17,9 +17,9 @@
 
 namespace tervane {
 
-// Appends the commands of `bytes` (document bytes, as ToDocumentBytes gives them) to
-// `commands` and returns true, or returns false with `commands` as it was. The escape
-// texts are not yet parsed.
+// Appends the commands of `bytes` (a file's bytes as they stand, read in the encoding a
+// load would read them in) to `commands` and returns true, or returns false with
+// `commands` as it was. The escape texts are not yet parsed.
 bool ScanPlainCatalogue(std::string_view bytes, std::vector<CommandRecord>& commands);
 
 // The load through the general document reader only, for any document; kept callable so
