@@ -327,8 +327,8 @@ int LoadCatalogue(const std::string& directory, CommandCatalogue& catalogue,
 
 int LoadCatalogueFile(const std::string& path, CommandCatalogue& catalogue,
                       CatalogueLoadResult* result) {
-  std::string bytes;
-  if (ReadWholeFile(path, bytes) && LoadPlain(bytes, catalogue, result)) return kOk;
+  FileBytes bytes;
+  if (ReadWholeFile(path, bytes) && LoadPlain(bytes.view(), catalogue, result)) return kOk;
   // Unreadable, or beyond the quick reader: the document reader reads it or says why not.
   return Load([&path](XmlDocument& d, XmlLoadMode w) { return d.LoadFile(path, w); },
               catalogue, result);

@@ -1,10 +1,12 @@
 #include "core/common/atomic_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <dirent.h>
 #include <fcntl.h>
@@ -148,25 +150,33 @@ bool SaveFileAtomically(const std::string& path, std::string_view bytes, std::st
   return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error) {
-  bytes.clear();
+namespace {
+
+// Opens `path` for reading; `expected` is its size when it is a regular file, else 0.
+int OpenForReading(const std::string& path, size_t& expected, std::string* error) {
+  expected = 0;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     SetError(error, "cannot read", path, errno);
-    return false;
+    return -1;
   }
   struct stat st;
-  size_t expected = 0;
   if (::fstat(fd, &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       ::close(fd);
       SetError(error, "cannot read", path, EISDIR);
-      return false;
+      return -1;
     }
     if (S_ISREG(st.st_mode) && st.st_size > 0) expected = static_cast<size_t>(st.st_size);
   }
-  // Read straight into the string up to the size the file had when opened, then on in
-  // chunks until the end, in case it grew or is not a regular file.
+  return fd;
+}
+
+// Reads `fd` to its end into `bytes` (a std::string or FileBytes): straight in up to the
+// size the file had when opened, then on in chunks, in case it grew or is not a regular
+// file. Closes `fd`. On failure `bytes` is emptied.
+template <typename Bytes>
+bool ReadToEnd(int fd, size_t expected, const std::string& path, Bytes& bytes, std::string* error) {
   bytes.resize(expected);
   size_t used = 0;
   char chunk[16384];
@@ -179,20 +189,49 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* err
     if (n < 0) {
       const int code = errno;
       ::close(fd);
-      bytes.clear();
+      bytes.resize(0);
       SetError(error, "cannot read", path, code);
       return false;
     }
     if (n == 0) break;
     if (!inPlace) {
-      bytes.resize(used);
-      bytes.append(chunk, static_cast<size_t>(n));
+      bytes.resize(used + static_cast<size_t>(n));
+      std::memcpy(bytes.data() + used, chunk, static_cast<size_t>(n));
     }
     used += static_cast<size_t>(n);
   }
   bytes.resize(used);
   ::close(fd);
   return true;
+}
+
+template <typename Bytes>
+bool ReadWholeFileInto(const std::string& path, Bytes& bytes, std::string* error) {
+  bytes.resize(0);
+  size_t expected = 0;
+  const int fd = OpenForReading(path, expected, error);
+  return fd >= 0 && ReadToEnd(fd, expected, path, bytes, error);
+}
+
+}  // namespace
+
+void FileBytes::resize(size_t size) {
+  if (size > capacity_) {
+    const size_t capacity = std::max(size, capacity_ * 2);
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+  size_ = size;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error) {
+  return ReadWholeFileInto(path, bytes, error);
+}
+
+bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string* error) {
+  return ReadWholeFileInto(path, bytes, error);
 }
 
 }  // namespace tervane

@@ -1,6 +1,8 @@
 // Whole-file reading and atomic saving of the files that hold the user's work.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -39,5 +41,25 @@ bool SaveFileAtomically(const std::string& path, std::string_view bytes, std::st
 // "cannot read <path>: <system message>" when the file cannot be opened or read (a
 // folder included); `bytes` is then empty.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr);
+
+// A file's bytes in storage that is not cleared before the file is read into it, for a
+// large file read only to be parsed.
+class FileBytes {
+ public:
+  const char* data() const { return data_.get(); }
+  char* data() { return data_.get(); }
+  size_t size() const { return size_; }
+  std::string_view view() const { return {data_.get(), size_}; }
+  // Bytes past the old size are left unset; those before it are kept.
+  void resize(size_t size);
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// ReadWholeFile into a FileBytes.
+bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string* error = nullptr);
 
 }  // namespace tervane

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -169,6 +170,25 @@ TEST_F(AtomicFile, ReadWholeFileReadsBytesOrSaysWhy) {
   EXPECT_NE(error.find("missing"), std::string::npos);
   EXPECT_FALSE(ReadWholeFile(dir_.string(), read, &error));
   EXPECT_NE(error.find("directory"), std::string::npos) << error;
+
+  FileBytes raw;
+  ASSERT_TRUE(ReadWholeFile(target_, raw, &error));
+  EXPECT_EQ(raw.view(), bytes);
+  EXPECT_FALSE(ReadWholeFile((dir_ / "missing").string(), raw, &error));
+  EXPECT_EQ(raw.size(), 0u);
+
+  // A source of no known size (a pipe) is read in chunks to its end, into either kind.
+  const std::string fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string large;
+  for (int i = 0; large.size() < 100000; ++i) large += std::to_string(i) + ',';
+  for (const bool intoRaw : {false, true}) {
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << large; });
+    const bool ok = intoRaw ? ReadWholeFile(fifo, raw, &error) : ReadWholeFile(fifo, read, &error);
+    writer.join();
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(intoRaw ? std::string(raw.view()) : read, large);
+  }
 }
 
 }  // namespace
