@@ -239,9 +239,9 @@ struct EncodingCheck {
 
 // Reads the input's byte order mark and declaration into `src`: its encoding and whether
 // that is known (a mark or a declaration) rather than to be found from the bytes.
-// Refuses UTF-16 and UTF-32 and undeclarable encodings, saying where; NUL bytes past the
-// first two are left to ResolveEncoding.
-EncodingCheck ResolveDeclaredEncoding(std::string_view text, Source& src) {
+// Refuses UTF-16 and UTF-32, NUL bytes (unless `findNul` is false, for a reader that
+// refuses them itself) and undeclarable encodings, saying where.
+EncodingCheck ResolveEncoding(std::string_view text, Source& src, bool findNul = true) {
   auto refuse = [](size_t offset, std::string what) { return EncodingCheck{false, offset, std::move(what)}; };
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     src.encoding = SourceEncoding::kUtf8;
@@ -249,6 +249,9 @@ EncodingCheck ResolveDeclaredEncoding(std::string_view text, Source& src) {
   } else if (text.substr(0, 2) == "\xFE\xFF" || text.substr(0, 2) == "\xFF\xFE" ||
              (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0'))) {
     return refuse(0, "UTF-16 and UTF-32 files are not supported (save it as Windows-1252 or UTF-8)");
+  }
+  if (const size_t nul = findNul ? text.find('\0') : std::string_view::npos; nul != std::string_view::npos) {
+    return refuse(nul, "NUL byte (not allowed in an XML file)");
   }
   src.declared = src.bomLength > 0;
   std::string_view declared;
@@ -271,15 +274,6 @@ EncodingCheck ResolveDeclaredEncoding(std::string_view text, Source& src) {
                                   "\" (use Windows-1252, ISO-8859-1 or UTF-8)");
   }
   src.declared = true;
-  return {};
-}
-
-// ResolveDeclaredEncoding, and NUL bytes refused as well.
-EncodingCheck ResolveEncoding(std::string_view text, Source& src) {
-  if (EncodingCheck check = ResolveDeclaredEncoding(text, src); !check.ok) return check;
-  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    return EncodingCheck{false, nul, "NUL byte (not allowed in an XML file)"};
-  }
   return {};
 }
 
@@ -820,7 +814,7 @@ bool XmlDocument::SaveFile(const std::string& path, std::string* error) const {
 
 PlainEncoding DeclaredPlainEncoding(std::string_view text, size_t& bomLength) {
   Source src;
-  if (!ResolveDeclaredEncoding(text, src).ok) return PlainEncoding::kRefused;
+  if (!ResolveEncoding(text, src, /*findNul=*/false).ok) return PlainEncoding::kRefused;
   bomLength = src.bomLength;
   if (!src.declared) return PlainEncoding::kUndeclared;
   return src.encoding == SourceEncoding::kUtf8 ? PlainEncoding::kUtf8 : PlainEncoding::kDocument;
