@@ -820,14 +820,7 @@ PlainEncoding DeclaredPlainEncoding(std::string_view text, size_t& bomLength) {
   return src.encoding == SourceEncoding::kUtf8 ? PlainEncoding::kUtf8 : PlainEncoding::kDocument;
 }
 
-int DocumentByteOfUtf8(std::string_view text, size_t i, size_t& length) {
-  const auto b = static_cast<unsigned char>(text[i]);
-  // U+0080..U+00FF, the accented letters of Portuguese, without the general decoder.
-  if ((b == 0xC2 || b == 0xC3) && i + 1 < text.size() &&
-      (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-    length = 2;
-    return ((b & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F);
-  }
+int DocumentByteOfAnyUtf8(std::string_view text, size_t i, size_t& length) {
   char32_t cp = 0;
   length = DecodeUtf8Char(text, i, cp);
   return length == 0 ? -1 : DocumentByteOf(cp);

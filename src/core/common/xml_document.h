@@ -152,8 +152,21 @@ PlainEncoding DeclaredPlainEncoding(std::string_view text, size_t& bomLength);
 
 // The document byte of the UTF-8 character at `text[i]`, which is at least 80h, with its
 // length in `length`; -1 when the bytes there are not UTF-8 or the character has no
-// document byte (a load then refuses the document).
-int DocumentByteOfUtf8(std::string_view text, size_t i, size_t& length);
+// document byte (a load then refuses the document). `length` is 0 only for bytes that
+// are not UTF-8.
+int DocumentByteOfAnyUtf8(std::string_view text, size_t i, size_t& length);
+
+// The same, with U+0080..U+00FF (the accented letters of Portuguese, two bytes each and
+// their own value) taken inline.
+inline int DocumentByteOfUtf8(std::string_view text, size_t i, size_t& length) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  if ((b == 0xC2 || b == 0xC3) && i + 1 < text.size() &&
+      (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+    length = 2;
+    return ((b & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F);
+  }
+  return DocumentByteOfAnyUtf8(text, i, length);
+}
 
 // Receives the nodes of a document in document order (XmlDocument::Walk): one call when
 // an element starts, one for each text, CDATA, comment or processing instruction, one
