@@ -62,7 +62,7 @@ char EntityChar(std::string_view name) {
 }
 
 template <typename Word>
-Word Load(const char* p) {
+Word LoadWord(const char* p) {
   Word word;
   std::memcpy(&word, p, sizeof word);
   return word;
@@ -73,13 +73,13 @@ Word Load(const char* p) {
 bool SameBytes(const char* a, const char* b, size_t n) {
   if (n >= 8) {
     for (; n > 8; a += 8, b += 8, n -= 8) {
-      if (Load<std::uint64_t>(a) != Load<std::uint64_t>(b)) return false;
+      if (LoadWord<std::uint64_t>(a) != LoadWord<std::uint64_t>(b)) return false;
     }
-    return Load<std::uint64_t>(a + n - 8) == Load<std::uint64_t>(b + n - 8);
+    return LoadWord<std::uint64_t>(a + n - 8) == LoadWord<std::uint64_t>(b + n - 8);
   }
   if (n >= 4) {
-    return Load<std::uint32_t>(a) == Load<std::uint32_t>(b) &&
-           Load<std::uint32_t>(a + n - 4) == Load<std::uint32_t>(b + n - 4);
+    return LoadWord<std::uint32_t>(a) == LoadWord<std::uint32_t>(b) &&
+           LoadWord<std::uint32_t>(a + n - 4) == LoadWord<std::uint32_t>(b + n - 4);
   }
   for (size_t i = 0; i < n; ++i) {
     if (a[i] != b[i]) return false;
